@@ -1,0 +1,25 @@
+#include "engine/worker_registry.h"
+
+namespace corvanta::engine {
+
+void WorkerRegistry::add(int id) {
+    std::lock_guard lock(mutex_);
+    activeIDs_.insert(id);
+}
+
+void WorkerRegistry::remove(int id) {
+    std::lock_guard lock(mutex_);
+    activeIDs_.erase(id);
+}
+
+std::size_t WorkerRegistry::count() const {
+    std::lock_guard lock(mutex_);
+    return activeIDs_.size();
+}
+
+bool WorkerRegistry::contains(int id) const {
+    std::lock_guard lock(mutex_);
+    return activeIDs_.contains(id);
+}
+
+}  // namespace corvanta::engine
