@@ -34,8 +34,7 @@ std::uint64_t naiveSearch(const std::string& seed, std::uint64_t start, std::uin
     char message[256];
     unsigned char digest[SHA256_DIGEST_LENGTH];
     for (std::uint64_t n = start; n < start + count; ++n) {
-        const int length =
-            std::snprintf(message, sizeof message, "%s%" PRIu64, seed.c_str(), n);
+        const int length = std::snprintf(message, sizeof message, "%s%" PRIu64, seed.c_str(), n);
         SHA256(reinterpret_cast<const unsigned char*>(message), static_cast<std::size_t>(length),
                digest);
         hits += engine::meetsDifficulty(digest, kDifficulty) ? 1 : 0;
@@ -85,9 +84,9 @@ double engineParallelRate(ComputeEngine& engine, const std::string& seed, unsign
             std::vector<std::shared_ptr<engine::ComputeSearch>> searches;
             for (unsigned t = 0; t < threads; ++t) {
                 const std::uint64_t start = kFirstNonce + t * share;
-                searches.push_back(engine.startSearch(SearchRequest{
-                    start, start + share, seed, kDifficulty, ComputeWorkerLaneKind::cpu,
-                    std::nullopt}));
+                searches.push_back(
+                    engine.startSearch(SearchRequest{start, start + share, seed, kDifficulty,
+                                                     ComputeWorkerLaneKind::cpu, std::nullopt}));
             }
             for (auto& search : searches) {
                 search->wait();
@@ -134,8 +133,8 @@ int runCpuBench(const std::vector<std::string>& args) {
         entry["ratio"] = ratio;
         report["cases"].push_back(entry);
         if (!json) {
-            std::printf("%10zu %16.2f %16.2f %7.1fx\n", seedBytes, baseline / 1e6,
-                        engineRate / 1e6, ratio);
+            std::printf("%10zu %16.2f %16.2f %7.1fx\n", seedBytes, baseline / 1e6, engineRate / 1e6,
+                        ratio);
             std::fflush(stdout);
         }
     }
@@ -153,8 +152,9 @@ int runCpuBench(const std::vector<std::string>& args) {
     if (json) {
         std::cout << report.dump() << std::endl;
     } else {
-        std::printf("all cores (40-byte seed): %u threads %.2f M/s, one thread %.2f M/s, scaling %.2fx\n",
-                    threads, all / 1e6, single / 1e6, all / single);
+        std::printf(
+            "all cores (40-byte seed): %u threads %.2f M/s, one thread %.2f M/s, scaling %.2fx\n",
+            threads, all / 1e6, single / 1e6, all / single);
     }
     return 0;
 }

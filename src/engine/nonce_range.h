@@ -49,6 +49,7 @@ template <>
 struct std::hash<corvanta::engine::NonceRange> {
     std::size_t operator()(const corvanta::engine::NonceRange& r) const noexcept {
         std::size_t h = std::hash<std::uint64_t>{}(r.start);
-        return h ^ (std::hash<std::uint64_t>{}(r.end) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+        return h ^
+               (std::hash<std::uint64_t>{}(r.end) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
     }
 };

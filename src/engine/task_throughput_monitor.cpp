@@ -3,7 +3,8 @@
 namespace corvanta::engine {
 
 TaskThroughputMonitor::TaskThroughputMonitor()
-    : accumulator_(TaskThroughputAccumulator::startingAt(TaskThroughputAccumulator::Clock::now())) {}
+    : accumulator_(TaskThroughputAccumulator::startingAt(TaskThroughputAccumulator::Clock::now())) {
+}
 
 void TaskThroughputMonitor::reset(TaskThroughputAccumulator::Clock::time_point now) {
     std::lock_guard lock(mutex_);

@@ -31,8 +31,8 @@ class TaskThroughputMonitor {
 public:
     TaskThroughputMonitor();
 
-    void reset(TaskThroughputAccumulator::Clock::time_point now =
-                   TaskThroughputAccumulator::Clock::now());
+    void reset(
+        TaskThroughputAccumulator::Clock::time_point now = TaskThroughputAccumulator::Clock::now());
     TaskThroughputAccumulator read() const;
     // Runs `update` on the accumulator under the monitor's lock and returns what it returns.
     template <typename F>

@@ -8,7 +8,9 @@ namespace corvanta::engine {
 
 namespace {
 
-inline std::uint32_t ror(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+inline std::uint32_t ror(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 inline std::uint32_t loadBigEndian(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 |
@@ -38,7 +40,8 @@ void sha256Compress(std::uint32_t state[8], const std::uint32_t words[16]) {
     for (int i = 0; i < 64; ++i) {
         const std::uint32_t t1 =
             h + (ror(e, 6) ^ ror(e, 11) ^ ror(e, 25)) + ((e & f) ^ (~e & g)) + kSha256K[i] + w[i];
-        const std::uint32_t t2 = (ror(a, 2) ^ ror(a, 13) ^ ror(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        const std::uint32_t t2 =
+            (ror(a, 2) ^ ror(a, 13) ^ ror(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         h = g;
         g = f;
         f = e;

@@ -30,9 +30,13 @@ std::optional<Sha256Impl> sha256ImplFromName(std::string_view name) {
     return std::nullopt;
 }
 
-bool sha256ImplSupported(Sha256Impl impl) { return impl == Sha256Impl::scalar; }
+bool sha256ImplSupported(Sha256Impl impl) {
+    return impl == Sha256Impl::scalar;
+}
 
-std::vector<Sha256Impl> supportedSha256Impls() { return {Sha256Impl::scalar}; }
+std::vector<Sha256Impl> supportedSha256Impls() {
+    return {Sha256Impl::scalar};
+}
 
 Sha256Impl defaultSha256Impl() {
     if (const char* forced = std::getenv("CORVANTA_SHA256_IMPL")) {

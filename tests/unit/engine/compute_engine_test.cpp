@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+#include <openssl/sha.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/compute_engine.h"
+#include "engine/difficulty.h"
+#include "engine/task_throughput_monitor.h"
+#include "engine/worker_registry.h"
+
+namespace corvanta::engine {
+namespace {
+
+std::vector<std::uint64_t> opensslHits(const std::string& seed, std::uint64_t start,
+                                       std::uint64_t end, int difficulty) {
+    std::vector<std::uint64_t> hits;
+    for (std::uint64_t n = start; n < end; ++n) {
+        const std::string message = seed + std::to_string(n);
+        Sha256Digest digest;
+        SHA256(reinterpret_cast<const unsigned char*>(message.data()), message.size(),
+               digest.data());
+        if (meetsDifficulty(digest, difficulty)) {
+            hits.push_back(n);
+        }
+    }
+    return hits;
+}
+
+SearchRequest cpuRequest(std::uint64_t start, std::uint64_t end, std::string seed, int difficulty) {
+    return SearchRequest{start,       end, std::move(seed), difficulty, ComputeWorkerLaneKind::cpu,
+                         std::nullopt};
+}
+
+TEST(ComputeEngineCpu, FindsTheHitsOpenSslFindsAndReportsEachOnTheSearchThread) {
+    ComputeEngine engine;
+    const auto caller = std::this_thread::get_id();
+    for (const auto& [seed, start, end, difficulty] :
+         std::vector<std::tuple<std::string, std::uint64_t, std::uint64_t, int>>{
+             {"abc", 0, 4096, 2},
+             {"", 0, 2000, 2},
+             {"grüße 🎯", 95, 1105, 2},
+             {std::string(60, 'a'), 990, 3000, 2},
+         }) {
+        std::vector<std::uint64_t> reported;
+        bool onOtherThread = true;
+        const auto result =
+            engine.searchRange(cpuRequest(start, end, seed, difficulty), [&](std::uint64_t nonce) {
+                onOtherThread &= std::this_thread::get_id() != caller;
+                reported.push_back(nonce);
+            });
+        const auto expected = opensslHits(seed, start, end, difficulty);
+        ASSERT_FALSE(expected.empty());
+        EXPECT_EQ(result.nonces, expected) << seed;
+        EXPECT_EQ(reported, expected);
+        EXPECT_TRUE(onOtherThread);
+        EXPECT_FALSE(result.usedGPU);
+        EXPECT_EQ(result.batches, 1);
+        EXPECT_EQ(result.note, "cpu");
+        EXPECT_EQ(result.status, ComputeSearchStatus::completed);
+    }
+    EXPECT_EQ(engine.activeSearchCount(), 0u);
+}
+
+TEST(ComputeEngineCpu, DifficultyBoundsAndEmptyRanges) {
+    ComputeEngine engine;
+    int calls = 0;
+    auto count = [&](std::uint64_t) { ++calls; };
+    auto all = engine.searchRange(cpuRequest(7, 27, "seed", 0), count);
+    EXPECT_EQ(all.nonces.size(), 20u);
+    EXPECT_EQ(all.nonces.front(), 7u);
+    EXPECT_EQ(all.nonces.back(), 26u);
+    EXPECT_EQ(calls, 20);
+    EXPECT_EQ(engine.searchRange(cpuRequest(0, 100, "seed", -5)).nonces.size(), 100u);
+    EXPECT_TRUE(engine.searchRange(cpuRequest(0, 5000, "seed", 65)).nonces.empty());
+
+    calls = 0;
+    const auto empty = engine.searchRange(cpuRequest(5, 5, "seed", 0), count);
+    EXPECT_TRUE(empty.nonces.empty());
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(empty.status, ComputeSearchStatus::completed);
+}
+
+TEST(ComputeEngineCpu, RefusesARangeWhoseStartLiesAboveItsEnd) {
+    ComputeEngine engine;
+    bool called = false;
+    EXPECT_THROW(
+        engine.startSearch(cpuRequest(10, 9, "seed", 0), [&](std::uint64_t) { called = true; }),
+        std::invalid_argument);
+    EXPECT_FALSE(called);
+    EXPECT_EQ(engine.activeSearchCount(), 0u);
+}
+
+TEST(ComputeEngineCpu, CancellingMidRangeKeepsTheHitsFoundSoFar) {
+    ComputeEngine engine;
+    std::vector<std::uint64_t> reported;
+    std::shared_ptr<ComputeSearch> search;
+    std::mutex started;
+    std::unique_lock hold(started);
+    // Difficulty 1 hits about one nonce in 16; stop after the third.
+    search = engine.startSearch(cpuRequest(0, 1'000'000'000, "cancel", 1), [&](std::uint64_t n) {
+        reported.push_back(n);
+        if (reported.size() == 3) {
+            std::lock_guard wait(started);  // `search` is assigned by now
+            search->cancel();
+        }
+    });
+    hold.unlock();
+    const auto result = search->wait();
+    EXPECT_EQ(result.status, ComputeSearchStatus::completed);
+    EXPECT_EQ(result.nonces, reported);
+    ASSERT_GE(result.nonces.size(), 3u);
+    // The flag is seen within one group of nonces.
+    EXPECT_LT(result.nonces.back() - result.nonces[2], 64u);
+    EXPECT_EQ(result.nonces, opensslHits("cancel", 0, result.nonces.back() + 1, 1));
+    EXPECT_EQ(engine.activeSearchCount(), 0u);
+}
+
+TEST(ComputeEngineCpu, CancelAllSearchesStopsEveryRunningSearch) {
+    ComputeEngine engine;
+    engine.cancelAllSearches();  // nothing running: nothing happens
+
+    std::atomic<int> completions{0};
+    std::vector<std::shared_ptr<ComputeSearch>> searches;
+    const auto max = std::numeric_limits<std::uint64_t>::max();
+    for (int i = 0; i < 3; ++i) {
+        searches.push_back(engine.startSearch(cpuRequest(0, max, "forever", 64), {},
+                                              [&](const ComputeSearchResult&) { ++completions; }));
+    }
+    while (engine.activeSearchCount() != 3) {
+        std::this_thread::yield();
+    }
+    engine.cancelAllSearches();
+    for (auto& search : searches) {
+        const auto result = search->wait();
+        EXPECT_EQ(result.status, ComputeSearchStatus::completed);
+        EXPECT_TRUE(result.nonces.empty());
+    }
+    EXPECT_EQ(completions.load(), 3);
+    EXPECT_EQ(engine.activeSearchCount(), 0u);
+
+    // A search started afterwards is not affected by the earlier cancellation.
+    EXPECT_EQ(engine.searchRange(cpuRequest(0, 50, "after", 0)).nonces.size(), 50u);
+}
+
+TEST(ComputeEngineCpu, DestroyingTheEngineEndsItsSearches) {
+    std::shared_ptr<ComputeSearch> search;
+    {
+        ComputeEngine engine;
+        search = engine.startSearch(
+            cpuRequest(0, std::numeric_limits<std::uint64_t>::max(), "forever", 64));
+    }
+    EXPECT_TRUE(search->isFinished());
+}
+
+TEST(ComputeEngineCpu, SearchThreadsRunBelowTheCallersPriority) {
+    ComputeEngine engine;
+    errno = 0;
+    const int callerNice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+    int searchNice = callerNice;
+    int policy = -1;
+    engine.searchRange(cpuRequest(0, 1, "nice", 0), [&](std::uint64_t) {
+        searchNice = getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+        policy = sched_getscheduler(0);
+    });
+    EXPECT_GT(searchNice, callerNice);
+    EXPECT_EQ(policy, SCHED_BATCH);
+}
+
+TEST(ComputeEngineGpu, WithoutADeviceTheRangeComesBackUnprocessed) {
+    ComputeEngine engine;
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::mutex mutex;
+    engine.setOnLog([&](std::string_view category, std::string_view message) {
+        std::lock_guard lock(mutex);
+        lines.emplace_back(category, message);
+    });
+    SearchRequest request{0, 1000, "abc", 2, ComputeWorkerLaneKind::gpu, DispatchTag{"GPU#0", 4}};
+    const auto result = engine.searchRange(request, [](std::uint64_t) { FAIL(); });
+    EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
+    EXPECT_EQ(result.note, "gpu-only-no-metal-device");
+    EXPECT_TRUE(result.usedGPU);
+    EXPECT_EQ(result.batches, 0);
+    EXPECT_TRUE(result.nonces.empty());
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0],
+              (std::pair<std::string, std::string>{"GPU#0", "fallback reason=no-metal-device"}));
+}
+
+TEST(ThroughputAndRegistry, SharedCountersStayConsistentAcrossLanes) {
+    TaskThroughputMonitor monitor;
+    WorkerRegistry registry;
+    const auto t0 = TaskThroughputAccumulator::Clock::now();
+    monitor.reset(t0);
+    std::vector<std::thread> lanes;
+    for (int id = 0; id < 4; ++id) {
+        lanes.emplace_back([&, id] {
+            registry.add(id);
+            for (int i = 0; i < 1000; ++i) {
+                monitor.update([](TaskThroughputAccumulator& a) {
+                    a.totalNonceCount += 100;
+                    a.totalSegments += 1;
+                });
+            }
+        });
+    }
+    for (auto& lane : lanes) {
+        lane.join();
+    }
+    EXPECT_EQ(registry.count(), 4u);
+    registry.remove(2);
+    registry.remove(2);
+    EXPECT_EQ(registry.count(), 3u);
+    EXPECT_FALSE(registry.contains(2));
+    const auto totals = monitor.read();
+    EXPECT_EQ(totals.totalNonceCount, 400'000u);
+    EXPECT_EQ(totals.totalSegments, 4000u);
+    EXPECT_EQ(totals.startedAt, t0);
+    EXPECT_EQ(totals.lastSummaryAt, t0);
+    monitor.reset();
+    EXPECT_EQ(monitor.read().totalNonceCount, 0u);
+}
+
+}  // namespace
+}  // namespace corvanta::engine
