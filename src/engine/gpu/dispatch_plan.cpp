@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/sha256/sha256.h"
+#include "engine/sha256/sha256_constants.h"
 
 namespace corvanta::engine::gpu {
 
@@ -28,6 +29,31 @@ std::uint64_t powerOfTen(unsigned exponent) {
         value *= 10;
     }
     return value;
+}
+
+std::uint32_t rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
+
+// SHA-256 rounds [0, rounds) of one block over working variables a..h; they read only the
+// block's first `rounds` words, before the message schedule needs any later one.
+void runLeadingRounds(std::uint32_t work[8], const std::uint32_t* words, std::size_t rounds) {
+    for (std::size_t i = 0; i < rounds; ++i) {
+        const auto [a, b, c, d, e, f, g, h] =
+            std::array{work[0], work[1], work[2], work[3], work[4], work[5], work[6], work[7]};
+        const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) +
+                                 ((e & f) ^ (~e & g)) + kSha256K[i] + words[i];
+        const std::uint32_t t2 =
+            (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        work[7] = g;
+        work[6] = f;
+        work[5] = e;
+        work[4] = d + t1;
+        work[3] = c;
+        work[2] = b;
+        work[1] = a;
+        work[0] = t1 + t2;
+    }
 }
 
 }  // namespace
@@ -95,6 +121,11 @@ std::optional<DispatchPlan> DispatchPlan::build(std::string_view seed, std::uint
             sha256Compress(state, words);
         }
         std::copy(std::begin(state), std::end(state), segment + kStateWord);
+        // Words before the one holding the first digit are prefix bytes only.
+        const std::size_t startRound = prefixBytes / 4 % 16;
+        runLeadingRounds(state, words + (firstBlockConstant ? 16 : 0), startRound);
+        segment[kStartRoundWord] = static_cast<std::uint32_t>(startRound);
+        std::copy(std::begin(state), std::end(state), segment + kRoundStateWord);
 
         // The kernel packs the digits little end first, digit i (from the right) in byte i of a
         // 96-bit value, then shifts that value so the last digit lands on the message byte just

@@ -17,7 +17,9 @@ namespace corvanta::engine::gpu {
 // SHA-256 padding. Below 10^9 a segment is one decimal length: its nonces are the varying value
 // itself. From 10^9 on a segment is one block of 10^9 nonces: the prefix ends with n / 10^9 in
 // decimal and the value is n mod 10^9, written with leading zeros. A prefix of 64 bytes or more
-// fills the first block, whose compression (the midstate) is then done here once.
+// fills the first block, whose compression (the midstate) is then done here once. The rounds of
+// the first compressed block that only read prefix words are run here as well: the kernel picks
+// the round loop up at the first word that holds a digit.
 //
 // The layout below is read by src/engine/kernels/sha256_search.cl; the two must agree.
 class DispatchPlan {
@@ -38,7 +40,9 @@ public:
     static constexpr std::size_t kWindowWord = 12;     // message word where the digit window starts
     static constexpr std::size_t kShiftWord = 13;      // left shift (bits) placing the digits
     static constexpr std::size_t kDigitMaskWord = 14;  // 3 words: which packed digit bytes are used
-    static constexpr std::size_t kTemplateWord = 32;   // 32 words: padded message, digits as zeros
+    static constexpr std::size_t kStartRoundWord = 17;  // first round the kernel runs (0 to 15)
+    static constexpr std::size_t kRoundStateWord = 18;  // 8 words: a..h before that round
+    static constexpr std::size_t kTemplateWord = 32;    // 32 words: padded message, digits as zeros
 
     // Longest seed whose messages still fit two blocks with a 20-digit nonce.
     static constexpr std::size_t kMaxSeedBytes = 99;

@@ -5,8 +5,8 @@
 // Arguments 0-6 are the host contract. Argument 7 is the dispatch plan built by the host
 // (engine/gpu/dispatch_plan.h, whose layout the PLAN_* offsets below mirror): the nonces are cut
 // into segments whose messages differ only in their last nine or fewer digits, and each segment
-// carries its padded message template, the midstate of a constant first block, and where its
-// digits go. The seed itself is folded into those templates, so arguments 0 and 1 are bound but
+// carries its padded message template, the midstate of a constant first block, the state after
+// the rounds that read only constant words, and where its digits go. The seed itself is folded into those templates, so arguments 0 and 1 are bound but
 // not read here. The host rounds the grid up to whole work-groups; threads past the plan's count
 // do nothing.
 
@@ -24,6 +24,8 @@
 #define SEG_WINDOW 12
 #define SEG_SHIFT 13
 #define SEG_DIGIT_MASK 14
+#define SEG_START_ROUND 17
+#define SEG_ROUND_STATE 18
 #define SEG_TEMPLATE 32
 
 __constant uint K[64] = {
@@ -44,38 +46,60 @@ __constant uint K[64] = {
 #define CH(e, f, g) bitselect((g), (f), (e))
 #define MAJ(a, b, c) bitselect((b), (a), (b) ^ (c))
 
-// One compression; w holds the block's 16 words and is used as the rolling message schedule.
-void compress(uint* state, uint* w) {
-    uint a = state[0], b = state[1], c = state[2], d = state[3];
-    uint e = state[4], f = state[5], g = state[6], h = state[7];
-#pragma unroll
-    for (int i = 0; i < 64; ++i) {
-        uint wi;
-        if (i < 16) {
-            wi = w[i];
-        } else {
-            wi = w[i & 15] + SSIG0(w[(i + 1) & 15]) + w[(i + 9) & 15] + SSIG1(w[(i + 14) & 15]);
-            w[i & 15] = wi;
-        }
-        const uint t1 = h + BSIG1(e) + CH(e, f, g) + K[i] + wi;
-        const uint t2 = BSIG0(a) + MAJ(a, b, c);
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
+#define ROUND(i, wi)                                                 \
+    {                                                                \
+        const uint t1 = h + BSIG1(e) + CH(e, f, g) + K[i] + (wi);   \
+        const uint t2 = BSIG0(a) + MAJ(a, b, c);                     \
+        h = g;                                                       \
+        g = f;                                                       \
+        f = e;                                                       \
+        e = d + t1;                                                  \
+        d = c;                                                       \
+        c = b;                                                       \
+        b = a;                                                       \
+        a = t1 + t2;                                                 \
     }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
+
+// Rounds startRound..63 of one block over the working variables in work (a..h), which hold the
+// state before round startRound. w holds the block's 16 words and becomes the rolling message
+// schedule. Rounds before startRound read only words the host already knew, so it ran them.
+void runRounds(uint* work, uint* w, uint startRound) {
+    uint a = work[0], b = work[1], c = work[2], d = work[3];
+    uint e = work[4], f = work[5], g = work[6], h = work[7];
+    switch (startRound) {  // each case falls through to the next round
+        case 0: ROUND(0, w[0]);
+        case 1: ROUND(1, w[1]);
+        case 2: ROUND(2, w[2]);
+        case 3: ROUND(3, w[3]);
+        case 4: ROUND(4, w[4]);
+        case 5: ROUND(5, w[5]);
+        case 6: ROUND(6, w[6]);
+        case 7: ROUND(7, w[7]);
+        case 8: ROUND(8, w[8]);
+        case 9: ROUND(9, w[9]);
+        case 10: ROUND(10, w[10]);
+        case 11: ROUND(11, w[11]);
+        case 12: ROUND(12, w[12]);
+        case 13: ROUND(13, w[13]);
+        case 14: ROUND(14, w[14]);
+        case 15: ROUND(15, w[15]);
+        default: break;
+    }
+#pragma unroll
+    for (int i = 16; i < 64; ++i) {
+        const uint wi =
+            w[i & 15] + SSIG0(w[(i + 1) & 15]) + w[(i + 9) & 15] + SSIG1(w[(i + 14) & 15]);
+        w[i & 15] = wi;
+        ROUND(i, wi);
+    }
+    work[0] = a;
+    work[1] = b;
+    work[2] = c;
+    work[3] = d;
+    work[4] = e;
+    work[5] = f;
+    work[6] = g;
+    work[7] = h;
 }
 
 // Word k of the three-word digit window (0, 1 or 2); 0 outside it.
@@ -147,13 +171,18 @@ __kernel void sha256_search(__global const uchar* seed, __global const uint* see
         lo <<= bits;
     }
 
+    // The first block to compress starts from the host's round state; a second one, when the
+    // message has two blocks and the first was not constant, from the first one's result.
     uint state[8];
+    uint work[8];
 #pragma unroll
     for (int i = 0; i < 8; ++i) {
         state[i] = segment[SEG_STATE + i];
+        work[i] = segment[SEG_ROUND_STATE + i];
     }
     const int window = (int)segment[SEG_WINDOW];
     const uint blockCount = segment[SEG_BLOCK_COUNT];
+    uint startRound = segment[SEG_START_ROUND];
     for (uint block = segment[SEG_FIRST_BLOCK]; block < blockCount; ++block) {
         uint w[16];
 #pragma unroll
@@ -161,7 +190,13 @@ __kernel void sha256_search(__global const uchar* seed, __global const uint* see
             const int word = (int)block * 16 + j;
             w[j] = segment[SEG_TEMPLATE + word] | windowWord(word - window, hi, mid, lo);
         }
-        compress(state, w);
+        runRounds(work, w, startRound);
+#pragma unroll
+        for (int i = 0; i < 8; ++i) {
+            state[i] += work[i];
+            work[i] = state[i];
+        }
+        startRound = 0;
     }
 
     if (!meetsDifficulty(state, *difficulty)) {
