@@ -16,27 +16,6 @@
 
 namespace corvanta::engine {
 
-bool ComputeSearch::isFinished() const {
-    std::lock_guard lock(mutex_);
-    return result_.has_value();
-}
-
-ComputeSearchResult ComputeSearch::wait() {
-    std::unique_lock lock(mutex_);
-    finished_.wait(lock, [this] { return result_.has_value(); });
-    return *result_;
-}
-
-void ComputeSearch::finish(ComputeSearchResult result) {
-    {
-        std::lock_guard lock(mutex_);
-        result_ = std::move(result);
-    }
-    finished_.notify_all();
-}
-
-ComputeEngine::ComputeEngine() : ComputeEngine(Options{}) {}
-
 namespace {
 
 struct ParityCase {
@@ -59,6 +38,27 @@ bool confirmHit(std::string_view seed, std::uint64_t nonce, int difficulty) {
 }
 
 }  // namespace
+
+bool ComputeSearch::isFinished() const {
+    std::lock_guard lock(mutex_);
+    return result_.has_value();
+}
+
+ComputeSearchResult ComputeSearch::wait() {
+    std::unique_lock lock(mutex_);
+    finished_.wait(lock, [this] { return result_.has_value(); });
+    return *result_;
+}
+
+void ComputeSearch::finish(ComputeSearchResult result) {
+    {
+        std::lock_guard lock(mutex_);
+        result_ = std::move(result);
+    }
+    finished_.notify_all();
+}
+
+ComputeEngine::ComputeEngine() : ComputeEngine(Options{}) {}
 
 ComputeEngine::ComputeEngine(Options options) : options_(std::move(options)) {
     options_.gpuDispatchSize =
