@@ -19,6 +19,8 @@ const Command kCommands[] = {
      "cpu [--json] [--impl NAME] [--seconds S]   naive baseline vs engine, one and all cores"},
     {"search", corvanta::bench::runSearchCommand,
      "search SEED START END DIFFICULTY [--impl NAME]   print the hits of [START, END)"},
+    {"gpu", corvanta::bench::runGpuBench,
+     "gpu [--json] [--seconds S]   GPU path vs CPU search on every core"},
 };
 
 void usage() {

@@ -1,5 +1,7 @@
 // corvanta-bench search SEED START END DIFFICULTY [--impl NAME]
-// Prints the hits of [START, END), one decimal nonce per line.
+// Prints the hits of [START, END), one decimal nonce per line. --impl gpu runs the engine's GPU
+// path alone: when it leaves the range unprocessed, its note goes to standard error and the exit
+// code is 1.
 #include <charconv>
 #include <cstdio>
 #include <iostream>
@@ -45,17 +47,25 @@ int runSearchCommand(const std::vector<std::string>& args) {
         return 2;
     }
     engine::ComputeEngine::Options options;
-    if (auto impl = optionValue(args, "--impl"); !impl.empty()) {
-        auto parsed = engine::sha256ImplFromName(impl);
+    const std::string implName = optionValue(args, "--impl");
+    const bool gpu = implName == "gpu";
+    if (!implName.empty() && !gpu) {
+        auto parsed = engine::sha256ImplFromName(implName);
         if (!parsed || !engine::sha256ImplSupported(*parsed)) {
-            std::cerr << "corvanta-bench: kernel '" << impl << "' is not available here\n";
+            std::cerr << "corvanta-bench: kernel '" << implName << "' is not available here\n";
             return 2;
         }
         options.cpuImpl = *parsed;
     }
     engine::ComputeEngine engine(options);
     const auto result = engine.searchRange(engine::SearchRequest{
-        start, end, positional[0], difficulty, engine::ComputeWorkerLaneKind::cpu, std::nullopt});
+        start, end, positional[0], difficulty,
+        gpu ? engine::ComputeWorkerLaneKind::gpu : engine::ComputeWorkerLaneKind::cpu,
+        std::nullopt});
+    if (result.status != engine::ComputeSearchStatus::completed) {
+        std::cerr << "corvanta-bench: range not searched: " << result.note << '\n';
+        return 1;
+    }
     std::string out;
     for (std::uint64_t nonce : result.nonces) {
         out += std::to_string(nonce);

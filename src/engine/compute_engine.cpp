@@ -1,10 +1,43 @@
 #include "engine/compute_engine.h"
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <stdexcept>
+#include <thread>
 
+#include "engine/difficulty.h"
+#include "engine/gpu/kernel_source.h"
+#include "engine/gpu/opencl_device.h"
+#include "engine/gpu/opencl_pipeline.h"
 #include "engine/sha256/nonce_searcher.h"
+#include "engine/sha256/sha256.h"
+#include "engine/system_log.h"
 
 namespace corvanta::engine {
+
+namespace {
+
+struct ParityCase {
+    std::string seed;
+    std::uint64_t end;  // the case searches [0, end)
+    int difficulty;
+};
+
+std::string formatSeconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
+// The kernel's criterion, once more on the processor: a GPU hit must pass it to go anywhere.
+bool confirmHit(std::string_view seed, std::uint64_t nonce, int difficulty) {
+    std::string message(seed);
+    message += std::to_string(nonce);
+    return meetsDifficulty(sha256(message), difficulty);
+}
+
+}  // namespace
 
 bool ComputeSearch::isFinished() const {
     std::lock_guard lock(mutex_);
@@ -27,8 +60,21 @@ void ComputeSearch::finish(ComputeSearchResult result) {
 
 ComputeEngine::ComputeEngine() : ComputeEngine(Options{}) {}
 
-ComputeEngine::ComputeEngine(Options options)
-    : options_(options), pool_(std::make_unique<SearchThreadPool>()) {}
+ComputeEngine::ComputeEngine(Options options) : options_(std::move(options)) {
+    options_.gpuDispatchSize =
+        std::clamp<std::uint64_t>(options_.gpuDispatchSize, 1, std::uint64_t{0xffffffff});
+    if (auto device = gpu::OpenClDevice::selectDefault()) {
+        gpuDevice_ = std::make_unique<gpu::OpenClDevice>(*device);
+        writeSystemLog(SystemLogLevel::info,
+                       "OpenCL device detected: " + device->name() + "; GPU requires parity probe");
+        gpuPipeline_ = gpu::OpenClPipeline::build(
+            *device, options_.gpuKernelSource ? std::string_view(*options_.gpuKernelSource)
+                                              : gpu::sha256SearchKernelSource());
+    } else {
+        writeSystemLog(SystemLogLevel::info, "No OpenCL GPU device; CPU path only");
+    }
+    pool_ = std::make_unique<SearchThreadPool>();
+}
 
 ComputeEngine::~ComputeEngine() {
     cancelAllSearches();
@@ -44,21 +90,13 @@ std::shared_ptr<ComputeSearch> ComputeEngine::startSearch(SearchRequest request,
     }
     auto token = std::make_shared<ComputeCancellationToken>();
     auto search = std::make_shared<ComputeSearch>(token);
-    std::uint64_t id = 0;
-    {
-        std::lock_guard lock(lock_);
-        id = nextSearchId_++;
-        activeCancellationTokens_.emplace(id, token);
-    }
+    const std::uint64_t id = registerToken(token);
     pool_->submit([this, id, token, search, request = std::move(request),
                    onCandidate = std::move(onCandidate), onComplete = std::move(onComplete)] {
         ComputeSearchResult result = request.lane == ComputeWorkerLaneKind::cpu
                                          ? runCpuSearch(request, *token, onCandidate)
                                          : runGpuSearch(request, *token, onCandidate);
-        {
-            std::lock_guard lock(lock_);
-            activeCancellationTokens_.erase(id);
-        }
+        unregisterToken(id);
         if (onComplete) {
             onComplete(result);
         }
@@ -84,6 +122,18 @@ void ComputeEngine::cancelAllSearches() {
     for (const auto& token : tokens) {
         token->cancel();
     }
+}
+
+std::uint64_t ComputeEngine::registerToken(const ComputeCancellationTokenPtr& token) {
+    std::lock_guard lock(lock_);
+    const std::uint64_t id = nextSearchId_++;
+    activeCancellationTokens_.emplace(id, token);
+    return id;
+}
+
+void ComputeEngine::unregisterToken(std::uint64_t id) {
+    std::lock_guard lock(lock_);
+    activeCancellationTokens_.erase(id);
 }
 
 std::size_t ComputeEngine::activeSearchCount() const {
@@ -125,19 +175,235 @@ ComputeSearchResult ComputeEngine::runCpuSearch(const SearchRequest& request,
     return result;
 }
 
+std::optional<std::string> ComputeEngine::gpuDeviceName() const {
+    if (!gpuDevice_) {
+        return std::nullopt;
+    }
+    return gpuDevice_->name();
+}
+
+std::optional<std::string> ComputeEngine::staticGpuFallbackReason(std::string_view seed) const {
+    if (!gpuDevice_) {
+        return "no-metal-device";
+    }
+    if (!gpuPipeline_) {
+        return "metal-pipeline-unavailable";
+    }
+    if (seed.size() + 20 > kMaxDiagnosticGPUMessageBytes) {
+        return "seed-too-long";
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> ComputeEngine::gpuFallbackReason(std::string_view seed) {
+    if (auto reason = staticGpuFallbackReason(seed)) {
+        return reason;
+    }
+    if (awaitParityProbe() != ParityOutcome::passed) {
+        return "gpu-parity-failed";
+    }
+    return std::nullopt;
+}
+
+bool ComputeEngine::runParityProbe() {
+    return awaitParityProbe() == ParityOutcome::passed;
+}
+
+std::size_t ComputeEngine::parityProbeRuns() const {
+    std::lock_guard lock(lock_);
+    return parityProbeRuns_;
+}
+
+ComputeEngine::ParityOutcome ComputeEngine::awaitParityProbe() {
+    std::promise<ParityOutcome> promise;
+    std::shared_future<ParityOutcome> task;
+    {
+        std::lock_guard lock(lock_);
+        if (cachedGPUParityResult_) {
+            return *cachedGPUParityResult_ ? ParityOutcome::passed : ParityOutcome::failed;
+        }
+        if (gpuParityTask_.valid()) {
+            task = gpuParityTask_;
+        } else {
+            gpuParityTask_ = promise.get_future().share();
+        }
+    }
+    if (task.valid()) {
+        return task.get();  // someone else is probing: wait for the same answer
+    }
+    ParityOutcome outcome = ParityOutcome::failed;
+    try {
+        outcome = probeParity();
+    } catch (const std::exception&) {
+        outcome = ParityOutcome::failed;  // out of memory on the host: treat the GPU as unusable
+    }
+    {
+        std::lock_guard lock(lock_);
+        // A probe whose processor half was cancelled proves nothing about the GPU; leave the
+        // engine unprobed so the next GPU search probes again.
+        if (outcome != ParityOutcome::interrupted) {
+            cachedGPUParityResult_ = outcome == ParityOutcome::passed;
+            ++parityProbeRuns_;
+        }
+        gpuParityTask_ = {};
+    }
+    promise.set_value(outcome);
+    return outcome;
+}
+
+ComputeEngine::ParityOutcome ComputeEngine::probeParity() {
+    if (!gpuDevice_ || !gpuPipeline_) {
+        return ParityOutcome::failed;
+    }
+    const ParityCase cases[] = {
+        {"abc", 4096, 2},
+        {std::string(60, 'a'), 1024, 1},
+        {"", 512, 1},
+    };
+    for (const ParityCase& parityCase : cases) {
+        bool interrupted = false;
+        const std::vector<std::uint64_t> cpuHits =
+            probeCpuHits(parityCase.seed, parityCase.end, parityCase.difficulty, interrupted);
+        if (interrupted) {
+            return ParityOutcome::interrupted;
+        }
+        const auto gpuHits =
+            dispatchBatch(parityCase.seed, parityCase.difficulty, 0, parityCase.end);
+        if (!gpuHits || *gpuHits != cpuHits) {
+            return ParityOutcome::failed;
+        }
+    }
+    return ParityOutcome::passed;
+}
+
+std::vector<std::uint64_t> ComputeEngine::probeCpuHits(std::string_view seed, std::uint64_t end,
+                                                       int difficulty, bool& interrupted) {
+    auto token = std::make_shared<ComputeCancellationToken>();
+    const std::uint64_t id = registerToken(token);
+    std::vector<std::uint64_t> hits;
+    NonceSearcher searcher(seed, difficulty, options_.cpuImpl);
+    searcher.search(0, end, token->flag(), [&](std::uint64_t nonce) { hits.push_back(nonce); });
+    unregisterToken(id);
+    interrupted = token->isCancelled();
+    return hits;
+}
+
+std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchBatch(std::string_view seed,
+                                                                       int difficulty,
+                                                                       std::uint64_t first,
+                                                                       std::uint64_t end) {
+    if (!gpuDevice_ || !gpuPipeline_ || difficulty < 0 || difficulty > 64) {
+        return std::nullopt;
+    }
+    if (seed.size() + 20 > kMaxDiagnosticGPUMessageBytes || first > end) {
+        return std::nullopt;
+    }
+    const std::uint64_t count = end - first;
+    if (count == 0) {
+        return std::vector<std::uint64_t>{};
+    }
+    if (count > 0xffffffffu) {
+        return std::nullopt;
+    }
+    return gpuPipeline_->dispatch(seed, static_cast<std::uint32_t>(difficulty), first,
+                                  static_cast<std::uint32_t>(count));
+}
+
 ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
-                                                const ComputeCancellationToken&,
-                                                const CandidateCallback&) {
-    // No GPU backend is built into this engine yet: report the range unsearched so the caller
-    // can hand it to a CPU lane.
+                                                const ComputeCancellationToken& token,
+                                                const CandidateCallback& onCandidate) {
     const std::string label = request.tag ? request.tag->label : "GPU";
-    const std::string reason = "no-metal-device";
-    log(label, "fallback reason=" + reason);
+    const std::string claim = std::to_string(request.tag ? request.tag->claim : 1);
     ComputeSearchResult result;
     result.usedGPU = true;
-    result.batches = 0;
-    result.note = "gpu-only-" + reason;
-    result.status = ComputeSearchStatus::unprocessed;
+
+    std::optional<std::string> reason = staticGpuFallbackReason(request.seed);
+    if (!reason) {
+        ParityOutcome parity = awaitParityProbe();
+        while (parity == ParityOutcome::interrupted) {
+            if (token.isCancelled()) {
+                // Cancelled before the first dispatch: an ordinary cancelled search.
+                result.batches = 1;
+                result.note = "gpu-only";
+                result.status = ComputeSearchStatus::completed;
+                return result;
+            }
+            parity = awaitParityProbe();
+        }
+        if (parity == ParityOutcome::failed) {
+            reason = "gpu-parity-failed";
+        }
+    }
+    if (reason) {
+        log(label, "fallback reason=" + *reason);
+        result.batches = 0;
+        result.note = "gpu-only-" + *reason;
+        result.status = ComputeSearchStatus::unprocessed;
+        return result;
+    }
+
+    int batches = 0;
+    std::uint64_t cursor = request.start;
+    while (cursor < request.end) {
+        if (token.isCancelled()) {
+            break;
+        }
+        const std::uint64_t count = std::min(request.end - cursor, options_.gpuDispatchSize);
+        const std::string batch = std::to_string(batches + 1);
+        log(label, " -> dispatch claim=" + claim + " startNonce=" + std::to_string(cursor));
+        const auto startedAt = std::chrono::steady_clock::now();
+        const auto dispatched =
+            dispatchBatch(request.seed, request.difficulty, cursor, cursor + count);
+        if (!dispatched) {
+            log(label, "❌ dispatch claim=" + claim + " batch=" + batch + " failed");
+            std::sort(result.nonces.begin(), result.nonces.end());
+            result.batches = std::max(batches, 1);
+            result.note = "gpu-only-dispatch-failed";
+            result.status = ComputeSearchStatus::unprocessed;
+            return result;
+        }
+        const std::string elapsed = formatSeconds(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count());
+
+        std::vector<std::uint64_t> hits;
+        hits.reserve(dispatched->size());
+        for (std::uint64_t nonce : *dispatched) {
+            if (confirmHit(request.seed, nonce, request.difficulty)) {
+                hits.push_back(nonce);
+            } else {
+                log(label, "❌ gpu hit rejected nonce=" + std::to_string(nonce));
+            }
+        }
+        if (hits.empty()) {
+            log(label,
+                "🔎 done claim=" + claim + " batch=" + batch + " elapsed=" + elapsed + "s no-match");
+        } else {
+            std::string matches;
+            for (std::uint64_t nonce : hits) {
+                if (!matches.empty()) {
+                    matches += ',';
+                }
+                matches += std::to_string(nonce);
+            }
+            log(label, "🎯 done claim=" + claim + " batch=" + batch + " elapsed=" + elapsed +
+                           "s matches=" + matches);
+            log("SUBMIT", "📬 claim=" + claim + " batch=" + batch + " queueing " +
+                              std::to_string(hits.size()) + " nonce(s) for validation");
+            if (onCandidate) {
+                for (std::uint64_t nonce : hits) {
+                    onCandidate(nonce);
+                }
+            }
+        }
+        result.nonces.insert(result.nonces.end(), hits.begin(), hits.end());
+        ++batches;
+        cursor += count;
+        std::this_thread::yield();
+    }
+    std::sort(result.nonces.begin(), result.nonces.end());
+    result.batches = std::max(batches, 1);
+    result.note = "gpu-only";
+    result.status = ComputeSearchStatus::completed;
     return result;
 }
 

@@ -3,12 +3,14 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/compute_cancellation_token.h"
 #include "engine/compute_search_result.h"
@@ -17,6 +19,11 @@
 #include "engine/sha256/sha256_impl.h"
 
 namespace corvanta::engine {
+
+namespace gpu {
+class OpenClDevice;
+class OpenClPipeline;
+}  // namespace gpu
 
 // Names the GPU dispatches of one lane in the run log.
 struct DispatchTag {
@@ -54,8 +61,14 @@ private:
     std::optional<ComputeSearchResult> result_;
 };
 
-// Searches nonce ranges on processor cores (and, through its GPU path, on the graphics processor).
-// Every search runs on a background thread of the engine at low priority. Thread-safe.
+// Searches nonce ranges on processor cores and, through OpenCL, on the graphics processor. Every
+// search runs on a background thread of the engine at low priority. Thread-safe.
+//
+// The GPU is set up once, when the engine is built: the first OpenCL GPU device is chosen (see
+// gpu::OpenClDevice for CORVANTA_OPENCL_DEVICE) and the kernel is compiled for it. On a machine
+// without one, that costs a platform query and nothing more, so engines built only for processor
+// searches stay cheap. The GPU is used only after a parity probe, run once per engine on the first
+// GPU search, has shown that the kernel finds exactly the processor search's hits.
 class ComputeEngine {
 public:
     // Called on the search thread for every hit, in ascending order; the search waits for it.
@@ -64,8 +77,19 @@ public:
     using CompletionCallback = std::function<void(const ComputeSearchResult&)>;
     using LogCallback = std::function<void(std::string_view category, std::string_view message)>;
 
+    // Nonces of one GPU dispatch: cancellation and the dispatch log lines come at least this
+    // often, and the kernel's 32-bit thread index cannot overflow.
+    static constexpr std::uint64_t kGpuDispatchSize = 67'108'864;
+    // Largest message (seed bytes plus 20 decimal digits) the GPU path accepts: two blocks.
+    static constexpr std::size_t kMaxDiagnosticGPUMessageBytes = 119;
+
     struct Options {
         Sha256Impl cpuImpl = defaultSha256Impl();
+        // Nonces per GPU dispatch; tests lower it to see several dispatches quickly. Values
+        // outside 1 to 2^32 - 1 are clamped into that range.
+        std::uint64_t gpuDispatchSize = kGpuDispatchSize;
+        // For tests only: GPU kernel source to build instead of the embedded sha256_search.cl.
+        std::optional<std::string> gpuKernelSource;
     };
 
     ComputeEngine();
@@ -90,7 +114,37 @@ public:
     void setOnLog(LogCallback onLog);
     Sha256Impl cpuImpl() const { return options_.cpuImpl; }
 
+    // The name of the OpenCL device the GPU path uses; empty when there is none.
+    std::optional<std::string> gpuDeviceName() const;
+
+    // Why the GPU may not search for this seed ("no-metal-device", "metal-pipeline-unavailable",
+    // "seed-too-long", "gpu-parity-failed"), or nothing when it may. Runs the parity probe if it
+    // has not run yet, so it may block for the probe's length: call it off the main thread.
+    std::optional<std::string> gpuFallbackReason(std::string_view seed);
+
+    // Whether the kernel finds exactly the processor search's hits on three fixed cases. The
+    // probe runs at most once per engine; callers that arrive while it runs wait for it, later
+    // ones get the cached answer. Blocks; call it off the main thread. A probe cut short by
+    // cancelAllSearches answers false without caching it, and the next call probes again.
+    bool runParityProbe();
+    // How often the probe has run to its end on this engine (for tests).
+    std::size_t parityProbeRuns() const;
+
+    // One GPU grid over [first, end): the hits, sorted ascending, or nothing when the GPU is
+    // unavailable, the difficulty is not 0 to 64, the seed is over 99 bytes, the range holds 2^32
+    // nonces or more, or OpenCL fails. Blocks until the device has finished. The hits come
+    // straight from the kernel; searchRange checks them again before handing them on.
+    std::optional<std::vector<std::uint64_t>> dispatchBatch(std::string_view seed, int difficulty,
+                                                            std::uint64_t first, std::uint64_t end);
+
 private:
+    enum class ParityOutcome { passed, failed, interrupted };
+
+    std::optional<std::string> staticGpuFallbackReason(std::string_view seed) const;
+    ParityOutcome awaitParityProbe();
+    ParityOutcome probeParity();
+    std::vector<std::uint64_t> probeCpuHits(std::string_view seed, std::uint64_t end,
+                                            int difficulty, bool& interrupted);
     ComputeSearchResult runCpuSearch(const SearchRequest& request,
                                      const ComputeCancellationToken& token,
                                      const CandidateCallback& onCandidate);
@@ -99,11 +153,23 @@ private:
                                      const CandidateCallback& onCandidate);
     void log(std::string_view category, std::string_view message) const;
 
+    // Registers a token the way every search does, so cancelAllSearches reaches it.
+    std::uint64_t registerToken(const ComputeCancellationTokenPtr& token);
+    void unregisterToken(std::uint64_t id);
+
     Options options_;
+    // Fixed once the constructor has run.
+    std::unique_ptr<gpu::OpenClDevice> gpuDevice_;
+    std::unique_ptr<gpu::OpenClPipeline> gpuPipeline_;
+
     mutable std::mutex lock_;
     std::map<std::uint64_t, ComputeCancellationTokenPtr> activeCancellationTokens_;
     std::uint64_t nextSearchId_ = 1;
     LogCallback onLog_;
+    // Parity: not probed (both empty), probing (task valid), settled (result cached).
+    std::optional<bool> cachedGPUParityResult_;
+    std::shared_future<ParityOutcome> gpuParityTask_;
+    std::size_t parityProbeRuns_ = 0;
     // Declared last: destroyed first, so every search ends while the fields above still exist.
     std::unique_ptr<SearchThreadPool> pool_;
 };

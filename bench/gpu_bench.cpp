@@ -1,0 +1,121 @@
+// corvanta-bench gpu [--json] [--seconds S]
+// Nonces per second of the engine's GPU path (OpenCL, whole dispatches as a lane runs them) next
+// to the processor search on every core, on the same seed and difficulty in the same run. The GPU
+// is whatever device the engine selects; CORVANTA_OPENCL_DEVICE=any admits CPU devices (PoCL).
+#include <algorithm>
+#include <chrono>
+#include <cinttypes>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "bench_commands.h"
+#include "bench_util.h"
+#include "engine/compute_engine.h"
+
+namespace corvanta::bench {
+
+namespace {
+
+using engine::ComputeEngine;
+using engine::ComputeWorkerLaneKind;
+using engine::SearchRequest;
+
+// Never met in practice, so no hit handling enters the figures.
+constexpr int kDifficulty = 20;
+constexpr std::uint64_t kFirstNonce = 1'000'000'000;
+constexpr std::size_t kSeedBytes = 40;
+
+// Grows the nonce count until one run takes a quarter of `seconds`, then sizes three runs of
+// about `seconds` each and returns the best rate in nonces per second. Every run starts where the
+// last one ended, so no range is searched twice.
+template <typename Run>
+double measureRate(Run run, double seconds) {
+    std::uint64_t next = kFirstNonce;
+    std::uint64_t count = 1 << 16;
+    for (;;) {
+        const auto start = std::chrono::steady_clock::now();
+        run(next, count);
+        next += count;
+        const double elapsed = secondsSince(start);
+        if (elapsed >= seconds / 4) {
+            count = static_cast<std::uint64_t>(static_cast<double>(count) * seconds / elapsed) + 1;
+            break;
+        }
+        count *= elapsed < seconds / 64 ? 8 : 2;
+    }
+    double best = 0;
+    for (int i = 0; i < 3; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        run(next, count);
+        next += count;
+        best = std::max(best, static_cast<double>(count) / secondsSince(start));
+    }
+    return best;
+}
+
+}  // namespace
+
+int runGpuBench(const std::vector<std::string>& args) {
+    const bool json = hasFlag(args, "--json");
+    const double seconds = std::stod(optionValue(args, "--seconds", "1"));
+    ComputeEngine engine;
+    const std::string seed = makeSeed(kSeedBytes);
+    // Runs the parity probe, so neither the kernel build nor the probe enters the figures.
+    if (auto reason = engine.gpuFallbackReason(seed)) {
+        std::cerr << "corvanta-bench: GPU path unavailable: gpu-only-" << *reason << '\n';
+        return 1;
+    }
+    const std::string device = engine.gpuDeviceName().value_or("");
+
+    bool failed = false;
+    const double gpuRate = measureRate(
+        [&](std::uint64_t start, std::uint64_t count) {
+            const auto result = engine.searchRange(SearchRequest{
+                start, start + count, seed, kDifficulty, ComputeWorkerLaneKind::gpu, std::nullopt});
+            failed = failed || result.status != engine::ComputeSearchStatus::completed;
+        },
+        seconds);
+    if (failed) {
+        std::cerr << "corvanta-bench: a GPU dispatch failed during the measurement\n";
+        return 1;
+    }
+
+    const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
+    const double cpuRate = measureRate(
+        [&](std::uint64_t start, std::uint64_t count) {
+            const std::uint64_t share = count / threads + 1;
+            std::vector<std::shared_ptr<engine::ComputeSearch>> searches;
+            for (unsigned t = 0; t < threads; ++t) {
+                const std::uint64_t first = start + t * share;
+                searches.push_back(
+                    engine.startSearch(SearchRequest{first, first + share, seed, kDifficulty,
+                                                     ComputeWorkerLaneKind::cpu, std::nullopt}));
+            }
+            for (auto& search : searches) {
+                search->wait();
+            }
+        },
+        seconds);
+
+    if (json) {
+        nlohmann::ordered_json report;
+        report["device"] = device;
+        report["gpu_nps"] = gpuRate;
+        report["cpu_nps"] = cpuRate;
+        std::cout << report.dump() << std::endl;
+    } else {
+        std::printf("device: %s  (%zu-byte seed, difficulty %d, nonces from %" PRIu64 ")\n",
+                    device.c_str(), kSeedBytes, kDifficulty, kFirstNonce);
+        std::printf("GPU path              %12.2f M/s\n", gpuRate / 1e6);
+        std::printf("CPU search, %2u threads %11.2f M/s\n", threads, cpuRate / 1e6);
+        std::printf("GPU / CPU             %11.2fx\n", gpuRate / cpuRate);
+    }
+    return 0;
+}
+
+}  // namespace corvanta::bench

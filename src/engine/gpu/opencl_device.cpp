@@ -1,0 +1,66 @@
+#include "engine/gpu/opencl_device.h"
+
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+namespace corvanta::engine::gpu {
+
+namespace {
+
+bool deviceFlag(cl_device_id device, cl_device_info info) {
+    cl_bool value = CL_FALSE;
+    return clGetDeviceInfo(device, info, sizeof value, &value, nullptr) == CL_SUCCESS &&
+           value == CL_TRUE;
+}
+
+std::string deviceName(cl_device_id device) {
+    std::size_t size = 0;
+    if (clGetDeviceInfo(device, CL_DEVICE_NAME, 0, nullptr, &size) != CL_SUCCESS || size == 0) {
+        return "unknown OpenCL device";
+    }
+    std::string name(size, '\0');
+    if (clGetDeviceInfo(device, CL_DEVICE_NAME, size, name.data(), nullptr) != CL_SUCCESS) {
+        return "unknown OpenCL device";
+    }
+    name.resize(name.find_last_not_of(std::string_view("\0 \t\n", 4)) + 1);
+    const auto first = name.find_first_not_of(" \t");
+    return first == std::string::npos ? "unknown OpenCL device" : name.substr(first);
+}
+
+}  // namespace
+
+std::optional<OpenClDevice> OpenClDevice::selectDefault() {
+    const char* choice = std::getenv("CORVANTA_OPENCL_DEVICE");
+    const cl_device_type wanted = choice != nullptr && std::string_view(choice) == "any"
+                                      ? CL_DEVICE_TYPE_ALL
+                                      : CL_DEVICE_TYPE_GPU;
+    cl_uint platformCount = 0;
+    if (clGetPlatformIDs(0, nullptr, &platformCount) != CL_SUCCESS || platformCount == 0) {
+        return std::nullopt;
+    }
+    std::vector<cl_platform_id> platforms(platformCount);
+    if (clGetPlatformIDs(platformCount, platforms.data(), nullptr) != CL_SUCCESS) {
+        return std::nullopt;
+    }
+    for (cl_platform_id platform : platforms) {
+        cl_uint deviceCount = 0;
+        if (clGetDeviceIDs(platform, wanted, 0, nullptr, &deviceCount) != CL_SUCCESS ||
+            deviceCount == 0) {
+            continue;
+        }
+        std::vector<cl_device_id> devices(deviceCount);
+        if (clGetDeviceIDs(platform, wanted, deviceCount, devices.data(), nullptr) != CL_SUCCESS) {
+            continue;
+        }
+        for (cl_device_id device : devices) {
+            if (deviceFlag(device, CL_DEVICE_AVAILABLE) &&
+                deviceFlag(device, CL_DEVICE_COMPILER_AVAILABLE)) {
+                return OpenClDevice(device, deviceName(device));
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+}  // namespace corvanta::engine::gpu

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <CL/cl.h>
+
+#include <optional>
+#include <string>
+
+namespace corvanta::engine::gpu {
+
+// The OpenCL device the GPU path runs on. Devices are owned by their platform and need no
+// release, so this is a plain value.
+class OpenClDevice {
+public:
+    // The first GPU device of the first platform that has one. With the environment variable
+    // CORVANTA_OPENCL_DEVICE=any, CPU and accelerator devices count too: that is how tests run
+    // the kernel on PoCL, which offers only a CPU device. Devices that are unavailable or have no
+    // compiler are skipped. Empty when no OpenCL platform or no matching device is installed.
+    static std::optional<OpenClDevice> selectDefault();
+
+    cl_device_id id() const { return id_; }
+    const std::string& name() const { return name_; }
+
+private:
+    OpenClDevice(cl_device_id id, std::string name) : id_(id), name_(std::move(name)) {}
+
+    cl_device_id id_;
+    std::string name_;
+};
+
+}  // namespace corvanta::engine::gpu

@@ -1,0 +1,205 @@
+#include "engine/gpu/opencl_pipeline.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "engine/gpu/dispatch_plan.h"
+#include "engine/system_log.h"
+
+namespace corvanta::engine::gpu {
+
+namespace {
+
+constexpr const char* kKernelName = "sha256_search";
+
+std::string buildLog(cl_program program, cl_device_id device) {
+    std::size_t size = 0;
+    if (clGetProgramBuildInfo(program, device, CL_PROGRAM_BUILD_LOG, 0, nullptr, &size) !=
+            CL_SUCCESS ||
+        size == 0) {
+        return {};
+    }
+    std::string log(size, '\0');
+    if (clGetProgramBuildInfo(program, device, CL_PROGRAM_BUILD_LOG, size, log.data(), nullptr) !=
+        CL_SUCCESS) {
+        return {};
+    }
+    log.resize(log.find_last_not_of(std::string_view("\0 \t\r\n", 5)) + 1);
+    return log;
+}
+
+// Work-items per group: the kernel's limit on this device, within the device's first dimension.
+std::size_t kernelGroupLimit(cl_kernel kernel, cl_device_id device) {
+    std::size_t kernelLimit = 0;
+    if (clGetKernelWorkGroupInfo(kernel, device, CL_KERNEL_WORK_GROUP_SIZE, sizeof kernelLimit,
+                                 &kernelLimit, nullptr) != CL_SUCCESS) {
+        return 0;
+    }
+    cl_uint dimensions = 0;
+    if (clGetDeviceInfo(device, CL_DEVICE_MAX_WORK_ITEM_DIMENSIONS, sizeof dimensions, &dimensions,
+                        nullptr) == CL_SUCCESS &&
+        dimensions > 0) {
+        std::vector<std::size_t> sizes(dimensions);
+        if (clGetDeviceInfo(device, CL_DEVICE_MAX_WORK_ITEM_SIZES,
+                            sizes.size() * sizeof(std::size_t), sizes.data(),
+                            nullptr) == CL_SUCCESS &&
+            sizes[0] > 0) {
+            kernelLimit = std::min(kernelLimit, sizes[0]);
+        }
+    }
+    return kernelLimit;
+}
+
+// A read-only buffer initialised from host bytes.
+ClMemory hostBuffer(cl_context context, const void* bytes, std::size_t size) {
+    cl_int error = CL_SUCCESS;
+    ClMemory buffer(clCreateBuffer(context, CL_MEM_READ_ONLY | CL_MEM_COPY_HOST_PTR, size,
+                                   const_cast<void*>(bytes), &error));
+    return error == CL_SUCCESS ? std::move(buffer) : ClMemory();
+}
+
+}  // namespace
+
+OpenClPipeline::OpenClPipeline(OpenClDevice device, ClContext context, ClProgram program,
+                               std::size_t maxThreadsPerGroup)
+    : device_(std::move(device)),
+      context_(std::move(context)),
+      program_(std::move(program)),
+      maxThreadsPerGroup_(maxThreadsPerGroup) {}
+
+std::unique_ptr<OpenClPipeline> OpenClPipeline::build(const OpenClDevice& device,
+                                                      std::string_view source) {
+    cl_int error = CL_SUCCESS;
+    const cl_device_id deviceId = device.id();
+    ClContext context(clCreateContext(nullptr, 1, &deviceId, nullptr, nullptr, &error));
+    if (error != CL_SUCCESS || !context) {
+        writeSystemLog(SystemLogLevel::error, "OpenCL context could not be created (error " +
+                                                  std::to_string(error) +
+                                                  "); GPU path unavailable");
+        return nullptr;
+    }
+    const char* text = source.data();
+    const std::size_t length = source.size();
+    ClProgram program(clCreateProgramWithSource(context.get(), 1, &text, &length, &error));
+    if (error != CL_SUCCESS || !program) {
+        writeSystemLog(SystemLogLevel::error,
+                       "OpenCL program could not be created (error " + std::to_string(error) + ")");
+        return nullptr;
+    }
+    error = clBuildProgram(program.get(), 1, &deviceId, "", nullptr, nullptr);
+    if (error != CL_SUCCESS) {
+        writeSystemLog(SystemLogLevel::error, "OpenCL program failed to build (error " +
+                                                  std::to_string(error) + "):\n" +
+                                                  buildLog(program.get(), deviceId));
+        return nullptr;
+    }
+
+    ClKernel kernel(clCreateKernel(program.get(), kKernelName, &error));
+    if (error == CL_INVALID_KERNEL_NAME) {
+        writeSystemLog(SystemLogLevel::error, "Kernel sha256_search is missing");
+        return nullptr;
+    }
+    const std::size_t groupLimit =
+        error == CL_SUCCESS && kernel ? kernelGroupLimit(kernel.get(), deviceId) : 0;
+    std::unique_ptr<OpenClPipeline> pipeline;
+    if (groupLimit > 0) {
+        pipeline = std::make_unique<OpenClPipeline>(device, std::move(context), std::move(program),
+                                                    groupLimit);
+    }
+    writeSystemLog(SystemLogLevel::info, std::string("OpenCL diagnostic pipeline: ") +
+                                             (pipeline ? "ready" : "failed") +
+                                             "; runtime parity-gated");
+    return pipeline;
+}
+
+std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_view seed,
+                                                                   std::uint32_t difficulty,
+                                                                   std::uint64_t first,
+                                                                   std::uint32_t count) const {
+    const auto plan = DispatchPlan::build(seed, first, count);
+    if (!plan) {
+        return std::nullopt;
+    }
+    cl_int error = CL_SUCCESS;
+    ClCommandQueue queue(clCreateCommandQueue(context_.get(), device_.id(), 0, &error));
+    if (error != CL_SUCCESS || !queue) {
+        return std::nullopt;
+    }
+    ClKernel kernel(clCreateKernel(program_.get(), kKernelName, &error));
+    if (error != CL_SUCCESS || !kernel) {
+        return std::nullopt;
+    }
+
+    const std::uint32_t maxResults = std::min(count, kMaxResultsPerDispatch);
+    const std::uint8_t emptySeed = 0;
+    const std::uint32_t seedLength = static_cast<std::uint32_t>(seed.size());
+    const cl_ulong base = first;
+    const std::uint32_t zero = 0;
+    std::array<ClMemory, 8> buffers;
+    buffers[0] = seed.empty() ? hostBuffer(context_.get(), &emptySeed, 1)
+                              : hostBuffer(context_.get(), seed.data(), seed.size());
+    buffers[1] = hostBuffer(context_.get(), &seedLength, sizeof seedLength);
+    buffers[2] = hostBuffer(context_.get(), &difficulty, sizeof difficulty);
+    buffers[3] = hostBuffer(context_.get(), &base, sizeof base);
+    buffers[4] =
+        ClMemory(clCreateBuffer(context_.get(), CL_MEM_READ_WRITE,
+                                std::size_t{maxResults} * sizeof(cl_ulong), nullptr, &error));
+    if (error != CL_SUCCESS) {
+        return std::nullopt;
+    }
+    buffers[5] = ClMemory(clCreateBuffer(context_.get(), CL_MEM_READ_WRITE | CL_MEM_COPY_HOST_PTR,
+                                         sizeof zero, const_cast<std::uint32_t*>(&zero), &error));
+    if (error != CL_SUCCESS) {
+        return std::nullopt;
+    }
+    buffers[6] = hostBuffer(context_.get(), &maxResults, sizeof maxResults);
+    buffers[7] = hostBuffer(context_.get(), plan->words().data(),
+                            plan->words().size() * sizeof(std::uint32_t));
+    for (cl_uint index = 0; index < buffers.size(); ++index) {
+        const cl_mem memory = buffers[index].get();
+        if (memory == nullptr ||
+            clSetKernelArg(kernel.get(), index, sizeof memory, &memory) != CL_SUCCESS) {
+            return std::nullopt;
+        }
+    }
+
+    // OpenCL 1.2 wants the global size to be a multiple of the group size, and a nonce count
+    // rarely is one. The grid is rounded up to whole groups and the kernel skips threads past the
+    // count, so every dispatch gets full-size groups rather than whatever divisor would fit. The
+    // group size is always the kernel's maximum, also for dispatches smaller than one group: the
+    // spare threads return at once, and a driver that compiles one variant per group size (PoCL
+    // does) compiles only one.
+    const std::size_t group = maxThreadsPerGroup_;
+    const std::size_t global = (std::size_t{count} + group - 1) / group * group;
+    ClEvent done;
+    if (clEnqueueNDRangeKernel(queue.get(), kernel.get(), 1, nullptr, &global, &group, 0, nullptr,
+                               done.out()) != CL_SUCCESS ||
+        clFlush(queue.get()) != CL_SUCCESS) {
+        return std::nullopt;
+    }
+    const cl_event event = done.get();
+    cl_int status = CL_QUEUED;
+    if (clWaitForEvents(1, &event) != CL_SUCCESS ||
+        clGetEventInfo(event, CL_EVENT_COMMAND_EXECUTION_STATUS, sizeof status, &status, nullptr) !=
+            CL_SUCCESS ||
+        status != CL_COMPLETE) {
+        return std::nullopt;
+    }
+
+    std::uint32_t counter = 0;
+    if (clEnqueueReadBuffer(queue.get(), buffers[5].get(), CL_TRUE, 0, sizeof counter, &counter, 0,
+                            nullptr, nullptr) != CL_SUCCESS) {
+        return std::nullopt;
+    }
+    std::vector<std::uint64_t> hits(std::min(counter, maxResults));
+    if (!hits.empty() && clEnqueueReadBuffer(queue.get(), buffers[4].get(), CL_TRUE, 0,
+                                             hits.size() * sizeof(cl_ulong), hits.data(), 0,
+                                             nullptr, nullptr) != CL_SUCCESS) {
+        return std::nullopt;
+    }
+    std::sort(hits.begin(), hits.end());
+    return hits;
+}
+
+}  // namespace corvanta::engine::gpu

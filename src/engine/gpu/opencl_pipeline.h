@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "engine/gpu/opencl_device.h"
+#include "engine/gpu/opencl_handle.h"
+
+namespace corvanta::engine::gpu {
+
+// The compiled kernel `sha256_search` on one device, and the dispatch of one grid of it.
+// Thread-safe: every dispatch makes its own queue, kernel object and buffers.
+class OpenClPipeline {
+public:
+    static constexpr std::uint32_t kMaxResultsPerDispatch = 65536;
+
+    // Builds the program from `source` and checks that it has the kernel. Writes the build log,
+    // "Kernel sha256_search is missing" and "OpenCL diagnostic pipeline: ready|failed; runtime
+    // parity-gated" to the system log as the set-up goes. Empty when no usable kernel came out.
+    static std::unique_ptr<OpenClPipeline> build(const OpenClDevice& device,
+                                                 std::string_view source);
+
+    // Runs one grid over [first, first + count) and gives its hits sorted ascending, at most
+    // kMaxResultsPerDispatch of them; empty on any OpenCL failure. The difficulty must be 0 to
+    // 64 and the seed at most 99 bytes. Blocks until the device has finished.
+    std::optional<std::vector<std::uint64_t>> dispatch(std::string_view seed,
+                                                       std::uint32_t difficulty,
+                                                       std::uint64_t first,
+                                                       std::uint32_t count) const;
+
+    // Takes a built program that has the kernel; use build().
+    OpenClPipeline(OpenClDevice device, ClContext context, ClProgram program,
+                   std::size_t maxThreadsPerGroup);
+
+    const OpenClDevice& device() const { return device_; }
+    std::size_t maxThreadsPerGroup() const { return maxThreadsPerGroup_; }
+
+private:
+    OpenClDevice device_;
+    ClContext context_;
+    ClProgram program_;
+    std::size_t maxThreadsPerGroup_;
+};
+
+}  // namespace corvanta::engine::gpu
