@@ -43,16 +43,18 @@ std::pair<int, int> lanePlan(const guard::PressureAdvice& advice, int gpuMax, in
 }
 
 std::vector<ComputeWorkerLane> buildLanes(std::uint64_t startNonce, std::uint64_t upperBound,
-                                          const guard::PressureAdvice& advice) {
+                                          const guard::PressureAdvice& advice,
+                                          LaneChunkSizes chunks) {
     using engine::ComputeWorkerLaneKind;
-    constexpr std::uint64_t cpuChunk = ComputeWorkerLane::cpuChunkSize;
-    constexpr std::uint64_t gpuChunk = ComputeWorkerLane::gpuChunkSize;
+    const std::uint64_t cpuChunk = chunks.cpu;
+    const std::uint64_t gpuChunk = chunks.gpu;
     const bool nonEmpty = upperBound > startNonce;
     const std::uint64_t remaining = nonEmpty ? upperBound - startNonce : 0;
     if (nonEmpty && remaining <= cpuChunk) {
         return {ComputeWorkerLane{ComputeWorkerLaneKind::cpu, 0, cpuChunk}};
     }
-    const std::uint64_t maxLanes = nonEmpty ? remaining / cpuChunk + (remaining % cpuChunk != 0) : 1;
+    const std::uint64_t maxLanes =
+        nonEmpty ? remaining / cpuChunk + (remaining % cpuChunk != 0) : 1;
     const auto [gpuCount, cpuCount] = lanePlan(advice, kMaxGpuLanes, kMaxCpuLanes);
     std::vector<ComputeWorkerLane> lanes;
     const auto gpuLanes = gpuCount > 0 ? std::min<std::uint64_t>(maxLanes, gpuCount) : 0;

@@ -94,9 +94,9 @@ TaskScheduler::PoolChoice TaskScheduler::choosePool(const QString& taskId, int d
         stateStore_->remove(currentSeedUtf8_);
         return fresh();
     }
-    auto pool = std::make_shared<engine::RangePool>(
-        startNonce, upperBound, record->nextUnallocated, record->completedRanges,
-        record->returnedRanges, record->claimedRanges);
+    auto pool = std::make_shared<engine::RangePool>(startNonce, upperBound, record->nextUnallocated,
+                                                    record->completedRanges, record->returnedRanges,
+                                                    record->claimedRanges);
     return PoolChoice{std::move(pool), std::move(record)};
 }
 
@@ -118,11 +118,11 @@ QString TaskScheduler::startLine(const std::vector<ComputeWorkerLane>& lanes,
         deps_.currentSnapshot ? deps_.currentSnapshot() : guard::SystemSnapshot{};
     return QStringLiteral("scheduler start backend=hybrid lanes=gpu+cpu gpu=runtime-parity-gated") +
            QStringLiteral(" upper=") + QString::number(upperBound) + QStringLiteral(" from=") +
-           QString::number(startNonce) + QStringLiteral(" lanes=gpu:") +
-           QString::number(gpuLanes) + QStringLiteral("x") + compactCountLabel(gpuChunk) +
-           QStringLiteral(" cpu:") + QString::number(cpuLanes) + QStringLiteral("x") +
-           compactCountLabel(cpuChunk) + QStringLiteral(" workers=") +
-           QString::number(lanes.size()) + QStringLiteral(" restored=") +
+           QString::number(startNonce) + QStringLiteral(" lanes=gpu:") + QString::number(gpuLanes) +
+           QStringLiteral("x") + compactCountLabel(gpuChunk) + QStringLiteral(" cpu:") +
+           QString::number(cpuLanes) + QStringLiteral("x") + compactCountLabel(cpuChunk) +
+           QStringLiteral(" workers=") + QString::number(lanes.size()) +
+           QStringLiteral(" restored=") +
            (restored ? QStringLiteral("true") : QStringLiteral("false")) +
            QStringLiteral(" cpuIdle=") + QString::asprintf("%.0f", 100.0 - snapshot.cpuUsage) +
            QStringLiteral("% memory=") + QString::number(snapshot.memoryPressure) +
@@ -174,7 +174,7 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
         coordinator_.enqueueCandidates(choice.restoredRecord->candidateNonces, taskId, seed);
     }
 
-    auto lanes = buildLanes(startNonce, upperBound, advice());
+    auto lanes = buildLanes(startNonce, upperBound, advice(), deps_.chunkSizes);
     log(QStringLiteral("ORCH"), startLine(lanes, upperBound, startNonce, restored));
 
     bool result = false;
@@ -195,9 +195,9 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
     co_return result;
 }
 
-QCoro::Task<WorkerResult> TaskScheduler::runWorker(
-    int workerId, ComputeWorkerLane lane, std::shared_ptr<engine::WorkerRegistry> registry,
-    std::stop_token stop) {
+QCoro::Task<WorkerResult> TaskScheduler::runWorker(int workerId, ComputeWorkerLane lane,
+                                                   std::shared_ptr<engine::WorkerRegistry> registry,
+                                                   std::stop_token stop) {
     registry->add(workerId);
     WorkerLaneLoop loop(*this, lane);
     co_await loop.run(std::move(stop));
@@ -231,7 +231,8 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
             return runWorker(static_cast<int>(i), lane, registry, std::move(token));
         });
     }
-    group.spawn([solved](std::stop_token token) { return waitForSolved(solved, std::move(token)); });
+    group.spawn(
+        [solved](std::stop_token token) { return waitForSolved(solved, std::move(token)); });
 
     int launched = static_cast<int>(lanes.size());
     int running = launched;
@@ -259,7 +260,7 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
                 launched <= 15) {
                 const int id = launched;
                 const ComputeWorkerLane lane{engine::ComputeWorkerLaneKind::gpu, id,
-                                             ComputeWorkerLane::gpuChunkSize};
+                                             deps_.chunkSizes.gpu};
                 group.spawn([this, id, lane, registry](std::stop_token token) {
                     return runWorker(id, lane, registry, std::move(token));
                 });

@@ -21,6 +21,7 @@
 #include "guard/pressure_advice.h"
 #include "guard/system_snapshot.h"
 #include "tasks/compute_worker_lane.h"
+#include "tasks/lane_plan.h"
 #include "tasks/task_state_store.h"
 
 namespace corvanta::tasks {
@@ -36,8 +37,8 @@ struct SchedulerTiming {
     std::function<Clock::time_point()> clock = [] { return Clock::now(); };
 
     std::chrono::milliseconds scaled(std::chrono::milliseconds interval) const {
-        return std::chrono::milliseconds(static_cast<std::int64_t>(
-            static_cast<double>(interval.count()) * intervalScale + 0.5));
+        return std::chrono::milliseconds(
+            static_cast<std::int64_t>(static_cast<double>(interval.count()) * intervalScale + 0.5));
     }
     Clock::duration scaledDuration(std::chrono::milliseconds interval) const {
         return std::chrono::duration_cast<Clock::duration>(
@@ -54,6 +55,7 @@ struct TaskSchedulerDependencies {
     std::unique_ptr<TaskStateStore> stateStore;
     engine::ComputeEngine::Options engineOptions;
     SchedulerTiming timing;
+    LaneChunkSizes chunkSizes;
 };
 
 // Runs one proof-of-work task to its end over its worker lanes: restores or creates the range

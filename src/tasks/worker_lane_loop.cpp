@@ -6,6 +6,7 @@
 #include "async/engine_search.h"
 #include "async/main_thread.h"
 #include "tasks/lane_plan.h"
+#include "tasks/store_error.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
 
@@ -66,13 +67,17 @@ bool WorkerLaneLoop::throttled(const std::optional<Clock::time_point>& last,
     return last && now() - *last < scheduler_.deps_.timing.scaledDuration(interval);
 }
 
-void WorkerLaneLoop::log(const QString& message) const { scheduler_.log(category_, message); }
+void WorkerLaneLoop::log(const QString& message) const {
+    scheduler_.log(category_, message);
+}
 
 bool WorkerLaneLoop::cancelled(const std::stop_token& stop) const {
     return stop.stop_requested() || scheduler_.isCancelled();
 }
 
-bool WorkerLaneLoop::poolExhausted() const { return !scheduler_.workRemains(); }
+bool WorkerLaneLoop::poolExhausted() const {
+    return !scheduler_.workRemains();
+}
 
 bool WorkerLaneLoop::pauseLineDue(const QString& key) {
     if (lastPauseKey_ == key && throttled(lastPauseLogAt_, 2000ms)) {
@@ -130,11 +135,12 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
         const int segment = segments_ + 1;
         persistProgress();
         if (segment == 1 || !throttled(lastClaimLogAt_, 10000ms)) {
-            log(prefix_ + QStringLiteral("claim segment=%1 startNonce=%2 endNonce=%3 size=%4")
-                              .arg(segment)
-                              .arg(range.start)
-                              .arg(range.end)
-                              .arg(range.end - range.start) +
+            log(prefix_ +
+                QStringLiteral("claim segment=%1 startNonce=%2 endNonce=%3 size=%4")
+                    .arg(segment)
+                    .arg(range.start)
+                    .arg(range.end)
+                    .arg(range.end - range.start) +
                 QStringLiteral(" cpuIdle=") + QString::asprintf("%.0f", advice.cpuIdle) +
                 QStringLiteral("% reason=") + advice.reason + QStringLiteral(" pending~") +
                 QString::number(pool->pendingRangeCount()));
@@ -157,15 +163,15 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
                                       scheduler_.currentDifficulty_,
                                       lane_.kind,
                                       engine::DispatchTag{category_.toStdString(), segment}};
-        auto result = co_await async::awaitSearch(scheduler_.computeEngine(), request,
-                                                  candidateHook, stop);
+        auto result =
+            co_await async::awaitSearch(scheduler_.computeEngine(), request, candidateHook, stop);
         if (!isCpu && result.status == ComputeSearchStatus::unprocessed && !cancelled(stop)) {
             log(QStringLiteral("returned gpu-unprocessed segment=") + QString::number(segment) +
                 QStringLiteral(" note=") + QString::fromStdString(result.note) +
                 QStringLiteral("; fallback=cpu"));
             request.lane = ComputeWorkerLaneKind::cpu;
-            result = co_await async::awaitSearch(scheduler_.computeEngine(), request,
-                                                 candidateHook, stop);
+            result = co_await async::awaitSearch(scheduler_.computeEngine(), request, candidateHook,
+                                                 stop);
         }
         const double elapsed = secondsBetween(segmentStartedAt, Clock::now());
 
@@ -180,7 +186,8 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
         if (result.status != ComputeSearchStatus::completed) {
             pool->returnRange(range);
             persistProgress();
-            log(prefix_ + QStringLiteral("returned [%1..<%2) reason=").arg(range.start).arg(range.end) +
+            log(prefix_ +
+                QStringLiteral("returned [%1..<%2) reason=").arg(range.start).arg(range.end) +
                 statusName(result.status) + QStringLiteral(" note=") +
                 QString::fromStdString(result.note));
             co_return;
@@ -206,11 +213,12 @@ void WorkerLaneLoop::reportCandidate(TaskScheduler& scheduler, const QString& ca
                                      const QString& prefix, std::uint64_t nonce, int segment) {
     auto& coordinator = scheduler.coordinator_;
     coordinator.enqueueCandidates({nonce}, scheduler.currentTaskId_, scheduler.currentSeed_);
-    scheduler.log(category,
-                  prefix + QStringLiteral("candidate nonce=%1 segment=%2 queued validationPending=%3")
-                               .arg(nonce)
-                               .arg(segment)
-                               .arg(coordinator.pendingCount()));
+    scheduler.log(
+        category,
+        prefix + QStringLiteral("candidate nonce=%1 segment=%2 queued validationPending=%3")
+                     .arg(nonce)
+                     .arg(segment)
+                     .arg(coordinator.pendingCount()));
 }
 
 void WorkerLaneLoop::persistProgress() {
@@ -236,20 +244,19 @@ void WorkerLaneLoop::persistProgress() {
     try {
         store->save(progress);
     } catch (const StoreError& error) {
-        scheduler_.log(QStringLiteral("STATE"),
-                       QStringLiteral("persist failed error=") + QString::fromStdString(error.what()) +
-                           QStringLiteral(" (%1 error %2.)")
-                               .arg(QString::fromStdString(error.domain()))
-                               .arg(error.code()));
+        scheduler_.log(QStringLiteral("STATE"), QStringLiteral("persist failed error=") +
+                                                    QString::fromStdString(error.what()) +
+                                                    QStringLiteral(" (%1 error %2.)")
+                                                        .arg(QString::fromStdString(error.domain()))
+                                                        .arg(error.code()));
     } catch (const std::exception& error) {
-        scheduler_.log(QStringLiteral("STATE"),
-                       QStringLiteral("persist failed error=") + QString::fromStdString(error.what()));
+        scheduler_.log(QStringLiteral("STATE"), QStringLiteral("persist failed error=") +
+                                                    QString::fromStdString(error.what()));
     }
 }
 
 void WorkerLaneLoop::writeDoneLine(const engine::ComputeSearchResult& result, int segment,
-                                   std::uint64_t start, std::uint64_t end,
-                                   double elapsedSeconds) {
+                                   std::uint64_t start, std::uint64_t end, double elapsedSeconds) {
     const bool matched = !result.nonces.empty();
     if (!(segment < 2 || matched || !throttled(lastDoneLogAt_, 10000ms))) {
         return;

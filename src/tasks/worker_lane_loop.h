@@ -33,8 +33,8 @@ private:
     void persistProgress();
     static void reportCandidate(TaskScheduler& scheduler, const QString& category,
                                 const QString& prefix, std::uint64_t nonce, int segment);
-    void writeDoneLine(const engine::ComputeSearchResult& result, int segment,
-                       std::uint64_t start, std::uint64_t end, double elapsedSeconds);
+    void writeDoneLine(const engine::ComputeSearchResult& result, int segment, std::uint64_t start,
+                       std::uint64_t end, double elapsedSeconds);
     void throughputStep(const engine::ComputeSearchResult& result, std::uint64_t start,
                         std::uint64_t end);
     void log(const QString& message) const;
