@@ -7,6 +7,8 @@
 #include <QCoroTask>
 #include <QElapsedTimer>
 
+#include "support/qt_printers.h"
+
 #include <chrono>
 #include <exception>
 #include <functional>
