@@ -47,6 +47,7 @@ public:
     explicit ComputeSearch(ComputeCancellationTokenPtr token) : token_(std::move(token)) {}
 
     void cancel() { token_->cancel(); }
+    bool isCancelled() const { return token_->isCancelled(); }
     bool isFinished() const;
     // Blocks until the search has finished and returns its result.
     ComputeSearchResult wait();

@@ -1,0 +1,93 @@
+#include "async/main_thread.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace corvanta::async {
+
+namespace {
+
+struct Handoff {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+    bool ran = false;
+
+    void finish(bool didRun) {
+        {
+            std::lock_guard lock(mutex);
+            finished = true;
+            ran = didRun;
+        }
+        done.notify_all();
+    }
+};
+
+// Marks the handoff finished even when the posted event is dropped unrun (its receiver died).
+struct PostedWork {
+    std::shared_ptr<Handoff> handoff;
+    std::shared_ptr<std::function<void()>> work;
+    std::shared_ptr<bool> ran = std::make_shared<bool>(false);
+
+    void operator()() {
+        (*work)();
+        *ran = true;
+        handoff->finish(true);
+    }
+    PostedWork(std::shared_ptr<Handoff> h, std::shared_ptr<std::function<void()>> w)
+        : handoff(std::move(h)), work(std::move(w)) {}
+    PostedWork(const PostedWork&) = default;
+    ~PostedWork() {
+        if (ran.use_count() == 1 && !*ran) {
+            handoff->finish(false);
+        }
+    }
+};
+
+}  // namespace
+
+bool isMainThread() {
+    const auto* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
+bool MainThreadHop::await_ready() const noexcept {
+    return isMainThread();
+}
+
+void MainThreadHop::await_suspend(std::coroutine_handle<> handle) const {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
+}
+
+void EventLoopYield::await_suspend(std::coroutine_handle<> handle) const {
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [handle] { handle.resume(); }, Qt::QueuedConnection);
+}
+
+bool runOnMainThreadAndWait(std::function<void()> work, std::function<bool()> giveUp) {
+    if (isMainThread()) {
+        work();
+        return true;
+    }
+    auto* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return false;
+    }
+    auto handoff = std::make_shared<Handoff>();
+    QMetaObject::invokeMethod(
+        app, PostedWork(handoff, std::make_shared<std::function<void()>>(std::move(work))),
+        Qt::QueuedConnection);
+    std::unique_lock lock(handoff->mutex);
+    while (!handoff->finished) {
+        if ((giveUp && giveUp()) || QCoreApplication::instance() == nullptr) {
+            return false;
+        }
+        handoff->done.wait_for(lock, std::chrono::milliseconds(20));
+    }
+    return handoff->ran;
+}
+
+}  // namespace corvanta::async

@@ -1,0 +1,12 @@
+// gtest main for tests that need a Qt event loop on the main thread.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvanta"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvanta"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
