@@ -9,5 +9,6 @@ namespace corvanta::bench {
 // returns the process exit code.
 int runCpuBench(const std::vector<std::string>& args);
 int runSearchCommand(const std::vector<std::string>& args);
+int runLogBench(const std::vector<std::string>& args);
 
 }  // namespace corvanta::bench

@@ -19,6 +19,8 @@ const Command kCommands[] = {
      "cpu [--json] [--impl NAME] [--seconds S]   naive baseline vs engine, one and all cores"},
     {"search", corvanta::bench::runSearchCommand,
      "search SEED START END DIFFICULTY [--impl NAME]   print the hits of [START, END)"},
+    {"log", corvanta::bench::runLogBench,
+     "log [--json] [--lines N]   run-log appends per second, database on vs memory only"},
 };
 
 void usage() {
