@@ -128,7 +128,6 @@ LogBufferService& LogBufferService::shared() {
                                                           kDefaultMaxDatabaseFiles, NowProvider());
         instance = created.get();
         if (app != nullptr) {
-            created->moveToThread(app->thread());
             created.release()->setParent(app);
         } else {
             orphan = std::move(created);

@@ -56,7 +56,8 @@ public:
     LogBufferService& operator=(const LogBufferService&) = delete;
 
     // The process-wide log in the application-data directory (1 GiB files, 10 kept), built on
-    // first use. Owned by the QCoreApplication when one exists.
+    // first use, which must happen on the main thread. Owned by the QCoreApplication when one
+    // exists.
     static LogBufferService& shared();
 
     // The log call. Never fails towards the caller.
