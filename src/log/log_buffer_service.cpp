@@ -37,8 +37,11 @@ constexpr const char* kCreateTableSql =
 constexpr const char* kInsertSql =
     "INSERT INTO log_records (device_id, log_line, reported, created_at) VALUES (?, ?, 0, ?);";
 // A commit per line must not wait for the disk: the write-ahead log with NORMAL syncs only at
-// checkpoints and still never corrupts the file.
-constexpr const char* kFastWritePragmas = "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
+// checkpoints and still never corrupts the file. Each commit writes two whole pages (the row's
+// and the id counter's), so small pages cut the bytes per line by four; a page holds several
+// lines all the same. The page size only takes effect in a new file.
+constexpr const char* kFastWritePragmas =
+    "PRAGMA page_size=1024; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
 // Holding the file locks for the life of the connection saves the lock calls of every commit,
 // which otherwise cost as much as the write itself.
 constexpr const char* kHoldLocksPragma = "PRAGMA locking_mode=EXCLUSIVE;";
