@@ -10,5 +10,6 @@ namespace corvanta::bench {
 int runCpuBench(const std::vector<std::string>& args);
 int runSearchCommand(const std::vector<std::string>& args);
 int runGpuBench(const std::vector<std::string>& args);
+int runLogBench(const std::vector<std::string>& args);
 
 }  // namespace corvanta::bench

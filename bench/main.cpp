@@ -21,6 +21,8 @@ const Command kCommands[] = {
      "search SEED START END DIFFICULTY [--impl NAME]   print the hits of [START, END)"},
     {"gpu", corvanta::bench::runGpuBench,
      "gpu [--json] [--seconds S]   GPU path vs CPU search on every core"},
+    {"log", corvanta::bench::runLogBench,
+     "log [--json] [--lines N]   run-log appends per second, database on vs memory only"},
 };
 
 void usage() {

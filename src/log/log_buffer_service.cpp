@@ -1,0 +1,405 @@
+#include "log/log_buffer_service.h"
+
+#include <algorithm>
+#include <memory>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QThread>
+
+#include "log/log_line.h"
+#include "storage/sqlite_error.h"
+
+Q_LOGGING_CATEGORY(lcRunLog, "corvanta.log")
+
+namespace corvanta::log {
+
+namespace {
+
+using storage::SqliteDatabase;
+using storage::SqliteError;
+using storage::SqliteOpenMode;
+using storage::SqliteStatement;
+
+const QString kCurrentFileName = QStringLiteral("corvanta_logs.db");
+const QString kArchivePrefix = QStringLiteral("corvanta_logs_");
+const QString kCompanionSuffixes[] = {QStringLiteral("-shm"), QStringLiteral("-wal"),
+                                      QStringLiteral("-journal")};
+
+constexpr const char* kCreateTableSql =
+    "CREATE TABLE IF NOT EXISTS log_records (id INTEGER PRIMARY KEY AUTOINCREMENT, device_id TEXT "
+    "NOT NULL, log_line TEXT NOT NULL, reported INTEGER DEFAULT 0, created_at REAL NOT NULL);";
+constexpr const char* kInsertSql =
+    "INSERT INTO log_records (device_id, log_line, reported, created_at) VALUES (?, ?, 0, ?);";
+// A commit per line must not wait for the disk: the write-ahead log with NORMAL syncs only at
+// checkpoints and still never corrupts the file. Each commit writes two whole pages (the row's
+// and the id counter's), so small pages cut the bytes per line by four; a page holds several
+// lines all the same. The page size only takes effect in a new file.
+constexpr const char* kFastWritePragmas =
+    "PRAGMA page_size=1024; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;";
+// Holding the file locks for the life of the connection saves the lock calls of every commit,
+// which otherwise cost as much as the write itself.
+constexpr const char* kHoldLocksPragma = "PRAGMA locking_mode=EXCLUSIVE;";
+
+std::string toLocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+double secondsSinceEpoch(const QDateTime& time) {
+    return static_cast<double>(time.toMSecsSinceEpoch()) / 1000.0;
+}
+
+void deleteDatabaseFiles(const QString& path) {
+    QFile::remove(path);
+    for (const QString& suffix : kCompanionSuffixes) {
+        QFile::remove(path + suffix);
+    }
+}
+
+// The newest `limit` reloadable lines of one file, oldest first. Uses a connection of its own so
+// that an archive is never opened for writing.
+QStringList readRecentLines(const QString& path, int limit) {
+    QStringList lines;
+    try {
+        SqliteDatabase db = SqliteDatabase::open(toLocalPath(path), SqliteOpenMode::readOnly);
+        SqliteStatement select = db.prepare(
+            "SELECT log_line FROM (SELECT id, log_line FROM log_records ORDER BY id DESC LIMIT " +
+            std::to_string(std::max(limit, 1)) + ") ORDER BY id ASC;");
+        while (select.step() == SqliteStatement::StepResult::row) {
+            const auto text = select.columnText(0);
+            if (!text.has_value()) {
+                continue;
+            }
+            if (std::optional<QString> line = decodeReloadableLogLine(*text)) {
+                lines.append(std::move(*line));
+            }
+        }
+    } catch (const SqliteError&) {
+        // An unreadable file gives what was read before the failure, usually nothing.
+    }
+    return lines;
+}
+
+}  // namespace
+
+LogBufferService::LogBufferService(std::optional<QString> directory, quint64 fileSizeLimitBytes,
+                                   int maxDatabaseFiles, NowProvider nowProvider,
+                                   std::chrono::milliseconds uiFlushInterval, QObject* parent)
+    : QObject(parent),
+      dbDirectory_(directory.has_value()
+                       ? *directory
+                       : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)),
+      fileSizeLimitBytes_(std::max<quint64>(fileSizeLimitBytes, 1)),
+      maxDatabaseFiles_(std::max(maxDatabaseFiles, 1)),
+      nowProvider_(nowProvider ? std::move(nowProvider)
+                               : NowProvider([] { return QDateTime::currentDateTimeUtc(); })),
+      uiFlushTimer_(this) {
+    uiFlushTimer_.setSingleShot(true);
+    uiFlushTimer_.setInterval(uiFlushInterval);
+    connect(&uiFlushTimer_, &QTimer::timeout, this, &LogBufferService::flushUILines);
+
+    if (dbDirectory_.isEmpty()) {
+        if (!directory.has_value()) {
+            qCWarning(lcRunLog)
+                << "no application data directory: the run log is kept in memory only";
+        }
+        return;
+    }
+    dbPath_ = QDir(dbDirectory_).filePath(kCurrentFileName);
+    QDir().mkpath(dbDirectory_);
+    openCurrentDatabase();
+    rotateIfNeeded();
+    loadRecentLines(kReloadLineLimit);
+    // Only now: the reload reads the current file through a connection of its own.
+    holdCurrentDatabase();
+}
+
+LogBufferService::~LogBufferService() = default;
+
+LogBufferService& LogBufferService::shared() {
+    static QPointer<LogBufferService> instance;
+    // Without an application object nothing could own the log; it then lives until exit.
+    static std::unique_ptr<LogBufferService> orphan;
+    if (instance.isNull()) {
+        QCoreApplication* app = QCoreApplication::instance();
+        auto created = std::make_unique<LogBufferService>(std::nullopt, kDefaultFileSizeLimitBytes,
+                                                          kDefaultMaxDatabaseFiles, NowProvider());
+        instance = created.get();
+        if (app != nullptr) {
+            created.release()->setParent(app);
+        } else {
+            orphan = std::move(created);
+        }
+    }
+    return *instance;
+}
+
+void LogBufferService::append(const QString& deviceId, const QString& category,
+                              const QString& message) {
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, deviceId, category, message] { append(deviceId, category, message); },
+            Qt::QueuedConnection);
+        return;
+    }
+    const QDateTime now = nowProvider_();
+    QString line = buildLogLine(timestampFor(now), category, message);
+    const QByteArray utf8 = line.toUtf8();
+
+    buffer_.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    buffer_.push_back('\n');
+
+    insertRow(deviceId, utf8, now);
+    rotateIfNeeded();
+
+    pendingUILines_.append(std::move(line));
+    if (pendingUILines_.size() >= kFlushBatchLines) {
+        flushUILines();
+    } else {
+        scheduleUIFlush();
+    }
+
+    if (buffer_.size() >= static_cast<std::size_t>(kMaxBufferSize)) {
+        const std::size_t lastFeed = buffer_.rfind('\n');
+        if (lastFeed != std::string::npos) {
+            buffer_.erase(0, lastFeed + 1);
+        }
+    }
+}
+
+const QString& LogBufferService::timestampFor(const QDateTime& now) {
+    const qint64 second = now.toSecsSinceEpoch();
+    if (second != stampSecond_) {
+        stampText_ = logTimestamp(now);
+        stampSecond_ = second;
+    }
+    return stampText_;
+}
+
+void LogBufferService::openCurrentDatabase() {
+    try {
+        db_ = SqliteDatabase::open(toLocalPath(dbPath_), SqliteOpenMode::readWriteCreate);
+    } catch (const SqliteError&) {
+        db_.reset();
+        return;
+    }
+    try {
+        db_->exec(kFastWritePragmas);
+    } catch (const SqliteError&) {
+        // Slower writes, or a file that is no database; the CREATE below tells which.
+    }
+    try {
+        db_->exec(kCreateTableSql);
+        insertStatement_ = db_->prepare(kInsertSql);
+        pageCountStatement_ = db_->prepare("PRAGMA page_count;");
+        SqliteStatement pageSize = db_->prepare("PRAGMA page_size;");
+        pageSize.step();
+        pageSize_ = pageSize.columnInt64(0);
+    } catch (const SqliteError&) {
+        // Rows are then skipped; the lines still reach the buffer and the view.
+    }
+}
+
+void LogBufferService::holdCurrentDatabase() {
+    if (!db_.has_value()) {
+        return;
+    }
+    try {
+        db_->exec(kHoldLocksPragma);
+    } catch (const SqliteError&) {
+        // Only slower.
+    }
+}
+
+void LogBufferService::closeCurrentDatabase() {
+    insertStatement_.reset();
+    pageCountStatement_.reset();
+    if (db_.has_value()) {
+        try {
+            // Back to a rollback journal: the file becomes self-contained, and reading it later
+            // through a read-only connection leaves no -wal and -shm files behind.
+            db_->exec("PRAGMA journal_mode=DELETE;");
+        } catch (const SqliteError&) {
+        }
+    }
+    db_.reset();
+}
+
+void LogBufferService::insertRow(const QString& deviceId, const QByteArray& line,
+                                 const QDateTime& now) {
+    if (!db_.has_value()) {
+        return;
+    }
+    if (!insertStatement_.has_value()) {
+        try {
+            insertStatement_ = db_->prepare(kInsertSql);
+        } catch (const SqliteError&) {
+            return;
+        }
+    }
+    try {
+        const QByteArray device = deviceId.toUtf8();
+        insertStatement_->bindText(1, std::string_view(device.constData(), device.size()));
+        insertStatement_->bindText(2, std::string_view(line.constData(), line.size()));
+        insertStatement_->bindDouble(3, secondsSinceEpoch(now));
+        insertStatement_->step();
+    } catch (const SqliteError&) {
+        // This row is lost; the next one tries again.
+    }
+    insertStatement_->reset();
+}
+
+quint64 LogBufferService::currentDatabaseSize() {
+    // In write-ahead mode the file itself lags behind its content until the next checkpoint, so
+    // the size the connection sees is the one that counts.
+    if (pageCountStatement_.has_value()) {
+        try {
+            const bool hasRow = pageCountStatement_->step() == SqliteStatement::StepResult::row;
+            const qint64 pages = hasRow ? pageCountStatement_->columnInt64(0) : 0;
+            pageCountStatement_->reset();
+            if (hasRow && pages > 0 && pageSize_ > 0) {
+                return static_cast<quint64>(pages) * static_cast<quint64>(pageSize_);
+            }
+        } catch (const SqliteError&) {
+            pageCountStatement_->reset();
+        }
+    }
+    const QFileInfo info(dbPath_);
+    return info.exists() ? static_cast<quint64>(info.size()) : 0;
+}
+
+void LogBufferService::rotateIfNeeded() {
+    if (dbPath_.isEmpty() || currentDatabaseSize() < fileSizeLimitBytes_) {
+        return;
+    }
+    closeCurrentDatabase();
+    const QString archive = nextArchivePath();
+    if (QFile::rename(dbPath_, archive)) {
+        // Only present when SQLite could not fold them into the file on close; they belong to
+        // the archive and must not be taken for the new file's.
+        for (const QString& suffix : kCompanionSuffixes) {
+            if (QFileInfo::exists(dbPath_ + suffix)) {
+                QFile::rename(dbPath_ + suffix, archive + suffix);
+            }
+        }
+    }
+    openCurrentDatabase();
+    holdCurrentDatabase();
+    pruneArchives();
+}
+
+QString LogBufferService::nextArchivePath() const {
+    const QString stamp =
+        nowProvider_().toLocalTime().toString(QStringLiteral("yyyyMMdd_HHmmss_zzz"));
+    const QDir dir(dbDirectory_);
+    QString path = dir.filePath(kArchivePrefix + stamp + QStringLiteral(".db"));
+    for (int n = 1; QFileInfo::exists(path); ++n) {
+        path = dir.filePath(kArchivePrefix + stamp + QLatin1Char('_') + QString::number(n) +
+                            QStringLiteral(".db"));
+    }
+    return path;
+}
+
+QStringList LogBufferService::archivedDatabaseFiles() const {
+    QStringList names;
+    const QFileInfoList entries =
+        QDir(dbDirectory_).entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        if (entry.fileName().startsWith(kArchivePrefix) && entry.suffix() == QLatin1String("db")) {
+            names.append(entry.fileName());
+        }
+    }
+    // The stamp in the name makes name order the order of creation.
+    std::sort(names.begin(), names.end());
+    QStringList paths;
+    paths.reserve(names.size());
+    for (const QString& name : names) {
+        paths.append(QDir(dbDirectory_).filePath(name));
+    }
+    return paths;
+}
+
+void LogBufferService::pruneArchives() {
+    const qsizetype keep = std::max(maxDatabaseFiles_ - 1, 0);
+    const QStringList archives = archivedDatabaseFiles();
+    for (qsizetype i = 0; i < archives.size() - keep; ++i) {
+        deleteDatabaseFiles(archives[i]);
+    }
+}
+
+void LogBufferService::loadRecentLines(int limit) {
+    QStringList files;
+    if (QFileInfo::exists(dbPath_)) {
+        files.append(dbPath_);
+    }
+    const QStringList archives = archivedDatabaseFiles();
+    std::copy(archives.rbegin(), archives.rend(), std::back_inserter(files));
+
+    std::vector<QStringList> chunks;
+    qsizetype remaining = std::max(limit, 1);
+    for (const QString& file : files) {
+        if (remaining < 1) {
+            break;
+        }
+        QStringList lines = readRecentLines(file, static_cast<int>(remaining));
+        if (!lines.isEmpty()) {
+            remaining -= lines.size();
+            chunks.push_back(std::move(lines));
+        }
+    }
+    logLines_.clear();
+    for (auto chunk = chunks.rbegin(); chunk != chunks.rend(); ++chunk) {
+        logLines_.append(*chunk);
+    }
+}
+
+void LogBufferService::scheduleUIFlush() {
+    if (!uiFlushTimer_.isActive()) {
+        uiFlushTimer_.start();
+    }
+}
+
+void LogBufferService::flushUILines() {
+    if (pendingUILines_.isEmpty()) {
+        return;
+    }
+    QStringList batch;
+    batch.swap(pendingUILines_);
+    logLines_.append(batch);
+    emit logLinesAppended(batch);
+    if (!isTailPinned_) {
+        hiddenNewLineCount_ += batch.size();
+        emit hiddenNewLineCountChanged(hiddenNewLineCount_);
+    } else {
+        ++scrollToBottomTag_;
+        emit scrollToBottomTagChanged(scrollToBottomTag_);
+    }
+    if (logLines_.size() > kMaxVisibleLogLines) {
+        const qsizetype cut = logLines_.size() - kMaxVisibleLogLines / 2;
+        logLines_.remove(0, cut);
+        emit logLinesRemovedFromFront(cut);
+    }
+}
+
+void LogBufferService::setTailPinned(bool pinned) {
+    if (pinned == isTailPinned_) {
+        return;
+    }
+    if (!pinned) {
+        isTailPinned_ = false;
+        return;
+    }
+    flushUILines();
+    isTailPinned_ = true;
+    hiddenNewLineCount_ = 0;
+    emit hiddenNewLineCountChanged(hiddenNewLineCount_);
+    ++scrollToBottomTag_;
+    emit scrollToBottomTagChanged(scrollToBottomTag_);
+}
+
+}  // namespace corvanta::log

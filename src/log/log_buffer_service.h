@@ -1,0 +1,126 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include "storage/sqlite_database.h"
+
+namespace corvanta::log {
+
+// The one run log of the application. Each line is written to a SQLite file that rotates by size,
+// kept in a bounded text buffer, and handed to the run-log view in batches. At start the newest
+// lines of earlier runs are read back.
+//
+// Lives on the thread of the Qt event loop that drives its flush timer (the main thread); a line
+// appended from another thread is posted there. No failure of the file system or of SQLite reaches
+// a caller: without a usable database the lines still reach the buffer and the view.
+//
+// The current file is held with exclusive locks while the service runs (other processes can read
+// it once the service is gone); archives are plain rollback-journal files.
+class LogBufferService : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(qint64 hiddenNewLineCount READ hiddenNewLineCount NOTIFY hiddenNewLineCountChanged)
+    Q_PROPERTY(qint64 scrollToBottomTag READ scrollToBottomTag NOTIFY scrollToBottomTagChanged)
+
+public:
+    using NowProvider = std::function<QDateTime()>;
+
+    static constexpr qsizetype kMaxBufferSize = 524'288;
+    static constexpr qsizetype kMaxVisibleLogLines = 1'000'000;
+    static constexpr qsizetype kFlushBatchLines = 200;
+    static constexpr int kReloadLineLimit = 500;
+    static constexpr std::chrono::milliseconds kUiFlushInterval{150};
+    static constexpr quint64 kDefaultFileSizeLimitBytes = 1'073'741'824;
+    static constexpr int kDefaultMaxDatabaseFiles = 10;
+
+    // `directory`: where the database files live; nullopt means the application-data directory.
+    // An empty path keeps the log in memory only, as does a missing application-data directory
+    // (which is reported once in the system log).
+    // `fileSizeLimitBytes` 0 counts as 1, `maxDatabaseFiles` below 1 as 1; an empty
+    // `nowProvider` is the system clock.
+    LogBufferService(std::optional<QString> directory, quint64 fileSizeLimitBytes,
+                     int maxDatabaseFiles, NowProvider nowProvider,
+                     std::chrono::milliseconds uiFlushInterval = kUiFlushInterval,
+                     QObject* parent = nullptr);
+    ~LogBufferService() override;
+
+    LogBufferService(const LogBufferService&) = delete;
+    LogBufferService& operator=(const LogBufferService&) = delete;
+
+    // The process-wide log in the application-data directory (1 GiB files, 10 kept), built on
+    // first use, which must happen on the main thread. Owned by the QCoreApplication when one
+    // exists.
+    static LogBufferService& shared();
+
+    // The log call. Never fails towards the caller.
+    void append(const QString& deviceId, const QString& category, const QString& message);
+
+    // The view reports whether it shows the end of the log.
+    Q_INVOKABLE void setTailPinned(bool pinned);
+
+    // Visible lines, oldest first. Changes arrive as logLinesAppended / logLinesRemovedFromFront.
+    const QStringList& logLines() const { return logLines_; }
+    qint64 hiddenNewLineCount() const { return hiddenNewLineCount_; }
+    qint64 scrollToBottomTag() const { return scrollToBottomTag_; }
+    bool isTailPinned() const { return isTailPinned_; }
+    // The newest lines as UTF-8, each followed by a line feed; at most about kMaxBufferSize bytes.
+    const std::string& buffer() const { return buffer_; }
+    // Empty when the log is kept in memory only.
+    const QString& databasePath() const { return dbPath_; }
+
+signals:
+    // A batch of new lines reached the end of logLines().
+    void logLinesAppended(const QStringList& lines);
+    // The oldest `count` lines left logLines().
+    void logLinesRemovedFromFront(qsizetype count);
+    void hiddenNewLineCountChanged(qint64 count);
+    void scrollToBottomTagChanged(qint64 tag);
+
+private:
+    void openCurrentDatabase();
+    void holdCurrentDatabase();
+    void closeCurrentDatabase();
+    void insertRow(const QString& deviceId, const QByteArray& line, const QDateTime& now);
+    quint64 currentDatabaseSize();
+    void rotateIfNeeded();
+    QString nextArchivePath() const;
+    QStringList archivedDatabaseFiles() const;
+    void pruneArchives();
+    void loadRecentLines(int limit);
+    void scheduleUIFlush();
+    void flushUILines();
+    const QString& timestampFor(const QDateTime& now);
+
+    std::string buffer_;
+    QString dbDirectory_;
+    QString dbPath_;
+    quint64 fileSizeLimitBytes_;
+    int maxDatabaseFiles_;
+    NowProvider nowProvider_;
+
+    // The connection first, so the statements on it are finalised before it closes.
+    std::optional<storage::SqliteDatabase> db_;
+    std::optional<storage::SqliteStatement> insertStatement_;
+    std::optional<storage::SqliteStatement> pageCountStatement_;
+    qint64 pageSize_ = 0;
+
+    QStringList pendingUILines_;
+    QTimer uiFlushTimer_;
+    bool isTailPinned_ = true;
+    QStringList logLines_;
+    qint64 hiddenNewLineCount_ = 0;
+    qint64 scrollToBottomTag_ = 0;
+
+    qint64 stampSecond_ = -1;
+    QString stampText_;
+};
+
+}  // namespace corvanta::log

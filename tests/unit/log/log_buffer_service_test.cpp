@@ -1,0 +1,437 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimeZone>
+
+#include "log/log_buffer_service.h"
+#include "log/log_lines_model.h"
+#include "storage/sqlite_database.h"
+
+namespace corvanta::log {
+namespace {
+
+using namespace std::chrono_literals;
+using storage::SqliteDatabase;
+using storage::SqliteOpenMode;
+using storage::SqliteStatement;
+
+constexpr const char* kCreateSql =
+    "CREATE TABLE IF NOT EXISTS log_records (id INTEGER PRIMARY KEY AUTOINCREMENT, device_id TEXT "
+    "NOT NULL, log_line TEXT NOT NULL, reported INTEGER DEFAULT 0, created_at REAL NOT NULL);";
+
+QString fromView(std::optional<std::string_view> text) {
+    return text ? QString::fromUtf8(text->data(), qsizetype(text->size())) : QString();
+}
+
+// Writes a log database as an earlier run would have left it.
+void writeLogFile(const QString& path, const QStringList& lines) {
+    SqliteDatabase db = SqliteDatabase::open(path.toStdString(), SqliteOpenMode::readWriteCreate);
+    db.exec(kCreateSql);
+    db.exec("BEGIN;");
+    SqliteStatement insert = db.prepare(
+        "INSERT INTO log_records (device_id, log_line, reported, created_at) VALUES ('7', ?, 0, "
+        "1);");
+    for (const QString& line : lines) {
+        insert.bindText(1, line.toStdString());
+        insert.step();
+        insert.reset();
+    }
+    db.exec("COMMIT;");
+}
+
+QStringList numbered(const QString& prefix, int from, int to) {
+    QStringList lines;
+    for (int i = from; i < to; ++i) {
+        lines.append(prefix + QString::number(i));
+    }
+    return lines;
+}
+
+QStringList storedLines(const QString& path) {
+    QStringList lines;
+    SqliteDatabase db = SqliteDatabase::open(path.toStdString(), SqliteOpenMode::readOnly);
+    SqliteStatement select = db.prepare("SELECT log_line FROM log_records ORDER BY id;");
+    while (select.step() == SqliteStatement::StepResult::row) {
+        lines.append(fromView(select.columnText(0)));
+    }
+    return lines;
+}
+
+class LogBufferServiceTest : public ::testing::Test {
+protected:
+    std::unique_ptr<LogBufferService> makeService(quint64 sizeLimit = 1 << 30, int files = 10,
+                                                  std::chrono::milliseconds interval = 150ms) {
+        return makeServiceIn(dir_.path(), sizeLimit, files, interval);
+    }
+
+    std::unique_ptr<LogBufferService> makeServiceIn(const QString& directory, quint64 sizeLimit,
+                                                    int files,
+                                                    std::chrono::milliseconds interval = 150ms) {
+        return std::make_unique<LogBufferService>(
+            directory, sizeLimit, files, [this] { return clock_; }, interval);
+    }
+
+    QString path(const QString& name) const { return dir_.filePath(name); }
+
+    QStringList entries() const {
+        return QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    // The archive name of the current clock reading.
+    QString archiveName(const QString& suffix = QString()) const {
+        return "corvanta_logs_" + clock_.toLocalTime().toString("yyyyMMdd_HHmmss_zzz") + suffix +
+               ".db";
+    }
+
+    QTemporaryDir dir_;
+    QDateTime clock_{QDate(2026, 1, 31), QTime(8, 15, 2, 345), QTimeZone::utc()};
+};
+
+TEST_F(LogBufferServiceTest, LinesAreFormattedSanitisedStoredAndReloaded) {
+    // Any zone in, UTC out.
+    clock_ = QDateTime(QDate(2026, 1, 31), QTime(10, 15, 2, 345), QTimeZone(7200));
+    const QStringList expected = {
+        "[2026-01-31T08:15:02Z] [TASK_ENGINE] a b c\td",
+        "[2026-01-31T08:15:02Z] [WARN] ",
+        "[2026-01-31T08:15:02Z] [SUBMIT] 📤 nonce ✅ 🎯 中 x y\x7f",
+        "[2026-01-31T08:15:02Z] [  CPU] split",
+    };
+    {
+        auto service = makeService();
+        service->append("17", "TASK_ENGINE", "a\nb\rc\td");
+        service->append("?", "WARN", "");
+        service->append("17", "SUBMIT", "📤 nonce ✅ 🎯 中 x\x01y\x7f");
+        service->append("17", "\r\nCPU", "split");
+        EXPECT_EQ(QString::fromStdString(service->buffer()), expected.join('\n') + '\n');
+        EXPECT_TRUE(service->logLines().isEmpty());  // not yet handed to the view
+
+        QSignalSpy appended(service.get(), &LogBufferService::logLinesAppended);
+        ASSERT_TRUE(appended.wait(5000));
+        EXPECT_EQ(service->logLines(), expected);
+    }
+
+    SqliteDatabase db =
+        SqliteDatabase::open(path("corvanta_logs.db").toStdString(), SqliteOpenMode::readOnly);
+    SqliteStatement rows = db.prepare(
+        "SELECT device_id, log_line, reported, created_at FROM log_records ORDER BY id;");
+    for (const QString& line : expected) {
+        ASSERT_EQ(rows.step(), SqliteStatement::StepResult::row);
+        EXPECT_EQ(fromView(rows.columnText(0)), line.contains("WARN") ? "?" : "17");
+        EXPECT_EQ(fromView(rows.columnText(1)), line);
+        EXPECT_EQ(rows.columnInt64(2), 0);
+        EXPECT_DOUBLE_EQ(rows.columnDouble(3), 1769847302.345);
+    }
+    EXPECT_EQ(rows.step(), SqliteStatement::StepResult::done);
+
+    // A restart shows the same lines, and only as history: no counters move.
+    auto restarted = makeService();
+    EXPECT_EQ(restarted->logLines(), expected);
+    EXPECT_TRUE(restarted->buffer().empty());
+    EXPECT_EQ(restarted->scrollToBottomTag(), 0);
+    EXPECT_EQ(restarted->hiddenNewLineCount(), 0);
+}
+
+TEST_F(LogBufferServiceTest, FilesHoldTheExactTableStatement) {
+    {
+        auto service = makeService(0, 10);  // rotates at once: a current file and an archive
+        service->append("1", "TASK", "line");
+    }
+    const QStringList files = entries();
+    // Nothing beside the databases once the service is gone.
+    for (const QString& file : files) {
+        EXPECT_TRUE(file.endsWith(".db")) << file.toStdString();
+    }
+    ASSERT_GE(files.size(), 2);
+    for (const QString& file : files) {
+        QProcess sqlite3;
+        sqlite3.start("sqlite3", {"-readonly", path(file),
+                                  "SELECT sql FROM sqlite_master WHERE name = 'log_records';"});
+        ASSERT_TRUE(sqlite3.waitForFinished(20000));
+        EXPECT_EQ(sqlite3.exitCode(), 0) << sqlite3.readAllStandardError().toStdString();
+        EXPECT_EQ(sqlite3.readAllStandardOutput().toStdString(),
+                  "CREATE TABLE log_records (id INTEGER PRIMARY KEY AUTOINCREMENT, device_id TEXT "
+                  "NOT NULL, log_line TEXT NOT NULL, reported INTEGER DEFAULT 0, created_at REAL "
+                  "NOT NULL)\n")
+            << file.toStdString();
+    }
+}
+
+TEST_F(LogBufferServiceTest, BufferDropsItsWholeLinesAtTheByteBound) {
+    auto service = makeServiceIn(QString(), 1 << 30, 10);
+    // Three UTF-8 bytes per character: the bound counts bytes, not characters.
+    const QString message(300, QChar(0x2705));
+    service->append("1", "ENGINE", message);
+    const std::size_t lineBytes = service->buffer().size();
+    ASSERT_EQ(lineBytes, std::string("[2026-01-31T08:15:02Z] [ENGINE] ").size() + 900 + 1);
+
+    const std::size_t fitting = (LogBufferService::kMaxBufferSize - 1) / lineBytes;
+    for (std::size_t i = 1; i < fitting; ++i) {
+        service->append("1", "ENGINE", message);
+    }
+    EXPECT_EQ(service->buffer().size(), fitting * lineBytes);
+    service->append("1", "ENGINE", message);
+    EXPECT_TRUE(service->buffer().empty());
+    service->append("1", "ENGINE", "next");
+    EXPECT_EQ(service->buffer(), "[2026-01-31T08:15:02Z] [ENGINE] next\n");
+}
+
+TEST_F(LogBufferServiceTest, RotationNamesArchivesAndKeepsTheNewestFiles) {
+    {
+        // Limit 0 counts as 1 byte: construction already rotates the fresh file, and so does
+        // every append.
+        auto service = makeService(0, 4);
+        EXPECT_TRUE(QFile::exists(path(archiveName())));
+        service->append("1", "TASK", "first");
+        service->append("1", "TASK", "second");
+        // Same millisecond: the next free suffix.
+        EXPECT_TRUE(QFile::exists(path(archiveName("_1"))));
+        EXPECT_TRUE(QFile::exists(path(archiveName("_2"))));
+        EXPECT_EQ(storedLines(path(archiveName("_1"))),
+                  QStringList{"[2026-01-31T08:15:02Z] [TASK] first"});
+        EXPECT_EQ(storedLines(path(archiveName("_2"))),
+                  QStringList{"[2026-01-31T08:15:02Z] [TASK] second"});
+
+        clock_ = clock_.addMSecs(1);
+        service->append("1", "TASK", "third");
+        // Four files in all: the current one and the three newest archives.
+        EXPECT_EQ(entries().filter(QRegularExpression("^corvanta_logs_.*\\.db$")),
+                  QStringList({archiveName().replace("_346.db", "_345_1.db"),
+                               archiveName().replace("_346.db", "_345_2.db"), archiveName()}));
+        EXPECT_TRUE(QFile::exists(path("corvanta_logs.db")));
+    }
+    // Archives are whole files that a read-only reader can use without leaving files behind.
+    SqliteDatabase archive =
+        SqliteDatabase::open(path(archiveName()).toStdString(), SqliteOpenMode::readOnly);
+    SqliteStatement mode = archive.prepare("PRAGMA journal_mode;");
+    ASSERT_EQ(mode.step(), SqliteStatement::StepResult::row);
+    EXPECT_EQ(mode.columnText(0), "delete");
+    auto restarted = makeService(1 << 30, 4);
+    EXPECT_EQ(restarted->logLines(), QStringList({"[2026-01-31T08:15:02Z] [TASK] first",
+                                                  "[2026-01-31T08:15:02Z] [TASK] second",
+                                                  "[2026-01-31T08:15:02Z] [TASK] third"}));
+    for (const QString& file : entries()) {
+        EXPECT_FALSE(file.startsWith("corvanta_logs_") && !file.endsWith(".db"))
+            << file.toStdString();
+    }
+}
+
+TEST_F(LogBufferServiceTest, SingleFileSettingDeletesEveryArchiveWithItsCompanions) {
+    const QString old = "corvanta_logs_20250101_000000_000.db";
+    writeLogFile(path(old), {"old line"});
+    for (const char* companion : {"-wal", "-shm", "-journal"}) {
+        QFile file(path(old + companion));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    // Not archives: another extension, a hidden file, another name.
+    for (const char* other :
+         {"corvanta_logs_20250101_000000_000.txt", ".corvanta_logs_hidden.db", "notes.db"}) {
+        QFile file(path(other));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+
+    auto service = makeService(0, 0);  // 0 files counts as 1: only the current one is kept
+    service->append("1", "TASK", "gone with its archive");
+    service->append("1", "TASK", "this one too");
+    EXPECT_EQ(entries().filter(QRegularExpression("^corvanta_logs_")),
+              QStringList{"corvanta_logs_20250101_000000_000.txt"});
+    EXPECT_TRUE(QFile::exists(path(".corvanta_logs_hidden.db")));
+    EXPECT_TRUE(QFile::exists(path("notes.db")));
+    EXPECT_TRUE(QFile::exists(path("corvanta_logs.db")));
+    EXPECT_TRUE(service->logLines().isEmpty());
+}
+
+TEST_F(LogBufferServiceTest, ReloadTakesTheNewest500LinesAcrossFilesOldestFirst) {
+    writeLogFile(path("corvanta_logs_20260101_000000_000.db"), numbered("oldest ", 0, 1000));
+    writeLogFile(path("corvanta_logs_20260130_000000_000.db"), numbered("newer ", 0, 1000));
+    writeLogFile(path("corvanta_logs.db"), numbered("current ", 0, 300));
+    {
+        auto service = makeService();
+        EXPECT_EQ(service->logLines(),
+                  numbered("newer ", 800, 1000) + numbered("current ", 0, 300));
+    }
+
+    // Fewer lines in the newer files: the rest comes from older ones, each chunk in order.
+    QTemporaryDir other;
+    const QDir dir(other.path());
+    writeLogFile(dir.filePath("corvanta_logs_20260101_000000_000.db"),
+                 numbered("oldest ", 0, 1000));
+    writeLogFile(dir.filePath("corvanta_logs_20260115_000000_000.db"), {});
+    QFile junk(dir.filePath("corvanta_logs_20260120_000000_000.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(5000, 'x'));
+    junk.close();
+    writeLogFile(dir.filePath("corvanta_logs_20260130_000000_000.db"), numbered("newer ", 0, 100));
+    writeLogFile(dir.filePath("corvanta_logs.db"), numbered("current ", 0, 100));
+    auto service = makeServiceIn(other.path(), 1 << 30, 10);
+    EXPECT_EQ(service->logLines(), numbered("oldest ", 700, 1000) + numbered("newer ", 0, 100) +
+                                       numbered("current ", 0, 100));
+}
+
+TEST_F(LogBufferServiceTest, DamagedRowsAreNotReloaded) {
+    writeLogFile(path("corvanta_logs.db"),
+                 {"good 1", "bad \xEF\xBF\xBD replacement", "bad \x01 control", "bad \n feed",
+                  "   \t  ", "\xC2\xA0\xE3\x80\x80", "tab\tkept", "good 2"});
+    {
+        SqliteDatabase db = SqliteDatabase::open(path("corvanta_logs.db").toStdString(),
+                                                 SqliteOpenMode::readWriteCreate);
+        // Invalid UTF-8, an overlong encoding and an empty text, as raw bytes.
+        db.exec(
+            "INSERT INTO log_records (device_id, log_line, created_at) VALUES ('7', CAST(X'626164"
+            "20C328' AS TEXT), 1), ('7', CAST(X'C0AF' AS TEXT), 1), ('7', '', 1), ('7', 'good 3', "
+            "1);");
+    }
+    {
+        // An older writer without the NOT NULL constraint.
+        SqliteDatabase db =
+            SqliteDatabase::open(path("corvanta_logs_20260101_000000_000.db").toStdString(),
+                                 SqliteOpenMode::readWriteCreate);
+        db.exec(
+            "CREATE TABLE log_records (id INTEGER PRIMARY KEY, device_id TEXT, log_line TEXT, "
+            "reported INTEGER, created_at REAL); INSERT INTO log_records (log_line) VALUES "
+            "('archived'), (NULL);");
+    }
+    auto service = makeService();
+    EXPECT_EQ(service->logLines(),
+              QStringList({"archived", "good 1", "tab\tkept", "good 2", "good 3"}));
+}
+
+TEST_F(LogBufferServiceTest, BatchesReachTheViewAndPinningCountsHiddenLines) {
+    auto service = makeService(1 << 30, 10, 40ms);
+    LogLinesModel model(service.get());
+    QSignalSpy appended(service.get(), &LogBufferService::logLinesAppended);
+    QSignalSpy hidden(service.get(), &LogBufferService::hiddenNewLineCountChanged);
+
+    for (int i = 0; i < 199; ++i) {
+        service->append("1", "CPU", QString::number(i));
+    }
+    EXPECT_TRUE(service->logLines().isEmpty());
+    ASSERT_TRUE(appended.wait(5000));
+    ASSERT_EQ(appended.count(), 1);
+    EXPECT_EQ(appended.at(0).at(0).toStringList().size(), 199);
+    EXPECT_EQ(service->logLines().size(), 199);
+    EXPECT_EQ(service->scrollToBottomTag(), 1);
+
+    // The 200th pending line hands over all of them at once, without the event loop.
+    for (int i = 0; i < 200; ++i) {
+        service->append("1", "CPU", QString::number(i));
+    }
+    EXPECT_EQ(appended.count(), 2);
+    EXPECT_EQ(service->logLines().size(), 399);
+    EXPECT_EQ(service->scrollToBottomTag(), 2);
+    EXPECT_EQ(model.rowCount(), 399);
+    EXPECT_EQ(model.data(model.index(398)).toString(), service->logLines().last());
+
+    service->setTailPinned(false);
+    for (int i = 0; i < 5; ++i) {
+        service->append("1", "CPU", "while away");
+    }
+    ASSERT_TRUE(appended.wait(5000));
+    EXPECT_EQ(service->hiddenNewLineCount(), 5);
+    EXPECT_EQ(service->scrollToBottomTag(), 2);
+
+    // Pinning again hands over what is pending (counted as hidden), then clears the count.
+    service->append("1", "CPU", "still away");
+    service->append("1", "CPU", "still away");
+    service->setTailPinned(true);
+    EXPECT_EQ(service->logLines().size(), 406);
+    EXPECT_EQ(model.rowCount(), 406);
+    EXPECT_EQ(service->hiddenNewLineCount(), 0);
+    EXPECT_EQ(service->scrollToBottomTag(), 3);
+    ASSERT_GE(hidden.count(), 2);
+    EXPECT_EQ(hidden.at(hidden.count() - 2).at(0).toLongLong(), 7);
+    EXPECT_EQ(hidden.last().at(0).toLongLong(), 0);
+    service->setTailPinned(true);
+    EXPECT_EQ(service->scrollToBottomTag(), 3);
+
+    // A flush still scheduled when the service goes away does nothing.
+    service->append("1", "CPU", "last");
+    service.reset();
+    QTest::qWait(80);
+    EXPECT_EQ(model.rowCount(), 406);
+}
+
+TEST_F(LogBufferServiceTest, ViewIsCutToHalfPastAMillionLines) {
+    auto service = makeServiceIn(QString(), 1 << 30, 10, 1h);
+    LogLinesModel model(service.get());
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    for (qsizetype i = 0; i < LogBufferService::kMaxVisibleLogLines; ++i) {
+        service->append("1", "CPU", QString::number(i));
+    }
+    EXPECT_EQ(service->logLines().size(), LogBufferService::kMaxVisibleLogLines);
+    EXPECT_EQ(removed.count(), 0);
+    for (int i = 0; i < 200; ++i) {
+        service->append("1", "CPU", "over " + QString::number(i));
+    }
+    const qsizetype kept = LogBufferService::kMaxVisibleLogLines / 2;
+    ASSERT_EQ(service->logLines().size(), kept);
+    EXPECT_EQ(service->logLines().first(), "[2026-01-31T08:15:02Z] [CPU] 500200");
+    EXPECT_EQ(service->logLines().last(), "[2026-01-31T08:15:02Z] [CPU] over 199");
+    ASSERT_EQ(removed.count(), 1);
+    EXPECT_EQ(removed.at(0).at(2).toInt(), 500'199);
+    EXPECT_EQ(model.rowCount(), kept);
+    EXPECT_EQ(model.data(model.index(0)), service->logLines().first());
+}
+
+TEST_F(LogBufferServiceTest, FileThatIsNoDatabaseNeverStopsTheLog) {
+    QFile junk(path("corvanta_logs.db"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    const QByteArray junkBytes(16384, 'j');
+    junk.write(junkBytes);
+    junk.close();
+    {
+        auto service = makeService(1 << 30, 10, 1ms);
+        EXPECT_TRUE(service->logLines().isEmpty());
+        service->append("1", "TASK", "kept in memory");
+        QSignalSpy appended(service.get(), &LogBufferService::logLinesAppended);
+        ASSERT_TRUE(appended.wait(5000));
+        EXPECT_EQ(service->logLines(), QStringList{"[2026-01-31T08:15:02Z] [TASK] kept in memory"});
+        EXPECT_EQ(service->buffer(), "[2026-01-31T08:15:02Z] [TASK] kept in memory\n");
+    }
+    ASSERT_TRUE(junk.open(QIODevice::ReadOnly));
+    EXPECT_EQ(junk.readAll(), junkBytes);
+    junk.close();
+
+    // Once the junk reaches the size limit it is rotated away, and a fresh file (three pages)
+    // takes the lines.
+    {
+        auto service = makeService(16384, 10);
+        service->append("1", "TASK", "persisted");
+    }
+    EXPECT_TRUE(QFile::exists(path(archiveName())));
+    EXPECT_EQ(makeService()->logLines(), QStringList{"[2026-01-31T08:15:02Z] [TASK] persisted"});
+}
+
+TEST_F(LogBufferServiceTest, LinesFromOtherThreadsArePostedToTheServiceThread) {
+    auto service = makeService(1 << 30, 10, 1ms);
+    QSignalSpy appended(service.get(), &LogBufferService::logLinesAppended);
+    std::thread worker([&] { service->append("1", "GPU0", "from a worker"); });
+    worker.join();
+    EXPECT_TRUE(service->buffer().empty());
+    ASSERT_TRUE(appended.wait(5000));
+    EXPECT_EQ(service->logLines(), QStringList{"[2026-01-31T08:15:02Z] [GPU0] from a worker"});
+}
+
+TEST_F(LogBufferServiceTest, DefaultDirectoryIsTheApplicationDataDirectory) {
+    const QString expected =
+        QString::fromUtf8(qgetenv("XDG_DATA_HOME")) + "/Corvanta/Corvanta/corvanta_logs.db";
+    LogBufferService own(std::nullopt, 1 << 30, 10, {});
+    EXPECT_EQ(own.databasePath(), expected);
+    EXPECT_EQ(LogBufferService::shared().databasePath(), expected);
+    EXPECT_EQ(&LogBufferService::shared(), &LogBufferService::shared());
+    EXPECT_EQ(LogBufferService::shared().parent(), QCoreApplication::instance());
+    EXPECT_TRUE(QFile::exists(expected));
+}
+
+}  // namespace
+}  // namespace corvanta::log
