@@ -11,5 +11,6 @@ int runCpuBench(const std::vector<std::string>& args);
 int runSearchCommand(const std::vector<std::string>& args);
 int runGpuBench(const std::vector<std::string>& args);
 int runLogBench(const std::vector<std::string>& args);
+int runSchedulerBench(const std::vector<std::string>& args);
 
 }  // namespace corvanta::bench

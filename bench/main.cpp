@@ -23,6 +23,8 @@ const Command kCommands[] = {
      "gpu [--json] [--seconds S]   GPU path vs CPU search on every core"},
     {"log", corvanta::bench::runLogBench,
      "log [--json] [--lines N]   run-log appends per second, database on vs memory only"},
+    {"scheduler", corvanta::bench::runSchedulerBench,
+     "scheduler [--json]   one task through the full scheduler vs the bare engine"},
 };
 
 void usage() {
