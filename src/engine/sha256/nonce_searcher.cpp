@@ -1,6 +1,7 @@
 #include "engine/sha256/nonce_searcher.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <stdexcept>
@@ -19,26 +20,17 @@ constexpr std::uint64_t kYieldInterval = 16384;
 constexpr int kSuffixDigits = 3;
 constexpr int kMaxDigits = 20;
 
-constexpr std::uint64_t kPowersOfTen[kMaxDigits] = {1ull,
-                                                    10ull,
-                                                    100ull,
-                                                    1000ull,
-                                                    10000ull,
-                                                    100000ull,
-                                                    1000000ull,
-                                                    10000000ull,
-                                                    100000000ull,
-                                                    1000000000ull,
-                                                    10000000000ull,
-                                                    100000000000ull,
-                                                    1000000000000ull,
-                                                    10000000000000ull,
-                                                    100000000000000ull,
-                                                    1000000000000000ull,
-                                                    10000000000000000ull,
-                                                    100000000000000000ull,
-                                                    1000000000000000000ull,
-                                                    10000000000000000000ull};
+// 10^0 to 10^19: the bounds of each digit count.
+constexpr auto kPowersOfTen = [] {
+    std::array<std::uint64_t, kMaxDigits> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= 10;  // wraps once past 10^19, unused
+    }
+    return powers;
+}();
+static_assert(kPowersOfTen[kSuffixDigits] == kMaxSuffixes);
 
 int decimalDigits(std::uint64_t n) {
     int digits = 1;

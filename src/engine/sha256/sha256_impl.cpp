@@ -110,7 +110,7 @@ Sha256Impl fastestImpl() {
     std::vector<double> best(candidates.size(), 0.0);
     for (int round = 0; round < 3; ++round) {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
-            best[i] = std::max(best[i], measureRate(candidates[i], std::chrono::milliseconds(2)));
+            best[i] = std::max(best[i], measureRate(candidates[i], std::chrono::milliseconds(3)));
         }
     }
     std::size_t fastest = 0;
