@@ -1,25 +1,251 @@
 #include "engine/sha256/nonce_searcher.h"
 
+#include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
 #include "engine/difficulty.h"
+#include "engine/sha256/nonce_kernel.h"
 #include "engine/sha256/sha256.h"
+#include "engine/sha256/sha256_constants.h"
 
 namespace corvanta::engine {
 
-// Plain search: midstate of the seed's full blocks, decimal digits incremented in place.
+namespace {
+
+constexpr std::uint64_t kYieldInterval = 16384;
+constexpr int kSuffixDigits = 3;
+constexpr int kMaxDigits = 20;
+
+// 10^0 to 10^19: the bounds of each digit count.
+constexpr auto kPowersOfTen = [] {
+    std::array<std::uint64_t, kMaxDigits> powers{};
+    std::uint64_t power = 1;
+    for (std::uint64_t& entry : powers) {
+        entry = power;
+        power *= 10;  // wraps once past 10^19, unused
+    }
+    return powers;
+}();
+static_assert(kPowersOfTen[kSuffixDigits] == kMaxSuffixes);
+
+int decimalDigits(std::uint64_t n) {
+    int digits = 1;
+    while (digits < kMaxDigits && n >= kPowersOfTen[digits]) {
+        ++digits;
+    }
+    return digits;
+}
+
+// n in ASCII decimal, exactly `width` digits (leading zeros where n is shorter).
+void writeDigits(std::uint64_t n, int width, std::uint8_t* out) {
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = static_cast<std::uint8_t>('0' + n % 10);
+        n /= 10;
+    }
+}
+
+void toWords(const std::uint8_t* block, std::uint32_t words[16]) {
+    for (int i = 0; i < 16; ++i) {
+        const std::uint8_t* p = block + 4 * i;
+        words[i] = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
+                   std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
+    }
+}
+
+std::uint32_t ror(std::uint32_t x, int n) {
+    return std::rotr(x, n);
+}
+
+// Rounds [0, count) of one block (count <= 16), without the feed-forward.
+void firstRounds(std::uint32_t state[8], const std::uint32_t words[16], int count) {
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+    for (int i = 0; i < count; ++i) {
+        const std::uint32_t t1 = h + (ror(e, 6) ^ ror(e, 11) ^ ror(e, 25)) + ((e & f) ^ (~e & g)) +
+                                 kSha256K[i] + words[i];
+        const std::uint32_t t2 =
+            (ror(a, 2) ^ ror(a, 13) ^ ror(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
+    }
+    state[0] = a;
+    state[1] = b;
+    state[2] = c;
+    state[3] = d;
+    state[4] = e;
+    state[5] = f;
+    state[6] = g;
+    state[7] = h;
+}
+
+// The first digest word holds the first eight hex digits: it is below 2^(32 - 4d) exactly when
+// its first d of them are zero. Beyond eight digits a zero first word is necessary, not enough,
+// which the re-check of every candidate covers.
+std::uint32_t candidateThreshold(int difficulty) {
+    const int digits = std::clamp(difficulty, 1, 8);
+    return digits == 8 ? 1u : std::uint32_t{1} << (32 - 4 * digits);
+}
+
+}  // namespace
+
+// Message layout: the seed's whole 64-byte blocks are hashed once into `midstate`; what follows
+// (the seed's last partial block, the nonce's digits and the padding) is the tail, one or two
+// blocks. The last few digits of a nonce (the suffix) lie in one tail block; `block` holds that
+// block for the current prefix and the suffix digits pre-placed as words.
 struct NonceSearcher::State {
-    std::string seed;
+    NonceBlock block;  // first member: the kernel's data sits at the aligned start
+    std::uint32_t midstate[8] = {};
+    std::uint8_t seedTail[64] = {};
+    int seedTailLength = 0;
+    std::uint64_t seedLength = 0;
     int difficulty = 0;
+    NonceKernelInfo kernel;
+
+    // The digit count `block` is laid out for (0: none yet) and that layout.
+    int digits = 0;
+    int suffixDigits = 0;
+    std::uint32_t suffixCount = 0;
+    int suffixBlock = 0;  // which tail block holds the suffix
+
+    // Writes the tail for the given digits into `buffer`; returns its number of blocks.
+    int writeTail(std::uint8_t (&buffer)[128], const std::uint8_t* digitBytes, int count) const {
+        std::memset(buffer, 0, sizeof buffer);
+        std::memcpy(buffer, seedTail, static_cast<std::size_t>(seedTailLength));
+        std::memcpy(buffer + seedTailLength, digitBytes, static_cast<std::size_t>(count));
+        const int length = seedTailLength + count;
+        buffer[length] = 0x80;
+        const int blocks = length + 9 <= 64 ? 1 : 2;
+        const std::uint64_t bits = (seedLength + static_cast<std::uint64_t>(count)) * 8;
+        for (int i = 0; i < 8; ++i) {
+            buffer[64 * blocks - 1 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
+        }
+        return blocks;
+    }
+
+    void layOut(int digitCount) {
+        if (digits == digitCount) {
+            return;
+        }
+        digits = digitCount;
+        const int length = seedTailLength + digitCount;
+        const int tailBlocks = length + 9 <= 64 ? 1 : 2;
+        suffixBlock = (length - 1) / 64;
+        // The suffix must not straddle two blocks: where it would, it shrinks to the digits in
+        // the last one.
+        int m = std::min(kSuffixDigits, digitCount);
+        if ((length - m) / 64 != suffixBlock) {
+            m = length - 64 * suffixBlock;
+        }
+        suffixDigits = m;
+        suffixCount = static_cast<std::uint32_t>(kPowersOfTen[m]);
+        const int offset = length - m - 64 * suffixBlock;
+        block.suffixWord = offset / 4;
+        block.preRounds = block.suffixWord - block.suffixWord % kernel.roundGranule;
+        block.hasTrailer = tailBlocks == 2 && suffixBlock == 0;
+
+        std::memset(block.suffixLow, 0, sizeof block.suffixLow);
+        std::memset(block.suffixHigh, 0, sizeof block.suffixHigh);
+        for (std::uint32_t s = 0; s < suffixCount; ++s) {
+            std::uint8_t text[kSuffixDigits];
+            writeDigits(s, m, text);
+            for (int i = 0; i < m; ++i) {
+                const int position = offset + i;
+                const std::uint32_t placed = std::uint32_t{text[i]} << (24 - 8 * (position % 4));
+                if (position / 4 == block.suffixWord) {
+                    block.suffixLow[s] |= placed;
+                } else {
+                    block.suffixHigh[s] |= placed;
+                }
+            }
+        }
+
+        if (block.hasTrailer) {
+            // The second block holds nothing but padding, the same for every nonce of this length.
+            const std::uint8_t zeros[kMaxDigits] = {};
+            std::uint8_t buffer[128];
+            writeTail(buffer, zeros, digitCount);
+            std::uint32_t w[64];
+            toWords(buffer + 64, w);
+            for (int i = 16; i < 64; ++i) {
+                const std::uint32_t s0 = ror(w[i - 15], 7) ^ ror(w[i - 15], 18) ^ (w[i - 15] >> 3);
+                const std::uint32_t s1 = ror(w[i - 2], 17) ^ ror(w[i - 2], 19) ^ (w[i - 2] >> 10);
+                w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+            }
+            for (int i = 0; i < 64; ++i) {
+                block.trailerKW[i] = kSha256K[i] + w[i];
+            }
+        }
+    }
+
+    // Fills `block` for the nonces prefix * suffixCount + [0, suffixCount).
+    void preparePrefix(std::uint64_t prefix) {
+        std::uint8_t digitBytes[kMaxDigits] = {};  // the suffix digits stay zero
+        writeDigits(prefix, digits - suffixDigits, digitBytes);
+        std::uint8_t buffer[128];
+        writeTail(buffer, digitBytes, digits);
+        std::memcpy(block.chainState, midstate, sizeof midstate);
+        if (suffixBlock == 1) {
+            std::uint32_t words[16];
+            toWords(buffer, words);
+            sha256Compress(block.chainState, words);
+        }
+        toWords(buffer + 64 * suffixBlock, block.words);
+        std::memcpy(block.preState, block.chainState, sizeof block.preState);
+        firstRounds(block.preState, block.words, block.preRounds);
+    }
+
+    // The plain hash of the nonce's whole message (from the midstate) against the difficulty.
+    bool isHit(std::uint64_t nonce) const {
+        std::uint8_t digitBytes[kMaxDigits];
+        const int count = decimalDigits(nonce);
+        writeDigits(nonce, count, digitBytes);
+        std::uint8_t buffer[128];
+        const int blocks = writeTail(buffer, digitBytes, count);
+        std::uint32_t hash[8];
+        std::memcpy(hash, midstate, sizeof hash);
+        for (int b = 0; b < blocks; ++b) {
+            std::uint32_t words[16];
+            toWords(buffer + 64 * b, words);
+            sha256Compress(hash, words);
+        }
+        Sha256Digest digest;
+        for (int i = 0; i < 8; ++i) {
+            for (int j = 0; j < 4; ++j) {
+                digest[4 * i + j] = static_cast<std::uint8_t>(hash[i] >> (24 - 8 * j));
+            }
+        }
+        return meetsDifficulty(digest, difficulty);
+    }
 };
 
 NonceSearcher::NonceSearcher(std::string_view seed, int difficulty, Sha256Impl impl)
-    : impl_(impl), state_(std::make_unique<State>()) {
-    state_->seed.assign(seed);
-    state_->difficulty = difficulty;
+    : impl_(sha256ImplSupported(impl) ? impl : Sha256Impl::scalar),
+      state_(std::make_unique<State>()) {
+    State& st = *state_;
+    st.kernel = nonceKernelInfo(impl_);
+    st.difficulty = difficulty;
+    st.block.threshold = candidateThreshold(difficulty);
+    st.seedLength = seed.size();
+    std::memcpy(st.midstate, kSha256InitialState, sizeof st.midstate);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(seed.data());
+    const std::size_t wholeBlocks = seed.size() / 64;
+    for (std::size_t b = 0; b < wholeBlocks; ++b) {
+        std::uint32_t words[16];
+        toWords(bytes + 64 * b, words);
+        sha256Compress(st.midstate, words);
+    }
+    st.seedTailLength = static_cast<int>(seed.size() - 64 * wholeBlocks);
+    std::memcpy(st.seedTail, bytes + 64 * wholeBlocks, static_cast<std::size_t>(st.seedTailLength));
 }
 
 NonceSearcher::~NonceSearcher() = default;
@@ -32,49 +258,71 @@ std::uint64_t NonceSearcher::search(std::uint64_t start, std::uint64_t end,
     if (start == end || cancelled.load(std::memory_order_relaxed)) {
         return 0;
     }
-    std::vector<std::uint8_t> message(state_->seed.begin(), state_->seed.end());
-    const std::size_t seedLength = message.size();
-    char digits[24];
-    int length = 0;
-    {
-        std::uint64_t n = start;
-        char reversed[24];
-        do {
-            reversed[length++] = static_cast<char>('0' + n % 10);
-            n /= 10;
-        } while (n != 0);
-        for (int i = 0; i < length; ++i) {
-            digits[i] = reversed[length - 1 - i];
+    State& st = *state_;
+    if (st.difficulty > 64) {
+        return end - start;  // no digest has more than 64 hex digits
+    }
+    if (st.difficulty < 1) {
+        // Every nonce is a hit; no hashing needed.
+        for (std::uint64_t n = start; n < end; ++n) {
+            if (onHit) {
+                onHit(n);
+            }
+            const std::uint64_t searched = n - start + 1;
+            if (cancelled.load(std::memory_order_relaxed)) {
+                return searched;
+            }
+            if (searched % kYieldInterval == 0) {
+                std::this_thread::yield();
+            }
+        }
+        return end - start;
+    }
+
+    std::uint64_t n = start;
+    while (n < end) {
+        const int digits = decimalDigits(n);
+        const std::uint64_t digitsEnd =
+            digits == kMaxDigits ? end : std::min(end, kPowersOfTen[digits]);
+        st.layOut(digits);
+        const std::uint64_t count = st.suffixCount;
+        while (n < digitsEnd) {
+            const std::uint64_t base = n / count * count;
+            st.preparePrefix(n / count);
+            // In suffixes; never forms base + count, which may lie beyond 2^64 - 1.
+            const auto blockEnd = static_cast<std::uint32_t>(std::min(digitsEnd - base, count));
+            auto from = static_cast<std::uint32_t>(n - base);
+            while (from < blockEnd) {
+                // Scan up to the next multiple of kYieldInterval nonces searched, to yield there.
+                const std::uint64_t untilYield =
+                    kYieldInterval - (base + from - start) % kYieldInterval;
+                const auto to = static_cast<std::uint32_t>(
+                    std::min<std::uint64_t>(blockEnd, from + untilYield));
+                const KernelStop stop = st.kernel.scan(st.block, from, to, cancelled);
+                if (stop.cancelled) {
+                    return base + stop.next - start;
+                }
+                for (std::uint64_t lanes = stop.candidates; lanes != 0; lanes &= lanes - 1) {
+                    const std::uint64_t nonce =
+                        base + stop.candidateBase + static_cast<unsigned>(std::countr_zero(lanes));
+                    if (st.isHit(nonce)) {
+                        if (onHit) {
+                            onHit(nonce);
+                        }
+                        if (cancelled.load(std::memory_order_relaxed)) {
+                            return nonce - start + 1;
+                        }
+                    }
+                }
+                from = stop.next;
+                if ((base + from - start) % kYieldInterval == 0) {
+                    std::this_thread::yield();
+                }
+            }
+            n = base + blockEnd;
         }
     }
-    std::uint64_t searched = 0;
-    for (std::uint64_t n = start; n < end; ++n) {
-        if (searched != 0 && cancelled.load(std::memory_order_relaxed)) {
-            break;
-        }
-        message.resize(seedLength);
-        message.insert(message.end(), digits, digits + length);
-        if (meetsDifficulty(sha256(message.data(), message.size()), state_->difficulty) && onHit) {
-            onHit(n);
-        }
-        for (int i = length - 1;; --i) {
-            if (i < 0) {
-                std::memmove(digits + 1, digits, static_cast<std::size_t>(length));
-                digits[0] = '1';
-                ++length;
-                break;
-            }
-            if (digits[i] != '9') {
-                ++digits[i];
-                break;
-            }
-            digits[i] = '0';
-        }
-        if (++searched % 16384 == 0) {
-            std::this_thread::yield();
-        }
-    }
-    return searched;
+    return end - start;
 }
 
 }  // namespace corvanta::engine

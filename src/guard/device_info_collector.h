@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+
+#include "guard/device_info.h"
+#include "platform/sensors/gpu_info_reader.h"
+
+namespace corvanta::guard {
+
+struct DeviceInfoCollectorOptions {
+    std::filesystem::path root = "/";  // where /proc, /sys and /etc are read; statfs runs here
+    platform::GpuInfoOptions gpu = platform::GpuInfoOptions::fromEnvironment();
+    // Follows the core counts when nothing better describes the processor speed ("8/16 Cores").
+    // The composition root passes the string table's "cpu_cores_suffix".
+    QString cpuCoresSuffix = QStringLiteral(" Cores");
+};
+
+// Builds the machine description from the platform readers. Every source fails on its own: an
+// unreadable one turns only its own fields into "—". Reads everything afresh on each call and
+// keeps no state, so it may run on any thread; it takes milliseconds, except that the first
+// OpenCL query of a process loads the drivers.
+class DeviceInfoCollector {
+public:
+    explicit DeviceInfoCollector(DeviceInfoCollectorOptions options = {});
+
+    DeviceInfo collect() const;
+
+private:
+    DeviceInfoCollectorOptions options_;
+};
+
+}  // namespace corvanta::guard

@@ -1,0 +1,35 @@
+#include "platform/sensors/host_name_reader.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <climits>
+
+#include "platform/sensors/shell_assignments.h"
+#include "platform/sensors/sysfs_file.h"
+
+namespace corvanta::platform {
+
+HostNameReader::HostNameReader(std::filesystem::path root) : root_(std::move(root)) {}
+
+std::optional<std::string> HostNameReader::read() const {
+    if (const auto text = readSmallFile(underRoot(root_, "/etc/machine-info"))) {
+        const ShellAssignments fields = parseShellAssignments(*text);
+        const auto pretty = fields.find("PRETTY_HOSTNAME");
+        if (pretty != fields.end()) {
+            const std::string& value = pretty->second;
+            const auto first = value.find_first_not_of(" \t\r\n");
+            if (first != std::string::npos) {
+                const auto last = value.find_last_not_of(" \t\r\n");
+                return value.substr(first, last - first + 1);
+            }
+        }
+    }
+    std::array<char, HOST_NAME_MAX + 1> name{};
+    if (gethostname(name.data(), name.size() - 1) == 0 && name[0] != '\0') {
+        return std::string(name.data());
+    }
+    return std::nullopt;
+}
+
+}  // namespace corvanta::platform
