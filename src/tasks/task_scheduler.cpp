@@ -269,9 +269,18 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
                                                 .arg(id));
                 ++launched;
                 running = 1;
-            } else {
-                running = 0;
+                continue;
             }
+            if (isCancelled() || stop.stop_requested()) {
+                // A cancelled run with work left ends here, its progress kept. Waiting for the
+                // group would wait for ever after a pause, which stops the lanes without
+                // cancelling the task that awaits the run.
+                solved->end();
+                group.cancelAll();
+                co_await group.waitAll();
+                co_return false;
+            }
+            running = 0;
             continue;
         }
         if (isCancelled() || stop.stop_requested()) {

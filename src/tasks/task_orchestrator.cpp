@@ -1,0 +1,493 @@
+#include "tasks/task_orchestrator.h"
+
+#include <QLocale>
+#include <QPointer>
+
+#include "async/cancellable_sleep.h"
+#include "backend/api_client.h"
+#include "backend/backend_error.h"
+#include "backend/device_endpoint.h"
+#include "backend/device_repository.h"
+#include "guard/pressure_controller.h"
+#include "tasks/task_scheduler.h"
+#include "tasks/validation_coordinator.h"
+
+namespace corvanta::tasks {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+QString describe(const std::exception& error) {
+    if (const auto* backendError = dynamic_cast<const backend::BackendError*>(&error)) {
+        return backendError->localizedDescription();
+    }
+    return QString::fromUtf8(error.what());
+}
+
+// The validator the coordinator calls; it holds the orchestrator weakly.
+QCoro::Task<bool> submitThrough(QPointer<TaskOrchestrator> orchestrator, std::uint64_t nonce,
+                                QString taskId) {
+    if (!orchestrator) {
+        co_return false;
+    }
+    co_return co_await orchestrator->submitResult(nonce, std::move(taskId));
+}
+
+}  // namespace
+
+TaskOrchestrator::TaskOrchestrator(TaskOrchestratorDependencies dependencies, QObject* parent)
+    : QObject(parent), deps_(std::move(dependencies)) {
+    QPointer<TaskOrchestrator> self(this);
+    deps_.scheduler->setOnLog([self](const QString& category, const QString& message) {
+        if (self) {
+            self->log(category, message);
+        }
+    });
+    deps_.scheduler->setOnProgress([self](const QString& taskId, const QString&, int difficulty,
+                                          std::uint64_t position, std::uint64_t upperBound) {
+        if (!self) {
+            return;
+        }
+        self->sessionStats_.currentTaskId = taskId;
+        self->sessionStats_.currentDifficulty = difficulty;
+        self->sessionStats_.noncePosition = std::min(position, upperBound);
+        self->sessionStats_.upperBound = upperBound;
+        self->refreshProgress();
+    });
+    progressText_ = sessionStats_.progressText(deps_.clock());
+}
+
+TaskOrchestrator::~TaskOrchestrator() {
+    if (loopTask_) {
+        loopTask_->request_stop();
+    }
+    cancelTicker();
+}
+
+std::chrono::milliseconds TaskOrchestrator::scaled(std::chrono::milliseconds interval) const {
+    return std::chrono::milliseconds(
+        static_cast<std::int64_t>(static_cast<double>(interval.count()) * deps_.intervalScale));
+}
+
+void TaskOrchestrator::log(const QString& category, const QString& message) const {
+    if (deps_.log) {
+        deps_.log(deviceId_ == 0 ? QStringLiteral("?") : QString::number(deviceId_), category,
+                  message);
+    }
+}
+
+void TaskOrchestrator::setRunning(bool running) {
+    if (isRunning_ != running) {
+        isRunning_ = running;
+        emit isRunningChanged();
+    }
+}
+
+void TaskOrchestrator::setState(const QString& state) {
+    if (currentState_ != state) {
+        currentState_ = state;
+        emit currentStateChanged();
+    }
+}
+
+void TaskOrchestrator::refreshProgress() {
+    const QString text = sessionStats_.progressText(deps_.clock());
+    if (text != progressText_) {
+        progressText_ = text;
+        emit progressTextChanged();
+    }
+}
+
+QString TaskOrchestrator::maskedKey(const QString& key) {
+    if (key.size() < 5) {
+        return key;
+    }
+    return QString(key.size() - 4, QChar(0x2022)) + key.right(4);
+}
+
+void TaskOrchestrator::startTicker() {
+    cancelTicker();
+    runtimeTickerTask_ = std::make_shared<std::stop_source>();
+    runtimeTicker(runtimeTickerTask_->get_token());
+}
+
+void TaskOrchestrator::cancelTicker() {
+    if (runtimeTickerTask_) {
+        runtimeTickerTask_->request_stop();
+        runtimeTickerTask_.reset();
+    }
+}
+
+QCoro::Task<void> TaskOrchestrator::runtimeTicker(std::stop_token stop) {
+    QPointer<TaskOrchestrator> self(this);
+    while (!stop.stop_requested()) {
+        if (!self) {
+            co_return;
+        }
+        self->refreshProgress();
+        if (!co_await async::sleepFor(scaled(1000ms), stop)) {
+            co_return;
+        }
+    }
+}
+
+QCoro::Task<void> TaskOrchestrator::start() {
+    if (isRunning_) {
+        log(QStringLiteral("DEBUG"), QStringLiteral("start ignored; engine already running"));
+        co_return;
+    }
+    QPointer<TaskOrchestrator> self(this);
+    const QDateTime now = deps_.clock();
+    sessionStats_ = TaskSessionStats{};
+    sessionStats_.markEngineStarted(now);
+    refreshProgress();
+    setState(QStringLiteral("running"));
+    setRunning(true);
+    isCancelled_ = false;
+    taskFetchFailureTracker_ = TaskFetchFailureTracker{};
+    startTicker();
+
+    const guard::SystemSnapshot snapshot =
+        deps_.currentSnapshot ? deps_.currentSnapshot() : guard::SystemSnapshot{};
+    log(QStringLiteral("ENGINE"),
+        QStringLiteral("CPU: ") + snapshot.cpuModel + QStringLiteral(" (") +
+            QString::number(snapshot.cpuCoreCount) + QStringLiteral(" Cores) | Memory: ") +
+            QLocale::c().formattedDataSize(static_cast<qint64>(snapshot.memoryTotal), 1,
+                                           QLocale::DataSizeTraditionalFormat));
+    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("engine started"));
+
+    const DeviceIdentity identity =
+        deps_.deviceIdentity ? deps_.deviceIdentity() : DeviceIdentity{};
+    corvantaKey_ =
+        deps_.loadStoredKey ? deps_.loadStoredKey(identity.sn).value_or(QString()) : QString();
+    if (!corvantaKey_.isEmpty()) {
+        log(QStringLiteral("AUTH"), QStringLiteral("key loaded ") + maskedKey(corvantaKey_));
+    } else {
+        log(QStringLiteral("AUTH"), QStringLiteral("no key stored; awaiting user configuration"));
+    }
+
+    if (deviceId_ == 0) {
+        const bool registered = co_await registerDevice(identity);
+        if (!self) {
+            co_return;
+        }
+        if (!registered) {
+            log(QStringLiteral("ERROR"), QStringLiteral("❌ device registration failed"));
+            setRunning(false);
+            setState(QStringLiteral("stopped"));
+            cancelTicker();
+            co_return;
+        }
+    }
+
+    deps_.coordinator->setValidator([self](std::uint64_t nonce, QString, QString taskId) {
+        return submitThrough(self, nonce, std::move(taskId));
+    });
+    if (deps_.pressure) {
+        deps_.pressure->start();
+    }
+    loopTask_ = std::make_shared<std::stop_source>();
+    mainLoop(loopTask_->get_token());
+}
+
+QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identity) {
+    QPointer<TaskOrchestrator> self(this);
+    log(QStringLiteral("DEVICE"),
+        QStringLiteral("register sn=") + identity.sn + QStringLiteral(" cpu=") + identity.cpu);
+    try {
+        const auto reply =
+            co_await deps_.devices->registerDevice(identity.sn, identity.name, identity.cpu);
+        if (!self) {
+            co_return false;
+        }
+        deviceId_ = reply.id;
+        log(QStringLiteral("DEVICE"),
+            QStringLiteral("✅ registration success deviceId=") + QString::number(reply.id));
+        co_return true;
+    } catch (const std::exception& error) {
+        if (self) {
+            log(QStringLiteral("ERROR"),
+                QStringLiteral("❌ registration failed error=") + describe(error));
+        }
+        co_return false;
+    }
+}
+
+QCoro::Task<bool> TaskOrchestrator::verifyKey(std::stop_token stop) {
+    QPointer<TaskOrchestrator> self(this);
+    constexpr int maxAttempts = 3;
+    for (int attempt = 1;; ++attempt) {
+        QString failure;
+        try {
+            co_await deps_.devices->apiClient().requestEmpty(
+                backend::DeviceEndpoint::checkApiKey(corvantaKey_, deviceId_), stop);
+            co_return true;
+        } catch (const std::exception& error) {
+            failure = describe(error);
+        }
+        if (!self) {
+            co_return false;
+        }
+        log(QStringLiteral("AUTH"), QStringLiteral("❌ key verification failed attempt=%1/%2 error=")
+                                            .arg(attempt)
+                                            .arg(maxAttempts) +
+                                        failure);
+        if (attempt == maxAttempts) {
+            co_return false;
+        }
+        co_await async::sleepFor(scaled(1000ms), stop);
+        if (!self) {
+            co_return false;
+        }
+    }
+}
+
+QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetchNextTask(
+    std::stop_token stop) {
+    QPointer<TaskOrchestrator> self(this);
+    std::optional<backend::DeviceTaskResponse> reply;
+    QString failure;
+    try {
+        reply = co_await deps_.devices->fetchTask(deviceId_, stop);
+    } catch (const std::exception& error) {
+        failure = describe(error);
+    }
+    if (!self) {
+        co_return std::nullopt;
+    }
+    if (!reply) {
+        log(QStringLiteral("TASK"), QStringLiteral("❌ task fetch failed error=") + failure);
+        co_return std::nullopt;
+    }
+    const QString seed = reply->seed ? reply->seed->trimmed() : QString();
+    if (seed.isEmpty() || !reply->difficulty || *reply->difficulty < 1) {
+        log(QStringLiteral("TASK"), QStringLiteral("task response missing seed or difficulty"));
+        co_return std::nullopt;
+    }
+    const std::uint64_t upper = reply->nonceUpperBound && *reply->nonceUpperBound >= 1
+                                    ? static_cast<std::uint64_t>(*reply->nonceUpperBound)
+                                    : kDefaultUpperBound;
+    // A difficulty beyond 64 can never be met; keep it representable for the engine.
+    const int difficulty = static_cast<int>(std::min<qint64>(*reply->difficulty, 1'000));
+    co_return FetchedTask{reply->taskId, seed, difficulty, upper};
+}
+
+QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop) {
+    QPointer<TaskOrchestrator> self(this);
+    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop started"));
+    while (self && isRunning_ && !isCancelled_) {
+        const bool signedIn = co_await deps_.verifySignIn();
+        if (!self) {
+            co_return;
+        }
+        if (!signedIn) {
+            log(QStringLiteral("AUTH"), QStringLiteral("token unavailable; stopping engine"));
+            setRunning(false);
+            isCancelled_ = true;
+            setState(QStringLiteral("stopped"));
+            break;
+        }
+        if (corvantaKey_.trimmed().isEmpty()) {
+            log(QStringLiteral("AUTH"), QStringLiteral("no key configured; task loop paused"));
+            setState(QStringLiteral("waiting_key"));
+            break;
+        }
+        const bool verified = co_await verifyKey(stop);
+        if (!self) {
+            co_return;
+        }
+        if (!verified) {
+            log(QStringLiteral("ERROR"), QStringLiteral("❌ key verification failed"));
+            setState(QStringLiteral("stopped"));
+            break;
+        }
+        const auto task = co_await fetchNextTask(stop);
+        if (!self) {
+            co_return;
+        }
+        if (!task) {
+            auto& tracker = taskFetchFailureTracker_;
+            ++tracker.failureCount;
+            if (tracker.failureCount >= tracker.maxFailures) {
+                log(QStringLiteral("ERROR"),
+                    QStringLiteral("❌ task fetch failed %1 consecutive times; loop stopped")
+                        .arg(tracker.maxFailures));
+                setState(QStringLiteral("stopped"));
+                break;
+            }
+            log(QStringLiteral("WARN"), QStringLiteral("⚠️ task fetch failed; retry in 5s"));
+            co_await async::sleepFor(scaled(5000ms), stop);
+            if (!self) {
+                co_return;
+            }
+            continue;
+        }
+
+        taskFetchFailureTracker_.failureCount = 0;
+        const QDateTime now = deps_.clock();
+        taskFetchedAtById_.insert(task->taskId, now);
+        sessionStats_.currentTaskId = task->taskId;
+        sessionStats_.currentDifficulty = task->difficulty;
+        sessionStats_.noncePosition = 0;
+        sessionStats_.upperBound = task->upperBound;
+        sessionStats_.currentTaskStartedAt = now;
+        sessionStats_.currentTaskPausedAt.reset();
+        sessionStats_.currentTaskPausedDuration = 0;
+        ++sessionStats_.claimedCount;
+        refreshProgress();
+        log(QStringLiteral("TASK"), QStringLiteral("fetched id=%1 diff=%2 upper=%3")
+                                        .arg(task->taskId)
+                                        .arg(task->difficulty)
+                                        .arg(task->upperBound));
+
+        bool solved = false;
+        try {
+            solved = co_await deps_.scheduler->runTask(task->taskId, task->seed, task->difficulty,
+                                                       task->upperBound, 0, stop);
+        } catch (const std::exception& error) {
+            if (self) {
+                log(QStringLiteral("ERROR"),
+                    QStringLiteral("task run failed error=") + describe(error));
+            }
+        }
+        if (!self) {
+            co_return;
+        }
+        taskFetchedAtById_.remove(task->taskId);
+        if (solved) {
+            ++sessionStats_.completedCount;
+            refreshProgress();
+            log(QStringLiteral("TASK"), QStringLiteral("✅ verified id=") + task->taskId);
+        } else if (isCancelled_ || stop.stop_requested()) {
+            log(QStringLiteral("TASK"), QStringLiteral("⏸️ search cancelled"));
+        } else {
+            ++sessionStats_.failedCount;
+            refreshProgress();
+        }
+    }
+    if (self) {
+        finishLoop();
+    }
+}
+
+void TaskOrchestrator::finishLoop() {
+    sessionStats_.pauseClocks(deps_.clock());
+    refreshProgress();
+    setRunning(false);
+    if (currentState_ == QLatin1String("running")) {
+        setState(isCancelled_ ? QStringLiteral("paused") : QStringLiteral("stopped"));
+    }
+    cancelTicker();
+    if (deps_.pressure) {
+        deps_.pressure->stop();
+    }
+    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop exited"));
+}
+
+QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString taskId) {
+    QPointer<TaskOrchestrator> self(this);
+    auto inactive = [&] { return !self || !isRunning_ || isCancelled_; };
+    if (inactive()) {
+        co_return false;
+    }
+    const auto fetchedAt = taskFetchedAtById_.constFind(taskId);
+    if (fetchedAt != taskFetchedAtById_.constEnd()) {
+        const double elapsed = static_cast<double>(fetchedAt->msecsTo(deps_.clock())) / 1000.0;
+        double wait = std::max(5.0 - elapsed, 0.0);
+        if (wait > 0) {
+            log(QStringLiteral("SUBMIT"), QStringLiteral("⏳ wait ") +
+                                              QString::asprintf("%.1f", wait) +
+                                              QStringLiteral("s before pullTask id=") + taskId);
+            while (wait > 0 && !inactive()) {
+                const double step = std::min(wait, 0.1);
+                co_await async::sleepFor(
+                    scaled(std::chrono::milliseconds(static_cast<std::int64_t>(step * 1000))), {});
+                wait -= step;
+            }
+        }
+    }
+    if (inactive()) {
+        co_return false;
+    }
+    const bool signedIn = co_await deps_.verifySignIn();
+    if (!self) {
+        co_return false;
+    }
+    if (!signedIn) {
+        log(QStringLiteral("AUTH"), QStringLiteral("token invalid before submit; stopping engine"));
+        setRunning(false);
+        isCancelled_ = true;
+        setState(QStringLiteral("stopped"));
+        co_return false;
+    }
+    const QString nonceText = QString::number(nonce);
+    log(QStringLiteral("SUBMIT"),
+        QStringLiteral("📤 pullTask start id=") + taskId + QStringLiteral(" nonce=") + nonceText);
+    QString failure;
+    bool sent = false;
+    try {
+        co_await deps_.devices->apiClient().requestEmpty(
+            backend::DeviceEndpoint::pullTask(taskId, nonceText));
+        sent = true;
+    } catch (const std::exception& error) {
+        failure = describe(error);
+    }
+    if (!self) {
+        co_return false;
+    }
+    if (!sent) {
+        log(QStringLiteral("SUBMIT"), QStringLiteral("❌ pullTask failed id=") + taskId +
+                                          QStringLiteral(" nonce=") + nonceText +
+                                          QStringLiteral(" error=") + failure);
+        co_return false;
+    }
+    if (inactive()) {
+        co_return false;
+    }
+    log(QStringLiteral("SUBMIT"),
+        QStringLiteral("✅ pullTask ok id=") + taskId + QStringLiteral(" nonce=") + nonceText);
+    co_return true;
+}
+
+void TaskOrchestrator::stop() {
+    if (!isRunning_) {
+        return;
+    }
+    setRunning(false);
+    isCancelled_ = true;
+    if (loopTask_) {
+        loopTask_->request_stop();
+        loopTask_.reset();
+    }
+    sessionStats_.pauseClocks(deps_.clock());
+    refreshProgress();
+    cancelTicker();
+    deps_.scheduler->cancelRun();
+    deps_.coordinator->resetValidation();
+    if (deps_.pressure) {
+        deps_.pressure->stop();
+    }
+    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("engine stopped"));
+    setState(QStringLiteral("stopped"));
+}
+
+void TaskOrchestrator::pause() {
+    if (!isCancelled_) {
+        isCancelled_ = true;
+        sessionStats_.pauseClocks(deps_.clock());
+        refreshProgress();
+        deps_.scheduler->cancelRun();
+        deps_.coordinator->resetValidation();
+        setState(QStringLiteral("paused"));
+        log(QStringLiteral("TASK_ENGINE"), QStringLiteral("⏸️ engine paused"));
+    } else {
+        isCancelled_ = false;
+        setState(QStringLiteral("running"));
+        sessionStats_.resumeClocks(deps_.clock());
+        refreshProgress();
+        log(QStringLiteral("TASK_ENGINE"), QStringLiteral("▶️ engine resumed"));
+    }
+}
+
+}  // namespace corvanta::tasks

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QDateTime>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+#include "guard/system_snapshot.h"
+#include "tasks/task_session_stats.h"
+
+namespace corvanta::backend {
+class DeviceRepository;
+}
+namespace corvanta::guard {
+class PressureController;
+}
+
+namespace corvanta::tasks {
+
+class TaskScheduler;
+class ValidationCoordinator;
+
+// What the machine registers itself with.
+struct DeviceIdentity {
+    QString sn;
+    QString name;
+    QString cpu;
+};
+
+// Consecutive fetches without a usable task.
+struct TaskFetchFailureTracker {
+    int failureCount = 0;
+    int maxFailures = 3;
+};
+
+struct TaskOrchestratorDependencies {
+    TaskScheduler* scheduler = nullptr;               // required
+    ValidationCoordinator* coordinator = nullptr;     // required
+    backend::DeviceRepository* devices = nullptr;     // required
+    std::function<QCoro::Task<bool>()> verifySignIn;  // required
+    guard::PressureController* pressure = nullptr;
+    std::function<guard::SystemSnapshot()> currentSnapshot;
+    std::function<DeviceIdentity()> deviceIdentity;
+    // The user's key for this device, if one is stored.
+    std::function<std::optional<QString>(const QString& identity)> loadStoredKey;
+    // One run-log line: device identifier ("?" before registration), category, message.
+    std::function<void(const QString& deviceId, const QString& category, const QString& message)>
+        log;
+    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
+    // Scales the fixed waits (5 s fetch retry, 1 s key retry, 5 s submit delay, 1 s ticker).
+    double intervalScale = 1.0;
+};
+
+// The engine's main loop: registers the device, verifies the key, fetches tasks, lets the
+// scheduler search them, and submits validated nonces. Main thread only.
+class TaskOrchestrator : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+    Q_PROPERTY(QString currentState READ currentState NOTIFY currentStateChanged)
+    Q_PROPERTY(QString progressText READ progressText NOTIFY progressTextChanged)
+
+public:
+    static constexpr std::uint64_t kDefaultUpperBound = 42'949'672'960;  // 10 * 2^32
+
+    explicit TaskOrchestrator(TaskOrchestratorDependencies dependencies, QObject* parent = nullptr);
+    ~TaskOrchestrator() override;
+
+    // Returns once the loop is launched or registration has failed.
+    QCoro::Task<void> start();
+    void stop();
+    // Pauses a running engine, or takes a pause back.
+    void pause();
+
+    // Sends a validated nonce to the backend, not earlier than 5 s after its task was fetched.
+    QCoro::Task<bool> submitResult(std::uint64_t nonce, QString taskId);
+
+    bool isRunning() const { return isRunning_; }
+    const QString& currentState() const { return currentState_; }
+    const QString& progressText() const { return progressText_; }
+    const QString& corvantaKey() const { return corvantaKey_; }
+    void setCorvantaKey(const QString& key) { corvantaKey_ = key; }
+    qint64 deviceId() const { return deviceId_; }
+    void setDeviceId(qint64 id) { deviceId_ = id; }
+    const TaskSessionStats& sessionStats() const { return sessionStats_; }
+
+    // The key as the run log shows it: every character but the last four as "•" when it has five
+    // or more, else the key itself.
+    static QString maskedKey(const QString& key);
+
+signals:
+    void isRunningChanged();
+    void currentStateChanged();
+    void progressTextChanged();
+
+private:
+    struct FetchedTask {
+        QString taskId;
+        QString seed;
+        int difficulty = 0;
+        std::uint64_t upperBound = 0;
+    };
+
+    QCoro::Task<void> mainLoop(std::stop_token stop);
+    QCoro::Task<void> runtimeTicker(std::stop_token stop);
+    QCoro::Task<bool> registerDevice(const DeviceIdentity& identity);
+    QCoro::Task<bool> verifyKey(std::stop_token stop);
+    QCoro::Task<std::optional<FetchedTask>> fetchNextTask(std::stop_token stop);
+    void finishLoop();
+    void startTicker();
+    void cancelTicker();
+    void refreshProgress();
+    void log(const QString& category, const QString& message) const;
+    std::chrono::milliseconds scaled(std::chrono::milliseconds interval) const;
+    void setRunning(bool running);
+    void setState(const QString& state);
+
+    TaskOrchestratorDependencies deps_;
+    bool isRunning_ = false;
+    QString currentState_ = QStringLiteral("idle");
+    QString progressText_;
+    QString corvantaKey_;
+    qint64 deviceId_ = 0;
+    bool isCancelled_ = false;
+    std::shared_ptr<std::stop_source> loopTask_;
+    std::shared_ptr<std::stop_source> runtimeTickerTask_;
+    TaskFetchFailureTracker taskFetchFailureTracker_;
+    TaskSessionStats sessionStats_;
+    QHash<QString, QDateTime> taskFetchedAtById_;
+};
+
+}  // namespace corvanta::tasks
