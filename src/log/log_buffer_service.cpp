@@ -156,6 +156,7 @@ void LogBufferService::append(const QString& deviceId, const QString& category,
 
     insertRow(deviceId, utf8, now);
     rotateIfNeeded();
+    emit lineStored(line);
 
     pendingUILines_.append(std::move(line));
     if (pendingUILines_.size() >= kFlushBatchLines) {

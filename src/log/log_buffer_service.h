@@ -77,6 +77,8 @@ public:
     const QString& databasePath() const { return dbPath_; }
 
 signals:
+    // One line, exactly as stored, right after it was written (not batched).
+    void lineStored(const QString& line);
     // A batch of new lines reached the end of logLines().
     void logLinesAppended(const QStringList& lines);
     // The oldest `count` lines left logLines().

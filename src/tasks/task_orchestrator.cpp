@@ -383,6 +383,7 @@ void TaskOrchestrator::finishLoop() {
         deps_.pressure->stop();
     }
     log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop exited"));
+    emit loopExited();
 }
 
 QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString taskId) {

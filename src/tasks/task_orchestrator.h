@@ -98,6 +98,8 @@ signals:
     void isRunningChanged();
     void currentStateChanged();
     void progressTextChanged();
+    // The main loop has finished (after its "main loop exited" line).
+    void loopExited();
 
 private:
     struct FetchedTask {

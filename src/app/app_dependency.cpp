@@ -1,0 +1,147 @@
+#include "app/app_dependency.h"
+
+#include <QCoreApplication>
+#include <QThread>
+#include <sys/utsname.h>
+
+#include <cassert>
+
+#include "backend/api_client.h"
+#include "backend/auth_repository.h"
+#include "backend/device_repository.h"
+#include "backend/key_store.h"
+#include "backend/token_manager.h"
+#include "engine/system_log.h"
+#include "guard/pressure_controller.h"
+#include "guard/system_monitor_service.h"
+#include "log/log_buffer_service.h"
+#include "platform/open_secret_store.h"
+#include "platform/sensors/cpu_info_reader.h"
+#include "platform/sensors/device_identity_reader.h"
+#include "platform/sensors/host_name_reader.h"
+#include "platform/system_log.h"
+#include "tasks/task_orchestrator.h"
+#include "tasks/task_scheduler.h"
+#include "tasks/validation_coordinator.h"
+
+namespace corvanta::app {
+
+void AppDependency::applyApplicationNames() {
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvanta"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvanta"));
+}
+
+AppDependency& AppDependency::shared() {
+    static AppDependency* instance = nullptr;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        assert(QCoreApplication::instance() != nullptr);
+        assert(QThread::currentThread() == QCoreApplication::instance()->thread());
+        // Parent-owned: destroyed with the application object.
+        instance = new AppDependency(QCoreApplication::instance());
+    });
+    return *instance;
+}
+
+AppDependency::AppDependency(QObject* parent) : QObject(parent) {
+    tokenManager_ = std::make_unique<backend::TokenManager>([] {
+        return std::shared_ptr<platform::SecretStore>(platform::openSecretStore(
+            backend::TokenManager::kService, platform::defaultSecretFilePath()));
+    });
+    apiClient_ = std::make_unique<backend::APIClient>(*tokenManager_);
+    authRepository_ = std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_,
+                                                                 settings_, settings_);
+    // The engine has no Qt; its system-log lines go to the compute category.
+    engine::setSystemLogSink([](engine::SystemLogLevel level, std::string_view message) {
+        const QString text = QString::fromUtf8(message.data(), qsizetype(message.size()));
+        if (level == engine::SystemLogLevel::error) {
+            qCWarning(platform::computeLog).noquote() << text;
+        } else {
+            qCInfo(platform::computeLog).noquote() << text;
+        }
+    });
+    authRepository_->setStopEngine([this] {
+        if (orchestrator_) {
+            orchestrator_->stop();
+        }
+    });
+}
+
+AppDependency::~AppDependency() {
+    if (orchestrator_) {
+        orchestrator_->stop();
+    }
+}
+
+log::LogBufferService& AppDependency::logBuffer() { return log::LogBufferService::shared(); }
+
+guard::SystemMonitorService& AppDependency::systemMonitor() {
+    return guard::SystemMonitorService::shared();
+}
+
+guard::PressureController& AppDependency::pressureController() {
+    return guard::PressureController::shared();
+}
+
+tasks::ValidationCoordinator& AppDependency::validationCoordinator() {
+    return tasks::ValidationCoordinator::shared();
+}
+
+tasks::DeviceIdentity AppDependency::deviceIdentity() {
+    tasks::DeviceIdentity identity;
+    const platform::DeviceIdentityReader identityReader;
+    const auto serial = identityReader.serialNumber();
+    identity.sn = serial ? QString::fromStdString(*serial).trimmed() : QString();
+    if (identity.sn.isEmpty()) {
+        identity.sn = serial ? QString::fromStdString(*serial) : QStringLiteral("—");
+    }
+    const auto host = platform::HostNameReader().read();
+    identity.name = host ? QString::fromStdString(*host) : QStringLiteral("—");
+    QString processor;
+    if (const auto cpu = platform::CpuInfoReader().read(); cpu.modelName) {
+        processor = QString::fromStdString(*cpu.modelName);
+    } else {
+        utsname system{};
+        processor = uname(&system) == 0 ? QString::fromUtf8(system.machine) : QStringLiteral("—");
+    }
+    identity.cpu = processor.toLower().remove(QLatin1Char(' '));
+    return identity;
+}
+
+tasks::TaskOrchestrator& AppDependency::orchestrator() {
+    if (orchestrator_) {
+        return *orchestrator_;
+    }
+    auto& pressure = pressureController();
+    auto& monitor = systemMonitor();
+    auto& coordinator = validationCoordinator();
+    auto& logService = logBuffer();
+
+    tasks::TaskSchedulerDependencies schedulerDeps;
+    schedulerDeps.coordinator = &coordinator;
+    schedulerDeps.currentAdvice = [&pressure] { return pressure.currentAdvice(); };
+    schedulerDeps.currentSnapshot = [&monitor] { return monitor.currentSnapshot(); };
+    schedulerDeps.stateStore = tasks::TaskScheduler::openDefaultStore();
+    scheduler_ = std::make_unique<tasks::TaskScheduler>(std::move(schedulerDeps));
+
+    orchestratorDevices_ = std::make_unique<backend::DeviceRepository>(*apiClient_);
+    tasks::TaskOrchestratorDependencies deps;
+    deps.scheduler = scheduler_.get();
+    deps.coordinator = &coordinator;
+    deps.devices = orchestratorDevices_.get();
+    deps.verifySignIn = [this]() { return authRepository_->verifySignIn(); };
+    deps.pressure = &pressure;
+    deps.currentSnapshot = [&monitor] { return monitor.currentSnapshot(); };
+    deps.deviceIdentity = [] { return deviceIdentity(); };
+    deps.loadStoredKey = [this](const QString& identity) {
+        return backend::loadStoredKey(identity, settings_);
+    };
+    deps.log = [&logService](const QString& deviceId, const QString& category,
+                             const QString& message) {
+        logService.append(deviceId, category, message);
+    };
+    orchestrator_ = std::make_unique<tasks::TaskOrchestrator>(std::move(deps));
+    return *orchestrator_;
+}
+
+}  // namespace corvanta::app

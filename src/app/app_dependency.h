@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QObject>
+#include <QSettings>
+
+#include <memory>
+
+namespace corvanta::backend {
+class APIClient;
+class AuthRepository;
+class DeviceRepository;
+class TokenManager;
+}  // namespace corvanta::backend
+namespace corvanta::guard {
+class PressureController;
+class SystemMonitorService;
+}  // namespace corvanta::guard
+namespace corvanta::log {
+class LogBufferService;
+}
+namespace corvanta::tasks {
+class TaskOrchestrator;
+class TaskScheduler;
+class ValidationCoordinator;
+struct DeviceIdentity;
+}  // namespace corvanta::tasks
+
+namespace corvanta::app {
+
+// The composition root: builds the long-lived services once, on the main thread, wires them
+// together, and hands them to both programs (the window and the headless client).
+class AppDependency : public QObject {
+    Q_OBJECT
+
+public:
+    // Built on first use; a QCoreApplication must exist, and the first call must come from its
+    // thread. Owned by the application object.
+    static AppDependency& shared();
+    ~AppDependency() override;
+
+    // Organisation and application names that decide where settings and data live.
+    static void applyApplicationNames();
+
+    QSettings& settings() { return settings_; }
+    backend::TokenManager& tokenManager() { return *tokenManager_; }
+    backend::APIClient& apiClient() { return *apiClient_; }
+    backend::AuthRepository& authRepository() { return *authRepository_; }
+    log::LogBufferService& logBuffer();
+    guard::SystemMonitorService& systemMonitor();
+    guard::PressureController& pressureController();
+    tasks::ValidationCoordinator& validationCoordinator();
+    tasks::TaskOrchestrator& orchestrator();
+
+    // The machine as it registers itself: serial or machine identity, host name, processor.
+    static tasks::DeviceIdentity deviceIdentity();
+
+private:
+    explicit AppDependency(QObject* parent);
+
+    QSettings settings_;
+    std::unique_ptr<backend::TokenManager> tokenManager_;
+    std::unique_ptr<backend::APIClient> apiClient_;
+    std::unique_ptr<backend::AuthRepository> authRepository_;
+    // Built on first use, like the services they drive.
+    std::unique_ptr<backend::DeviceRepository> orchestratorDevices_;
+    std::unique_ptr<tasks::TaskScheduler> scheduler_;
+    std::unique_ptr<tasks::TaskOrchestrator> orchestrator_;
+};
+
+}  // namespace corvanta::app
