@@ -1,0 +1,105 @@
+#include "headless_process.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcessEnvironment>
+
+#include <csignal>
+
+namespace corvanta::testing {
+
+HeadlessProcess::HeadlessProcess(QString baseUrl) : baseUrl_(std::move(baseUrl)) {}
+
+HeadlessProcess::~HeadlessProcess() {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+QString HeadlessProcess::dataDirectory() const {
+    return home_.path() + QStringLiteral("/data/Corvanta/Corvanta");
+}
+
+void HeadlessProcess::start(const QString& key) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("CORVANTA_API_BASE_URL"), baseUrl_);
+    env.insert(QStringLiteral("CORVANTA_KEY"), key);
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path() + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home_.path() + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("HOME"), home_.path());
+    env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
+    env.remove(QStringLiteral("DISPLAY"));
+    process_.setProcessEnvironment(env);
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    partial_.clear();
+    process_.start(QStringLiteral(CORVANTA_HEADLESS_PATH), {});
+    process_.waitForStarted(10'000);
+}
+
+void HeadlessProcess::drain() {
+    partial_ += process_.readAllStandardOutput();
+    qsizetype newline = 0;
+    while ((newline = partial_.indexOf('\n')) >= 0) {
+        lines_.append(QString::fromUtf8(partial_.left(newline)));
+        partial_.remove(0, newline + 1);
+    }
+}
+
+const QStringList& HeadlessProcess::lines() {
+    drain();
+    return lines_;
+}
+
+int HeadlessProcess::countMatching(const QString& pattern) {
+    drain();
+    const QRegularExpression expression(pattern);
+    int count = 0;
+    for (const QString& line : lines_) {
+        count += expression.match(line).hasMatch() ? 1 : 0;
+    }
+    return count;
+}
+
+bool HeadlessProcess::waitFor(const QString& pattern, int count,
+                              std::chrono::milliseconds limit) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < limit.count()) {
+        if (countMatching(pattern) >= count) {
+            return true;
+        }
+        if (process_.state() == QProcess::NotRunning) {
+            return countMatching(pattern) >= count;
+        }
+        process_.waitForReadyRead(50);
+        QCoreApplication::processEvents();
+    }
+    return false;
+}
+
+int HeadlessProcess::terminate(std::chrono::milliseconds limit) {
+    if (process_.state() == QProcess::NotRunning) {
+        drain();
+        return process_.exitCode();
+    }
+    ::kill(static_cast<pid_t>(process_.processId()), SIGTERM);
+    return waitForExit(limit);
+}
+
+int HeadlessProcess::waitForExit(std::chrono::milliseconds limit) {
+    if (!process_.waitForFinished(static_cast<int>(limit.count()))) {
+        return -1;
+    }
+    drain();
+    return process_.exitStatus() == QProcess::NormalExit ? process_.exitCode() : -1;
+}
+
+void HeadlessProcess::kill() {
+    ::kill(static_cast<pid_t>(process_.processId()), SIGKILL);
+    process_.waitForFinished(10'000);
+    drain();
+}
+
+}  // namespace corvanta::testing

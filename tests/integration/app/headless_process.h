@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <chrono>
+
+namespace corvanta::testing {
+
+// corvanta-headless run against a devserver with private data, config and cache directories
+// (kept across restarts of the same object) and no Secret Service.
+class HeadlessProcess {
+public:
+    explicit HeadlessProcess(QString baseUrl);
+    ~HeadlessProcess();
+
+    void start(const QString& key);
+    // Standard output lines so far.
+    const QStringList& lines();
+    // Waits until `count` lines match `pattern`; false on time-out or exit.
+    bool waitFor(const QString& pattern, int count = 1,
+                 std::chrono::milliseconds limit = std::chrono::seconds(60));
+    int countMatching(const QString& pattern);
+    // SIGTERM and wait for the exit; the exit code, or -1 when it did not exit.
+    int terminate(std::chrono::milliseconds limit = std::chrono::seconds(20));
+    void kill();
+    // Waits for the process to end on its own; the exit code, or -1.
+    int waitForExit(std::chrono::milliseconds limit = std::chrono::seconds(30));
+    QString dataDirectory() const;
+    void clearLines() { lines_.clear(); }
+
+private:
+    void drain();
+
+    QString baseUrl_;
+    QTemporaryDir home_;
+    QProcess process_;
+    QStringList lines_;
+    QByteArray partial_;
+};
+
+}  // namespace corvanta::testing
