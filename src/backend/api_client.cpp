@@ -128,10 +128,14 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
     if (stop.stop_requested()) {
         throw TransportError::cancelled();
     }
-    QNetworkReply* raw = prepared.body
-                             ? network_->sendCustomRequest(prepared.request, prepared.method,
-                                                           *prepared.body)
-                             : network_->sendCustomRequest(prepared.request, prepared.method);
+    // A POST without body still goes out with "Content-Length: 0"; some servers otherwise
+    // wait for a body until they time out.
+    const bool bodiless =
+        !prepared.body && (prepared.method == "GET" || prepared.method == "DELETE");
+    QNetworkReply* raw = bodiless
+                             ? network_->sendCustomRequest(prepared.request, prepared.method)
+                             : network_->sendCustomRequest(prepared.request, prepared.method,
+                                                           prepared.body.value_or(QByteArray()));
     BoundedReply transfer(raw, {timeouts_.request, timeouts_.resource, kMaxReplyBytes});
     const async::QueuedStopCallback abortOnStop(stop, raw, [raw] { raw->abort(); });
     co_await transfer.finished();
@@ -145,7 +149,8 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
         throw TransportError::timedOut();
     }
     if (error != QNetworkReply::NoError && !isStatusError(error)) {
-        if (error >= QNetworkReply::ProtocolUnknownError && error <= QNetworkReply::ProtocolFailure) {
+        if (error >= QNetworkReply::ProtocolUnknownError &&
+            error <= QNetworkReply::ProtocolFailure) {
             throw APIError(APIError::Kind::invalidResponse);
         }
         throw TransportError(error, raw->errorString());

@@ -13,7 +13,7 @@ struct Fault {
     enum class Reply { normal, malformed, truncated, oversized, oversizedDeclared, drop };
 
     std::string path = "*";
-    std::optional<int> status;    // HTTP status, with a short text body
+    std::optional<int> status;      // HTTP status, with a short text body
     std::optional<long long> code;  // envelope code, HTTP 200, data null
     std::string msg = "injected failure";
     int delayMs = 0;
@@ -23,7 +23,7 @@ struct Fault {
 
     // "PATH:key=value,key=value" with keys status, code, msg, delay, reply, count, body. The
     // body key must come last: its value is the rest of the text, commas included.
-    static Fault parse(const std::string& spec);
+    static Fault parse(const std::string& text);
     static Fault fromJson(const nlohmann::json& json);
     nlohmann::json toJson() const;
 };
