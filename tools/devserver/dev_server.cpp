@@ -150,6 +150,10 @@ bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
         response.set_content(*fault.body, "application/json");
         return true;
     }
+    if (fault.redirect) {
+        response.set_redirect(*fault.redirect, 302);
+        return true;
+    }
     switch (fault.reply) {
         case Fault::Reply::malformed:
             response.status = 200;

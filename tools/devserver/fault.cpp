@@ -58,6 +58,8 @@ void apply(Fault& fault, const std::string& key, const std::string& value) {
         fault.reply = parseReply(value);
     } else if (key == "count") {
         fault.count = std::stoll(value);
+    } else if (key == "redirect") {
+        fault.redirect = value;
     } else if (key == "body") {
         fault.body = value;
     } else {
@@ -111,6 +113,9 @@ Fault Fault::fromJson(const nlohmann::json& json) {
     if (json.contains("body")) {
         fault.body = json.at("body").get<std::string>();
     }
+    if (json.contains("redirect")) {
+        fault.redirect = json.at("redirect").get<std::string>();
+    }
     fault.count = json.value("count", 1LL);
     return fault;
 }
@@ -129,6 +134,9 @@ nlohmann::json Fault::toJson() const {
     }
     if (body) {
         json["body"] = *body;
+    }
+    if (redirect) {
+        json["redirect"] = *redirect;
     }
     return json;
 }

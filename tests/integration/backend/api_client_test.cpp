@@ -167,6 +167,12 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
         fault({{"reply", reply}});
         EXPECT_EQ(apiFailure(empty()), APIError::Kind::invalidResponse) << reply;
     }
+    // Redirects obey the base URL's rule: loopback HTTP yes, HTTP elsewhere never.
+    fault({{"redirect", server->url().toStdString() + "/api/index/recent"}});
+    EXPECT_EQ(await(list()).size(), 7u);
+    fault({{"redirect", "http://192.0.2.1/api/index/recent"}});
+    EXPECT_EQ(failure<TransportError>(empty()).code(), QNetworkReply::InsecureRedirectError);
+
     fault({{"reply", "drop"}});
     const auto dropped = failure<TransportError>(empty());
     EXPECT_FALSE(dropped.isCancellation());
