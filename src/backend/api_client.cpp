@@ -145,19 +145,21 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
                                                            prepared.body.value_or(QByteArray()));
     BoundedReply transfer(raw, {timeouts_.request, timeouts_.resource, kMaxReplyBytes});
     const async::QueuedStopCallback abortOnStop(stop, raw, [raw] { raw->abort(); });
-    auto refusedRedirect = std::make_shared<bool>(false);
+    auto refusedRedirect = std::make_shared<QUrl>();
     QObject::connect(raw, &QNetworkReply::redirected, raw, [raw, refusedRedirect](const QUrl& to) {
         if (isAllowedTarget(to)) {
             emit raw->redirectAllowed();
         } else {
-            *refusedRedirect = true;
+            *refusedRedirect = to;
             QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
         }
     });
     co_await transfer.finished();
-    if (*refusedRedirect) {
+    if (!refusedRedirect->isEmpty()) {
         throw TransportError(QNetworkReply::InsecureRedirectError,
-                             QStringLiteral("Redirect to %1 refused").arg(raw->url().host()));
+                             QStringLiteral("redirect to %1 refused")
+                                 .arg(refusedRedirect->toString(
+                                     QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
     }
 
     const QNetworkReply::NetworkError error = raw->error();
