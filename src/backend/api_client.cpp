@@ -1,0 +1,219 @@
+#include "backend/api_client.h"
+
+#include <QHostAddress>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+#include "async/queued_stop_callback.h"
+#include "backend/bounded_reply.h"
+#include "backend/form_encoding.h"
+#include "backend/logger_interceptor.h"
+#include "backend/multipart_body.h"
+#include "backend/token_injector.h"
+#include "backend/transport_error.h"
+#include "platform/string_table.h"
+
+namespace corvanta::backend {
+namespace {
+
+bool isLoopbackHost(const QString& host) {
+    if (host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    const QHostAddress address(host);
+    return !address.isNull() && address.isLoopback();
+}
+
+// TLS always, except to this machine: plain HTTP never leaves it.
+bool isAllowedTarget(const QUrl& url) {
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
+        return false;
+    }
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("https") ||
+           (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
+}
+
+bool validText(const FormParameters& parameters) {
+    for (auto it = parameters.begin(); it != parameters.end(); ++it) {
+        if (!it.key().isValidUtf16() || !it.value().isValidUtf16()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Error codes Qt derives from the HTTP status itself; the status decides those replies.
+bool isStatusError(QNetworkReply::NetworkError error) {
+    return (error >= QNetworkReply::ContentAccessDenied &&
+            error <= QNetworkReply::UnknownContentError) ||
+           (error >= QNetworkReply::InternalServerError &&
+            error <= QNetworkReply::UnknownServerError);
+}
+
+}  // namespace
+
+APIClient::APIClient(TokenManager& tokens, QObject* parent)
+    : QObject(parent), network_(new QNetworkAccessManager(this)) {
+    interceptors_.push_back(std::make_unique<TokenInjector>(tokens));
+    interceptors_.push_back(std::make_unique<LoggerInterceptor>());
+}
+
+APIClient::~APIClient() = default;
+
+PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
+    QUrl url = endpoint.baseURL();
+    if (!isAllowedTarget(url)) {
+        throw APIError(APIError::Kind::invalidURL);
+    }
+
+    QString basePath = url.path();
+    while (basePath.endsWith(QLatin1Char('/'))) {
+        basePath.chop(1);
+    }
+    QString path = endpoint.path();
+    while (path.startsWith(QLatin1Char('/'))) {
+        path.remove(0, 1);
+    }
+    url.setPath(basePath + QLatin1Char('/') + path);
+    if (const auto items = endpoint.queryItems()) {
+        // Encoded like form fields, so "+" and "&" in a value arrive as themselves.
+        QStringList pairs;
+        for (const auto& [name, value] : *items) {
+            pairs << percentEncodeFormComponent(name) + QLatin1Char('=') +
+                         percentEncodeFormComponent(value);
+        }
+        url.setQuery(pairs.join(QLatin1Char('&')), QUrl::StrictMode);
+    }
+    if (!url.isValid()) {
+        throw APIError(APIError::Kind::invalidURL);
+    }
+
+    PreparedRequest prepared;
+    prepared.request = QNetworkRequest(url);
+    // Each redirect is checked against the same rule as the base URL (see send).
+    prepared.request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                  QNetworkRequest::UserVerifiedRedirectPolicy);
+    prepared.method = httpMethodText(endpoint.method());
+    if (const auto headers = endpoint.headers()) {
+        for (auto it = headers->begin(); it != headers->end(); ++it) {
+            prepared.request.setRawHeader(it.key().toUtf8(), it.value().toUtf8());
+        }
+    }
+
+    const auto parts = endpoint.multipartParts();
+    if (!parts) {
+        const auto form = endpoint.formParameters();
+        if (form && !form->isEmpty()) {
+            if (!validText(*form)) {
+                throw APIError(APIError::Kind::invalidRequest);
+            }
+            prepared.body = formEncode(*form).toUtf8();
+            prepared.request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
+        } else if (auto body = endpoint.body()) {
+            prepared.body = std::move(*body);
+            prepared.request.setRawHeader("Content-Type", "application/json");
+        }
+    } else {
+        const QString boundary = endpoint.boundary();
+        prepared.body = multipartBody(*parts, boundary);
+        prepared.request.setRawHeader("Content-Type",
+                                      "multipart/form-data; boundary=" + boundary.toUtf8());
+    }
+    return prepared;
+}
+
+QCoro::Task<HTTPResponse> APIClient::perform(const Endpoint& endpoint, std::stop_token stop) {
+    PreparedRequest prepared = buildRequest(endpoint);
+    for (const auto& interceptor : interceptors_) {
+        prepared.request = co_await interceptor->intercept(std::move(prepared.request));
+    }
+    co_return co_await send(std::move(prepared), std::move(stop));
+}
+
+QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_token stop) {
+    if (stop.stop_requested()) {
+        throw TransportError::cancelled();
+    }
+    // A POST without body still goes out with "Content-Length: 0"; some servers otherwise
+    // wait for a body until they time out.
+    const bool bodiless =
+        !prepared.body && (prepared.method == "GET" || prepared.method == "DELETE");
+    QNetworkReply* raw = bodiless
+                             ? network_->sendCustomRequest(prepared.request, prepared.method)
+                             : network_->sendCustomRequest(prepared.request, prepared.method,
+                                                           prepared.body.value_or(QByteArray()));
+    BoundedReply transfer(raw, {timeouts_.request, timeouts_.resource, kMaxReplyBytes});
+    const async::QueuedStopCallback abortOnStop(stop, raw, [raw] { raw->abort(); });
+    auto refusedRedirect = std::make_shared<QUrl>();
+    QObject::connect(raw, &QNetworkReply::redirected, raw, [raw, refusedRedirect](const QUrl& to) {
+        if (isAllowedTarget(to)) {
+            emit raw->redirectAllowed();
+        } else {
+            *refusedRedirect = to;
+            QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
+        }
+    });
+    co_await transfer.finished();
+    if (!refusedRedirect->isEmpty()) {
+        throw TransportError(QNetworkReply::InsecureRedirectError,
+                             QStringLiteral("redirect to %1 refused")
+                                 .arg(refusedRedirect->toString(
+                                     QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
+    }
+
+    const QNetworkReply::NetworkError error = raw->error();
+    const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (transfer.oversized()) {
+        throw APIError(APIError::Kind::invalidResponse);
+    }
+    if (transfer.timedOut()) {
+        throw TransportError::timedOut();
+    }
+    if (error != QNetworkReply::NoError && !isStatusError(error)) {
+        if (error >= QNetworkReply::ProtocolUnknownError &&
+            error <= QNetworkReply::ProtocolFailure) {
+            throw APIError(APIError::Kind::invalidResponse);
+        }
+        throw TransportError(error, raw->errorString());
+    }
+    if (!status.isValid()) {
+        throw APIError(APIError::Kind::invalidResponse);
+    }
+    const int code = status.toInt();
+    if (code >= 200 && code <= 299) {
+        co_return HTTPResponse{transfer.takeBody(), code};
+    }
+    if (code == 401) {
+        throw APIError(APIError::Kind::unauthorized);
+    }
+    throw APIError::httpError(code, transfer.takeBody());
+}
+
+QCoro::Task<APIResponse> APIClient::performEnvelope(const Endpoint& endpoint,
+                                                    std::stop_token stop) {
+    const HTTPResponse response = co_await perform(endpoint, std::move(stop));
+    APIResponse envelope;
+    try {
+        envelope = APIResponse::parse(response.body);
+    } catch (const DecodingError& error) {
+        throw APIError::decodingFailed(error);
+    }
+    if (envelope.code == 401) {
+        throw APIError(APIError::Kind::unauthorized);
+    }
+    if (envelope.code != 1) {
+        throw APIError::serverError(envelope.msg);
+    }
+    co_return envelope;
+}
+
+QCoro::Task<> APIClient::requestEmpty(const Endpoint& endpoint, std::stop_token stop) {
+    co_await performEnvelope(endpoint, std::move(stop));
+}
+
+void APIClient::throwEmptyData() {
+    throw APIError::serverError(platform::localized(QStringLiteral("api_error_empty_data")));
+}
+
+}  // namespace corvanta::backend

@@ -1,0 +1,116 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QObject>
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <vector>
+
+#include "backend/api_error.h"
+#include "backend/api_response.h"
+#include "backend/empty_data.h"
+#include "backend/endpoint.h"
+#include "backend/http_response.h"
+#include "backend/json_reader.h"
+#include "backend/prepared_request.h"
+#include "backend/request_interceptor.h"
+
+class QNetworkAccessManager;
+
+namespace corvanta::backend {
+
+class TokenManager;
+
+// Every call to the backend. Builds the request from an endpoint, passes it through the
+// interceptors (token, then logger), sends it, classifies the HTTP status and decodes the JSON
+// envelope into the caller's record.
+//
+// Errors: APIError for the client's own findings, TransportError for transfers without an HTTP
+// answer (no connection, TLS refused, time-out, the caller's stop). A stop requested on the
+// caller's token aborts the transfer at once.
+//
+// Main thread only. The endpoint is read completely before a call first suspends, so a temporary
+// endpoint is fine.
+class APIClient : public QObject {
+    Q_OBJECT
+
+public:
+    struct Timeouts {
+        std::chrono::milliseconds request{30000};   // longest silence within a transfer
+        std::chrono::milliseconds resource{60000};  // longest whole transfer
+    };
+    static constexpr qint64 kMaxReplyBytes = 8 * 1024 * 1024;
+
+    explicit APIClient(TokenManager& tokens, QObject* parent = nullptr);
+    ~APIClient() override;
+
+    void setTimeouts(Timeouts timeouts) { timeouts_ = timeouts; }
+    Timeouts timeouts() const { return timeouts_; }
+    QNetworkAccessManager& network() { return *network_; }
+
+    // Throws APIError invalidURL (base URL not https, or http to a host that is not loopback) or
+    // invalidRequest.
+    PreparedRequest buildRequest(const Endpoint& endpoint) const;
+
+    // Build, intercept, send, classify the status; the body of a 2xx reply.
+    QCoro::Task<HTTPResponse> perform(const Endpoint& endpoint, std::stop_token stop = {});
+
+    // The envelope's data as T; a success without data is a serverError.
+    template <class T>
+    QCoro::Task<T> request(const Endpoint& endpoint, std::stop_token stop = {});
+    // As request, but a success without data gives nothing.
+    template <class T>
+    QCoro::Task<std::optional<T>> requestOptional(const Endpoint& endpoint,
+                                                  std::stop_token stop = {});
+    // Only the envelope's code counts; data is ignored, whatever it holds.
+    QCoro::Task<> requestEmpty(const Endpoint& endpoint, std::stop_token stop = {});
+
+private:
+    // perform + the envelope: returns it when code is 1, throws for 401 and other codes.
+    QCoro::Task<APIResponse> performEnvelope(const Endpoint& endpoint, std::stop_token stop);
+    QCoro::Task<HTTPResponse> send(PreparedRequest prepared, std::stop_token stop);
+
+    template <class T>
+    static T decodeData(const nlohmann::json& data);
+    [[noreturn]] static void throwEmptyData();
+
+    QNetworkAccessManager* network_;  // child
+    std::vector<std::unique_ptr<RequestInterceptor>> interceptors_;
+    Timeouts timeouts_;
+};
+
+template <class T>
+T APIClient::decodeData(const nlohmann::json& data) {
+    try {
+        return JsonDecode<T>::decode(data, QStringLiteral("data"));
+    } catch (const DecodingError& error) {
+        throw APIError::decodingFailed(error);
+    } catch (const nlohmann::json::exception& error) {
+        throw APIError::decodingFailed(DecodingError(DecodingError::Kind::dataCorrupted,
+                                                     QStringLiteral("data"),
+                                                     QString::fromUtf8(error.what())));
+    }
+}
+
+template <class T>
+QCoro::Task<T> APIClient::request(const Endpoint& endpoint, std::stop_token stop) {
+    const APIResponse envelope = co_await performEnvelope(endpoint, std::move(stop));
+    if (envelope.data.is_null()) {
+        throwEmptyData();
+    }
+    co_return decodeData<T>(envelope.data);
+}
+
+template <class T>
+QCoro::Task<std::optional<T>> APIClient::requestOptional(const Endpoint& endpoint,
+                                                         std::stop_token stop) {
+    const APIResponse envelope = co_await performEnvelope(endpoint, std::move(stop));
+    if (envelope.data.is_null()) {
+        co_return std::nullopt;
+    }
+    co_return decodeData<T>(envelope.data);
+}
+
+}  // namespace corvanta::backend

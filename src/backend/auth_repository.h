@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QDateTime>
+#include <QObject>
+#include <QSettings>
+#include <functional>
+
+namespace corvanta::backend {
+
+class APIClient;
+class TokenManager;
+
+// The sign-in: turns the user's key into an access token, keeps the token fresh, and owns the
+// signed-in flag the window switches on. When the sign-in ends it stops the engine through the
+// callback the composition root installs (this module cannot reach the engine itself).
+// Main thread only. Build it after the token manager has loaded.
+class AuthRepository : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    static constexpr qint64 kRefreshThresholdSeconds = 86400;
+
+    // `keyDefaults` keeps the key; "cached_user" is removed from `standardDefaults`.
+    AuthRepository(APIClient& client, TokenManager& tokens, QSettings& keyDefaults,
+                   QSettings& standardDefaults, QObject* parent = nullptr,
+                   Clock clock = &QDateTime::currentDateTimeUtc);
+
+    bool isAuthenticated() const { return isAuthenticated_; }
+    bool isLoading() const { return isLoading_; }
+
+    void setStopEngine(std::function<void()> stopEngine) { stopEngine_ = std::move(stopEngine); }
+
+    // Signs in with a key. Throws APIError (invalidRequest for a blank key, invalidResponse for
+    // a reply without a token) or the request's error; the key is saved only on success.
+    QCoro::Task<> login(QString key);
+    // Checks the stored token with the backend (refreshing it when a day or less remains).
+    // False when signed out; a failure other than 401 is logged and keeps the current state.
+    QCoro::Task<bool> verifySignIn();
+    // At start: verifies a stored sign-in, or clears what is left of one.
+    QCoro::Task<bool> restoreSignIn();
+    // Ends the sign-in here at once; the backend is told afterwards, without the token.
+    void signOut();
+
+    QCoro::Task<> checkToken();
+    QCoro::Task<qint64> fetchRemainingSeconds();
+    QCoro::Task<QString> refreshToken();
+    // True when the logout request failed.
+    QCoro::Task<bool> logoutRemote();
+    void clearLocalSignIn();
+
+signals:
+    void isAuthenticatedChanged();
+    void isLoadingChanged();
+
+private:
+    void setAuthenticated(bool value);
+    void setLoading(bool value);
+    void stopEngine();
+    void applyRemaining(qint64 remaining);
+
+    APIClient& client_;
+    TokenManager& tokens_;
+    QSettings& keyDefaults_;
+    QSettings& standardDefaults_;
+    Clock clock_;
+    std::function<void()> stopEngine_;
+    bool isAuthenticated_ = false;
+    bool isLoading_ = false;
+};
+
+}  // namespace corvanta::backend

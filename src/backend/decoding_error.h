@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <exception>
+#include <string>
+
+namespace corvanta::backend {
+
+// Why a JSON reply did not fit the expected record, and where. The path names the value in the
+// reply ("data.id", "data.recent[2].award").
+class DecodingError : public std::exception {
+public:
+    enum class Kind { typeMismatch, valueNotFound, keyNotFound, dataCorrupted };
+
+    DecodingError(Kind kind, QString path, QString debugDescription);
+
+    Kind kind() const { return kind_; }
+    const QString& path() const { return path_; }
+    const QString& debugDescription() const { return debugDescription_; }
+
+    // One line for people: what went wrong where.
+    QString localizedDescription() const;
+    const char* what() const noexcept override { return what_.c_str(); }
+
+    // The same error seen from one level further out (its path gets `prefix` in front).
+    DecodingError within(const QString& prefix) const;
+
+private:
+    Kind kind_;
+    QString path_;
+    QString debugDescription_;
+    std::string what_;
+};
+
+}  // namespace corvanta::backend

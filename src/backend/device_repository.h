@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QObject>
+#include <stop_token>
+
+#include "backend/device_init_response.h"
+#include "backend/device_task_response.h"
+
+namespace corvanta::backend {
+
+class APIClient;
+
+// Device registration and task fetching. The key check and nonce submission go straight
+// through `apiClient()` (DeviceEndpoint::checkApiKey / pullTask with requestEmpty). Main thread.
+class DeviceRepository : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+
+public:
+    explicit DeviceRepository(APIClient& client, QObject* parent = nullptr);
+
+    bool isLoading() const { return isLoading_; }
+    APIClient& apiClient() const { return client_; }
+
+    // isLoading is true while the registration runs, and false after it, success or not.
+    QCoro::Task<DeviceInitResponse> registerDevice(QString sn, QString name, QString cpu,
+                                                   std::stop_token stop = {});
+    QCoro::Task<DeviceTaskResponse> fetchTask(qint64 deviceId, std::stop_token stop = {});
+
+signals:
+    void isLoadingChanged();
+
+private:
+    void setLoading(bool loading);
+
+    APIClient& client_;
+    bool isLoading_ = false;
+};
+
+}  // namespace corvanta::backend

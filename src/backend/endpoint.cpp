@@ -1,0 +1,23 @@
+#include "backend/endpoint.h"
+
+#include <QUuid>
+
+#include "backend/api_base_url.h"
+
+namespace corvanta::backend {
+
+QUrl Endpoint::baseURL() const {
+    return apiBaseURL();
+}
+
+std::optional<HeaderMap> Endpoint::headers() const {
+    return HeaderMap{{QStringLiteral("Accept"), QStringLiteral("application/json")},
+                     {QStringLiteral("Accept-Language"), QStringLiteral("en")}};
+}
+
+QString Endpoint::boundary() const {
+    return QStringLiteral("Boundary-") +
+           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+}  // namespace corvanta::backend

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QString>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <vector>
+
+#include "backend/decoding_error.h"
+
+namespace corvanta::backend {
+
+// Reads the fields of one JSON object strictly: a required key that is missing or null, or any
+// value of the wrong JSON type, throws a DecodingError naming its path. Optional readers give
+// nothing for a missing key or null. Integers are exact 64-bit values.
+class JsonReader {
+public:
+    // Throws typeMismatch when `value` is not an object.
+    JsonReader(const nlohmann::json& value, QString path);
+
+    const QString& path() const { return path_; }
+    QString pathOf(const char* key) const;
+
+    // The value under `key`, or nullptr when it is missing or null.
+    const nlohmann::json* find(const char* key) const;
+
+    QString string(const char* key) const;
+    std::optional<QString> optionalString(const char* key) const;
+    qint64 integer(const char* key) const;
+    std::optional<qint64> optionalInteger(const char* key) const;
+
+    // An integer, or a string holding one in full; anything else (of any type) gives nothing.
+    std::optional<qint64> lenientInteger(const char* key) const;
+
+    // A JSON number that is an exact signed 64-bit integer. Floats count only when integral and
+    // below 2^53, where they are still exact.
+    static std::optional<qint64> asInteger(const nlohmann::json& value);
+    static QString typeName(const nlohmann::json& value);
+
+    static DecodingError typeMismatch(const QString& path, const QString& expected,
+                                      const nlohmann::json& found);
+
+private:
+    const nlohmann::json& object_;
+    QString path_;
+};
+
+// Decodes a record type: T::decode(value, path), or a list of them.
+template <class T>
+struct JsonDecode {
+    static T decode(const nlohmann::json& value, const QString& path) {
+        return T::decode(value, path);
+    }
+};
+
+template <class T>
+struct JsonDecode<std::vector<T>> {
+    static std::vector<T> decode(const nlohmann::json& value, const QString& path) {
+        if (!value.is_array()) {
+            throw JsonReader::typeMismatch(path, QStringLiteral("Array"), value);
+        }
+        std::vector<T> out;
+        out.reserve(value.size());
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            out.push_back(JsonDecode<T>::decode(value[i], path + QStringLiteral("[%1]").arg(i)));
+        }
+        return out;
+    }
+};
+
+}  // namespace corvanta::backend

@@ -1,0 +1,24 @@
+#include "backend/notice_list_response.h"
+
+#include <nlohmann/json.hpp>
+
+#include "backend/json_reader.h"
+
+namespace corvanta::backend {
+
+NoticeListResponse NoticeListResponse::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    NoticeListResponse out;
+    out.code = reader.integer("code");
+    out.msg = reader.string("msg");
+    out.time = reader.string("time");
+    const nlohmann::json* list = reader.find("data");
+    if (!list) {
+        throw DecodingError(DecodingError::Kind::keyNotFound, reader.pathOf("data"),
+                            QStringLiteral("Expected Array value but found null"));
+    }
+    out.data = JsonDecode<std::vector<NoticeDTO>>::decode(*list, reader.pathOf("data"));
+    return out;
+}
+
+}  // namespace corvanta::backend

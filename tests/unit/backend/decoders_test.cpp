@@ -1,0 +1,245 @@
+// Table-driven decoding of every reply record, through the envelope (keys converted from
+// snake_case as on the wire).
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "backend/api_response.h"
+#include "backend/device_init_response.h"
+#include "backend/device_task_response.h"
+#include "backend/index_response.h"
+#include "backend/json_reader.h"
+#include "backend/key_login_response.h"
+#include "backend/notice_list_response.h"
+#include "backend/page_detail_response.h"
+#include "backend/token_check_response.h"
+#include "backend/token_refresh_dto.h"
+#include "backend/version_update_dto.h"
+
+namespace corvanta::backend {
+namespace {
+
+template <class T>
+T decodeData(const std::string& data) {
+    const std::string body = R"({"code":1,"msg":"ok","data":)" + data + "}";
+    const APIResponse envelope = APIResponse::parse(QByteArray::fromStdString(body));
+    return JsonDecode<T>::decode(envelope.data, QStringLiteral("data"));
+}
+
+template <class T>
+DecodingError decodingFailure(const std::string& data) {
+    try {
+        decodeData<T>(data);
+    } catch (const DecodingError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "decoded: " << data;
+    return DecodingError(DecodingError::Kind::dataCorrupted, {}, {});
+}
+
+TEST(Decoders, DeviceInitResponse) {
+    const std::pair<const char*, qint64> accepted[] = {
+        {R"({"id":42})", 42},
+        {R"({"id":"42"})", 42},
+        {R"({"id":"+42"})", 42},
+        {R"({"id":"-7"})", -7},
+        {R"({"id":9223372036854775807})", 9223372036854775807LL},
+    };
+    for (const auto& [json, id] : accepted) {
+        EXPECT_EQ(decodeData<DeviceInitResponse>(json).id, id) << json;
+    }
+    for (const char* json :
+         {R"({"id":""})", R"({"id":4.2})", R"({"id":" 42"})", R"({"id":"42a"})", R"({"id":true})",
+          R"({})", R"({"id":"9223372036854775808"})", R"({"id":9223372036854775808})"}) {
+        const DecodingError error = decodingFailure<DeviceInitResponse>(json);
+        EXPECT_EQ(error.debugDescription(), QStringLiteral("Expected Int or numeric String for id"))
+            << json;
+        EXPECT_EQ(error.path(), QStringLiteral("data.id"));
+    }
+    EXPECT_EQ(decodeData<DeviceInitResponse>(R"({"id":"12","ip_address":null})"),
+              (DeviceInitResponse{12, QString()}));
+    EXPECT_EQ(decodeData<DeviceInitResponse>(R"({"id":1,"ip_address":"10.0.0.2"})").ipAddress,
+              QStringLiteral("10.0.0.2"));
+    EXPECT_EQ(decodeData<DeviceInitResponse>(R"({"id":1,"ipAddress":7})").ipAddress, QString());
+}
+
+TEST(Decoders, DeviceTaskResponse) {
+    const auto full = decodeData<DeviceTaskResponse>(
+        R"({"task_id":"T9","begin_time":1700000000,"seed":"abc","difficulty":3,)"
+        R"("nonce_upper_bound":18446744073709551})");
+    EXPECT_EQ(full, (DeviceTaskResponse{QStringLiteral("T9"), 1700000000, QStringLiteral("abc"), 3,
+                                        18446744073709551LL}));
+    const auto bare =
+        decodeData<DeviceTaskResponse>(R"({"taskId":"T1","beginTime":5,"seed":null})");
+    EXPECT_FALSE(bare.seed);
+    EXPECT_FALSE(bare.difficulty);
+    EXPECT_FALSE(bare.nonceUpperBound);
+    EXPECT_EQ(decodingFailure<DeviceTaskResponse>(R"({"taskId":"T1"})").kind(),
+              DecodingError::Kind::keyNotFound);
+    for (const char* json :
+         {R"({"taskId":1,"beginTime":5})", R"({"taskId":"T","beginTime":"5"})",
+          R"({"taskId":"T","beginTime":5,"seed":5})",
+          R"({"taskId":"T","beginTime":5,"difficulty":"3"})",
+          R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})",
+          R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551615})"}) {
+        EXPECT_EQ(decodingFailure<DeviceTaskResponse>(json).kind(),
+                  DecodingError::Kind::typeMismatch)
+            << json;
+    }
+}
+
+TEST(Decoders, KeyLoginResponseShapes) {
+    struct Case {
+        const char* json;
+        std::optional<QString> token;
+        std::optional<qint64> expireTime;
+        std::optional<qint64> expiresIn;
+    };
+    const Case cases[] = {
+        {R"({"userinfo":{"accessToken":"A","expiretime":100}})", QStringLiteral("A"), 100,
+         std::nullopt},
+        {R"({"accessToken":"TOP"})", QStringLiteral("TOP"), std::nullopt, std::nullopt},
+        {R"({"token":"T","userInfo":{"token":"U","expiretime":5,"expires_in":60}})",
+         QStringLiteral("T"), 5, 60},
+        {R"({"userinfo":null,"userInfo":{"token":"U"}})", QStringLiteral("U"), std::nullopt,
+         std::nullopt},
+        {R"({"userinfo":{"token":"U","accessToken":"A"}})", QStringLiteral("U"), std::nullopt,
+         std::nullopt},
+        {R"({})", std::nullopt, std::nullopt, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const auto response = decodeData<KeyLoginResponse>(c.json);
+        EXPECT_EQ(response.token, c.token) << c.json;
+        EXPECT_EQ(response.expireTimeUnix, c.expireTime) << c.json;
+        EXPECT_EQ(response.expiresIn, c.expiresIn) << c.json;
+    }
+    for (const char* json : {R"({"token":5})", R"({"userinfo":"x"})",
+                             R"({"userinfo":{"expiretime":"5"}})", R"({"accessToken":[]})"}) {
+        decodingFailure<KeyLoginResponse>(json);
+    }
+}
+
+TEST(Decoders, TokenCheckResponseKeysAndLenientIntegers) {
+    const std::pair<const char*, qint64> cases[] = {
+        {R"({"expires_in":3600})", 3600},
+        {R"({"ttl":"120"})", 120},
+        {R"({"remaining_seconds":"+5","ttl":9})", 5},
+        {R"({"remaining":true,"ttl":"7"})", 7},
+        {R"({"expiresIn":"soon","remaining":1.5,"ttl":"-3"})", -3},
+        {R"({})", 0},
+        {R"({"ttl":" 5"})", 0},
+    };
+    for (const auto& [json, seconds] : cases) {
+        EXPECT_EQ(decodeData<TokenCheckResponse>(json).expiresIn, seconds) << json;
+    }
+}
+
+TEST(Decoders, TokenRefreshDTO) {
+    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"token":" N "})").token, QStringLiteral(" N "));
+    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"userinfo":{"access_token":"P"}})").token,
+              QStringLiteral("P"));
+    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"accessToken":"A","userinfo":{"token":"P"}})").token,
+              QStringLiteral("A"));
+    for (const char* json : {R"({})", R"({"token":"  \n"})", R"({"userInfo":{}})"}) {
+        const DecodingError error = decodingFailure<TokenRefreshDTO>(json);
+        EXPECT_EQ(error.kind(), DecodingError::Kind::keyNotFound);
+        EXPECT_EQ(error.debugDescription(), QStringLiteral("Token refresh response missing token"));
+    }
+    decodingFailure<TokenRefreshDTO>(R"({"token":1})");
+}
+
+TEST(Decoders, IndexResponseShapes) {
+    const auto bare = decodeData<IndexResponse>(R"([{"s_date":"2025-03-07","award":4}])");
+    EXPECT_EQ(bare.tokenScarcity, 0);
+    EXPECT_FALSE(bare.notice);
+    ASSERT_EQ(bare.recent.size(), 1u);
+    EXPECT_EQ(bare.recent[0].sDate, QStringLiteral("2025-03-07"));
+    EXPECT_TRUE(bare.modelTops.empty());
+
+    const auto partial = decodeData<IndexResponse>(R"({"token_scarcity":7,"recent":null})");
+    EXPECT_EQ(partial.tokenScarcity, 7);
+    EXPECT_FALSE(partial.notice);
+    EXPECT_TRUE(partial.recent.empty());
+
+    const auto full = decodeData<IndexResponse>(
+        R"({"notice":{"id":1,"title":"t","content":"<p>c</p>","createtime":10},)"
+        R"("model_tops":[{"model":"m","features_context_window":"8k","features_creator":"c",)"
+        R"("icon_src":"i","intelligence":"1","price":"$1","speed":"2","latency":"3"}]})");
+    ASSERT_TRUE(full.notice);
+    EXPECT_EQ(full.notice->createtime, 10);
+    ASSERT_EQ(full.modelTops.size(), 1u);
+    EXPECT_FALSE(full.modelTops[0].endToEndResponseTime);
+
+    for (const char* json :
+         {R"([{"sDate":"x"}])", R"({"tokenScarcity":"7"})", R"({"notice":{"id":1}})",
+          R"({"recent":{}})", R"({"modelTops":[{"model":"m"}]})", R"("text")"}) {
+        decodingFailure<IndexResponse>(json);
+    }
+}
+
+TEST(Decoders, NoticeListVersionAndPage) {
+    const auto list = decodeData<NoticeListResponse>(
+        R"({"code":1,"msg":"","time":"1700000000","data":[{"id":2,"title":"a","content":"b"}]})");
+    ASSERT_EQ(list.data.size(), 1u);
+    EXPECT_FALSE(list.data[0].createtime);
+    decodingFailure<NoticeListResponse>(R"({"code":1,"msg":"","time":1700000000,"data":[]})");
+    decodingFailure<NoticeListResponse>(R"({"code":1,"msg":"","time":"1"})");
+
+    const auto version = decodeData<VersionUpdateDTO>(
+        R"({"enforce":2,"version":"1.0","newversion":"1.1","downloadurl":"u","packagesize":"1 MB","upgradetext":"t"})");
+    EXPECT_EQ(version.newVersion, QStringLiteral("1.1"));
+    EXPECT_EQ(version.downloadURL, QStringLiteral("u"));
+    decodingFailure<VersionUpdateDTO>(
+        R"({"enforce":1,"version":"1.0","newVersion":"1.1","downloadurl":"u","packagesize":"","upgradetext":""})");
+
+    const auto page = decodeData<PageDetailResponse>(R"({"title":null})");
+    EXPECT_FALSE(page.title);
+    EXPECT_FALSE(page.content);
+    decodingFailure<PageDetailResponse>(R"({"content":["x"]})");
+}
+
+TEST(Decoders, EnvelopeRequiresCodeAndMessage) {
+    EXPECT_EQ(APIResponse::parse(R"({"code":401,"msg":"x"})").code, 401);
+    EXPECT_TRUE(APIResponse::parse(R"({"code":1,"msg":"x","data":null})").data.is_null());
+    for (const char* body : {R"({"msg":"x"})", R"({"code":"1","msg":"x"})", R"({"code":1})",
+                             R"({"code":1,"msg":2})", R"([1])", "", "null"}) {
+        EXPECT_THROW(APIResponse::parse(body), DecodingError) << body;
+    }
+}
+
+TEST(Decoders, GarbageAndTruncatedInputsFailCleanly) {
+    const std::string valid =
+        R"({"code":1,"msg":"ok","data":{"task_id":"T1","begin_time":1,"seed":"s","difficulty":2}})";
+    for (std::size_t cut = 0; cut < valid.size(); ++cut) {
+        EXPECT_THROW(
+            {
+                const APIResponse envelope =
+                    APIResponse::parse(QByteArray::fromStdString(valid.substr(0, cut)));
+                DeviceTaskResponse::decode(envelope.data, QStringLiteral("data"));
+            },
+            DecodingError)
+            << cut;
+    }
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray garbage(int(random() % 200), '\0');
+        for (auto& byte : garbage) {
+            byte = char(random());
+        }
+        if (round % 3 == 0) {
+            garbage.prepend("{\"code\":1,\"msg\":\"\",\"data\":");
+        }
+        try {
+            const APIResponse envelope = APIResponse::parse(garbage);
+            IndexResponse::decode(envelope.data, QStringLiteral("data"));
+        } catch (const DecodingError&) {
+        }
+    }
+    // Deep nesting is refused up front instead of recursing through it.
+    const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
+    EXPECT_THROW(APIResponse::parse(deep), DecodingError);
+    EXPECT_THROW(APIResponse::parse(QByteArray("{\"code\":1,\"msg\":\"\xff\"}")), DecodingError);
+}
+
+}  // namespace
+}  // namespace corvanta::backend

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "backend/ai_model.h"
+#include "backend/api_error.h"
+#include "backend/app_version_update.h"
+#include "backend/notice.h"
+#include "backend/token_production_point.h"
+#include "backend/transport_error.h"
+
+namespace corvanta::backend {
+namespace {
+
+ModelRanking ranking(QString name, QString intelligence, QString price, QString speed,
+                     QString latency = {}, QString response = {}) {
+    ModelRanking r;
+    r.name = std::move(name);
+    r.creator = QStringLiteral("Lab");
+    r.intelligence = std::move(intelligence);
+    r.price = std::move(price);
+    r.speed = std::move(speed);
+    r.latency = std::move(latency);
+    r.responseTime = std::move(response);
+    return r;
+}
+
+TEST(DisplayModels, ModelRankingToAIModel) {
+    const auto model =
+        AIModel::from(ranking("Aurora", "71", " $1,234.50\t", "182.4", "0.41", "1e3"));
+    ASSERT_TRUE(model);
+    EXPECT_EQ(model->intelligenceScore, 71);
+    EXPECT_DOUBLE_EQ(model->pricePerMillionTokens, 1234.5);
+    EXPECT_EQ(model->speedTokensPerSecond, 182.4);
+    EXPECT_EQ(model->latencyMilliseconds, 0.41);
+    EXPECT_EQ(model->responseTimeMilliseconds, 1000.0);
+    EXPECT_FALSE(model->providerURL);
+    EXPECT_EQ(model->identity(), QStringLiteral("Lab::Aurora"));
+
+    const auto odd = AIModel::from(ranking("Delta", "71.5", "free", "123 tokens/s", " 1", "inf"));
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->intelligenceScore, 0);
+    EXPECT_EQ(odd->pricePerMillionTokens, 0.0);
+    EXPECT_FALSE(odd->speedTokensPerSecond);
+    EXPECT_FALSE(odd->latencyMilliseconds);
+    EXPECT_FALSE(odd->responseTimeMilliseconds);
+    EXPECT_DOUBLE_EQ(AIModel::from(ranking("C", "", "$0.15", ""))->pricePerMillionTokens, 0.15);
+    EXPECT_FALSE(AIModel::from(ranking("", "1", "$1", "1")));
+
+    ModelRankingDTO dto;
+    dto.model = QStringLiteral("m");
+    dto.featuresCreator = QStringLiteral("c");
+    EXPECT_EQ(ModelRanking::from(dto).responseTime, QString());
+    EXPECT_EQ(ModelRanking::from(dto).identity(), QStringLiteral("c::m"));
+}
+
+TEST(DisplayModels, VersionUpdateAndNotice) {
+    VersionUpdateDTO dto{2, "1.0", "1.1", "https://example.org/c.tar.gz", "1 MB", "text"};
+    const auto update = AppVersionUpdate::from(dto);
+    EXPECT_TRUE(update.enforce);
+    EXPECT_EQ(update.downloadURL, QUrl(QStringLiteral("https://example.org/c.tar.gz")));
+    dto.enforce = 0;
+    dto.downloadURL = QStringLiteral("not a url");
+    EXPECT_FALSE(AppVersionUpdate::from(dto).enforce);
+    EXPECT_FALSE(AppVersionUpdate::from(dto).downloadURL);
+
+    const auto notice = Notice::from(NoticeDTO{3, "t", "c", 86400});
+    EXPECT_EQ(notice.createtime, QDateTime(QDate(1970, 1, 2), QTime(0, 0), Qt::UTC));
+    EXPECT_FALSE(Notice::from(NoticeDTO{3, "t", "c", std::nullopt}).createtime);
+}
+
+TEST(DisplayModels, ChartLabels) {
+    const std::pair<const char*, const char*> dates[] = {
+        {"2025-03-07", "3-7"},  {"2025-12-31", "12-31"},      {"2025--03-07", "3-7"},
+        {"2025-03", "2025-03"}, {"2025-ab-07", "2025-ab-07"}, {"", ""},
+    };
+    for (const auto& [date, label] : dates) {
+        TokenProductionPoint point;
+        point.date = QString::fromUtf8(date);
+        EXPECT_EQ(point.dateLabel(), QString::fromUtf8(label)) << date;
+    }
+    const std::pair<double, const char*> values[] = {
+        {12.0, "12"},         {1.5, "1.5"},
+        {2.499, "2.5"},       {3.14159, "3.14"},
+        {0.005, "0.01"},      {-0.001, "0"},
+        {-1.25, "-1.25"},     {std::numeric_limits<double>::infinity(), "--"},
+        {std::nan(""), "--"}, {1e20, "100000000000000000000"},
+    };
+    for (const auto& [value, label] : values) {
+        TokenProductionPoint point;
+        point.value = value;
+        EXPECT_EQ(point.valueLabel(), QString::fromUtf8(label)) << value;
+    }
+}
+
+TEST(DisplayModels, ErrorDescriptionsComeFromTheStringTable) {
+    EXPECT_TRUE(APIError::httpError(502, QByteArray("x")).localizedDescription().contains(u"502"));
+    EXPECT_EQ(APIError::serverError(QStringLiteral("busy")).localizedDescription(),
+              QStringLiteral("busy"));
+    const auto decoding = APIError::decodingFailed(DecodingError(
+        DecodingError::Kind::typeMismatch, QStringLiteral("data.id"), QStringLiteral("why")));
+    EXPECT_TRUE(decoding.localizedDescription().contains(u"data.id"));
+    EXPECT_TRUE(decoding.localizedDescription().contains(u"why"));
+    for (auto kind : {APIError::Kind::invalidURL, APIError::Kind::invalidRequest,
+                      APIError::Kind::invalidResponse, APIError::Kind::unauthorized,
+                      APIError::Kind::cancelled}) {
+        const QString text = APIError(kind).localizedDescription();
+        EXPECT_FALSE(text.isEmpty());
+        EXPECT_FALSE(text.contains(u'_')) << text.toStdString();  // a text, not the bare key
+    }
+    EXPECT_FALSE(TransportError::timedOut().localizedDescription().contains(u'_'));
+    EXPECT_TRUE(TransportError::cancelled().isCancellation());
+}
+
+}  // namespace
+}  // namespace corvanta::backend

@@ -1,0 +1,144 @@
+#include "fault.h"
+
+#include <stdexcept>
+
+namespace corvanta::devserver {
+namespace {
+
+Fault::Reply parseReply(const std::string& text) {
+    if (text == "normal") {
+        return Fault::Reply::normal;
+    }
+    if (text == "malformed") {
+        return Fault::Reply::malformed;
+    }
+    if (text == "truncated") {
+        return Fault::Reply::truncated;
+    }
+    if (text == "oversized") {
+        return Fault::Reply::oversized;
+    }
+    if (text == "oversized-declared") {
+        return Fault::Reply::oversizedDeclared;
+    }
+    if (text == "drop") {
+        return Fault::Reply::drop;
+    }
+    throw std::invalid_argument("unknown reply kind: " + text);
+}
+
+std::string replyText(Fault::Reply reply) {
+    switch (reply) {
+        case Fault::Reply::normal:
+            return "normal";
+        case Fault::Reply::malformed:
+            return "malformed";
+        case Fault::Reply::truncated:
+            return "truncated";
+        case Fault::Reply::oversized:
+            return "oversized";
+        case Fault::Reply::oversizedDeclared:
+            return "oversized-declared";
+        case Fault::Reply::drop:
+            return "drop";
+    }
+    return "normal";
+}
+
+void apply(Fault& fault, const std::string& key, const std::string& value) {
+    if (key == "status") {
+        fault.status = std::stoi(value);
+    } else if (key == "code") {
+        fault.code = std::stoll(value);
+    } else if (key == "msg") {
+        fault.msg = value;
+    } else if (key == "delay") {
+        fault.delayMs = std::stoi(value);
+    } else if (key == "reply") {
+        fault.reply = parseReply(value);
+    } else if (key == "count") {
+        fault.count = std::stoll(value);
+    } else if (key == "redirect") {
+        fault.redirect = value;
+    } else if (key == "body") {
+        fault.body = value;
+    } else {
+        throw std::invalid_argument("unknown fault key: " + key);
+    }
+}
+
+}  // namespace
+
+Fault Fault::parse(const std::string& text) {
+    const std::size_t colon = text.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        throw std::invalid_argument("fault needs PATH:key=value,...: " + text);
+    }
+    Fault fault;
+    fault.path = text.substr(0, colon);
+    std::string rest = text.substr(colon + 1);
+    while (!rest.empty()) {
+        const std::size_t equals = rest.find('=');
+        if (equals == std::string::npos) {
+            throw std::invalid_argument("fault part without '=': " + rest);
+        }
+        const std::string key = rest.substr(0, equals);
+        if (key == "body") {
+            apply(fault, key, rest.substr(equals + 1));
+            break;
+        }
+        const std::size_t comma = rest.find(',', equals);
+        apply(fault, key,
+              rest.substr(equals + 1,
+                          comma == std::string::npos ? std::string::npos : comma - equals - 1));
+        rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
+    }
+    return fault;
+}
+
+Fault Fault::fromJson(const nlohmann::json& json) {
+    Fault fault;
+    fault.path = json.value("path", std::string("*"));
+    if (json.contains("status")) {
+        fault.status = json.at("status").get<int>();
+    }
+    if (json.contains("code")) {
+        fault.code = json.at("code").get<long long>();
+    }
+    fault.msg = json.value("msg", fault.msg);
+    fault.delayMs = json.value("delayMs", 0);
+    if (json.contains("reply")) {
+        fault.reply = parseReply(json.at("reply").get<std::string>());
+    }
+    if (json.contains("body")) {
+        fault.body = json.at("body").get<std::string>();
+    }
+    if (json.contains("redirect")) {
+        fault.redirect = json.at("redirect").get<std::string>();
+    }
+    fault.count = json.value("count", 1LL);
+    return fault;
+}
+
+nlohmann::json Fault::toJson() const {
+    nlohmann::json json{{"path", path},
+                        {"msg", msg},
+                        {"delayMs", delayMs},
+                        {"reply", replyText(reply)},
+                        {"count", count}};
+    if (status) {
+        json["status"] = *status;
+    }
+    if (code) {
+        json["code"] = *code;
+    }
+    if (body) {
+        json["body"] = *body;
+    }
+    if (redirect) {
+        json["redirect"] = *redirect;
+    }
+    return json;
+}
+
+}  // namespace corvanta::devserver
