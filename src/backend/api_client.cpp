@@ -24,6 +24,16 @@ bool isLoopbackHost(const QString& host) {
     return !address.isNull() && address.isLoopback();
 }
 
+// TLS always, except to this machine: plain HTTP never leaves it.
+bool isAllowedTarget(const QUrl& url) {
+    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
+        return false;
+    }
+    const QString scheme = url.scheme().toLower();
+    return scheme == QLatin1String("https") ||
+           (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
+}
+
 bool validText(const FormParameters& parameters) {
     for (auto it = parameters.begin(); it != parameters.end(); ++it) {
         if (!it.key().isValidUtf16() || !it.value().isValidUtf16()) {
@@ -53,13 +63,7 @@ APIClient::~APIClient() = default;
 
 PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
     QUrl url = endpoint.baseURL();
-    if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
-        throw APIError(APIError::Kind::invalidURL);
-    }
-    // TLS always, except to this machine: plain HTTP never leaves it.
-    const QString scheme = url.scheme().toLower();
-    if (scheme != QLatin1String("https") &&
-        !(scheme == QLatin1String("http") && isLoopbackHost(url.host()))) {
+    if (!isAllowedTarget(url)) {
         throw APIError(APIError::Kind::invalidURL);
     }
 
@@ -87,6 +91,9 @@ PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
 
     PreparedRequest prepared;
     prepared.request = QNetworkRequest(url);
+    // Each redirect is checked against the same rule as the base URL (see send).
+    prepared.request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
+                                  QNetworkRequest::UserVerifiedRedirectPolicy);
     prepared.method = httpMethodText(endpoint.method());
     if (const auto headers = endpoint.headers()) {
         for (auto it = headers->begin(); it != headers->end(); ++it) {
@@ -128,13 +135,32 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
     if (stop.stop_requested()) {
         throw TransportError::cancelled();
     }
-    QNetworkReply* raw = prepared.body
-                             ? network_->sendCustomRequest(prepared.request, prepared.method,
-                                                           *prepared.body)
-                             : network_->sendCustomRequest(prepared.request, prepared.method);
+    // A POST without body still goes out with "Content-Length: 0"; some servers otherwise
+    // wait for a body until they time out.
+    const bool bodiless =
+        !prepared.body && (prepared.method == "GET" || prepared.method == "DELETE");
+    QNetworkReply* raw = bodiless
+                             ? network_->sendCustomRequest(prepared.request, prepared.method)
+                             : network_->sendCustomRequest(prepared.request, prepared.method,
+                                                           prepared.body.value_or(QByteArray()));
     BoundedReply transfer(raw, {timeouts_.request, timeouts_.resource, kMaxReplyBytes});
     const async::QueuedStopCallback abortOnStop(stop, raw, [raw] { raw->abort(); });
+    auto refusedRedirect = std::make_shared<QUrl>();
+    QObject::connect(raw, &QNetworkReply::redirected, raw, [raw, refusedRedirect](const QUrl& to) {
+        if (isAllowedTarget(to)) {
+            emit raw->redirectAllowed();
+        } else {
+            *refusedRedirect = to;
+            QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
+        }
+    });
     co_await transfer.finished();
+    if (!refusedRedirect->isEmpty()) {
+        throw TransportError(QNetworkReply::InsecureRedirectError,
+                             QStringLiteral("redirect to %1 refused")
+                                 .arg(refusedRedirect->toString(
+                                     QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
+    }
 
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
@@ -145,7 +171,8 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
         throw TransportError::timedOut();
     }
     if (error != QNetworkReply::NoError && !isStatusError(error)) {
-        if (error >= QNetworkReply::ProtocolUnknownError && error <= QNetworkReply::ProtocolFailure) {
+        if (error >= QNetworkReply::ProtocolUnknownError &&
+            error <= QNetworkReply::ProtocolFailure) {
             throw APIError(APIError::Kind::invalidResponse);
         }
         throw TransportError(error, raw->errorString());

@@ -6,7 +6,9 @@ namespace corvanta::backend {
 
 using platform::localized;
 
-APIError::APIError(Kind kind) : kind_(kind) { fillWhat(); }
+APIError::APIError(Kind kind) : kind_(kind) {
+    fillWhat();
+}
 
 APIError APIError::httpError(int statusCode, std::optional<QByteArray> data) {
     APIError error(Kind::httpError);

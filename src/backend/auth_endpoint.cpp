@@ -2,7 +2,9 @@
 
 namespace corvanta::backend {
 
-AuthEndpoint AuthEndpoint::keyLogin(QString key) { return AuthEndpoint(Kind::keyLogin, std::move(key)); }
+AuthEndpoint AuthEndpoint::keyLogin(QString key) {
+    return AuthEndpoint(Kind::keyLogin, std::move(key));
+}
 
 QString AuthEndpoint::path() const {
     switch (kind_) {

@@ -89,7 +89,8 @@ QCoro::Task<> AuthRepository::login(QString key) {
     setLoading(true);
     std::optional<KeyLoginResponse> response;
     try {
-        response = co_await client_.requestOptional<KeyLoginResponse>(AuthEndpoint::keyLogin(trimmed));
+        response =
+            co_await client_.requestOptional<KeyLoginResponse>(AuthEndpoint::keyLogin(trimmed));
     } catch (...) {
         if (self) {
             self->setLoading(false);
@@ -205,8 +206,7 @@ QCoro::Task<bool> AuthRepository::verifySignIn() {
         clearLocalSignIn();
         co_return false;
     }
-    qCCritical(platform::authLog).noquote()
-        << "token freshness check failed:" << describe(failure);
+    qCCritical(platform::authLog).noquote() << "token freshness check failed:" << describe(failure);
     co_return false;
 }
 

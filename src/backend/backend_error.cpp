@@ -2,6 +2,8 @@
 
 namespace corvanta::backend {
 
-const char* BackendError::what() const noexcept { return what_.c_str(); }
+const char* BackendError::what() const noexcept {
+    return what_.c_str();
+}
 
 }  // namespace corvanta::backend

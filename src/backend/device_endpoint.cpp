@@ -15,7 +15,8 @@ DeviceEndpoint DeviceEndpoint::checkApiKey(QString apiKey, qint64 deviceId) {
 }
 
 DeviceEndpoint DeviceEndpoint::getTask(qint64 deviceId) {
-    return DeviceEndpoint(Kind::getTask, {{QStringLiteral("device_id"), QString::number(deviceId)}});
+    return DeviceEndpoint(Kind::getTask,
+                          {{QStringLiteral("device_id"), QString::number(deviceId)}});
 }
 
 DeviceEndpoint DeviceEndpoint::pullTask(QString taskId, QString result) {

@@ -18,7 +18,8 @@ void DeviceRepository::setLoading(bool loading) {
 }
 
 QCoro::Task<DeviceInitResponse> DeviceRepository::registerDevice(QString sn, QString name,
-                                                                 QString cpu, std::stop_token stop) {
+                                                                 QString cpu,
+                                                                 std::stop_token stop) {
     const QPointer<DeviceRepository> self(this);
     APIClient& client = client_;
     setLoading(true);

@@ -6,7 +6,9 @@
 
 namespace corvanta::backend {
 
-QUrl Endpoint::baseURL() const { return apiBaseURL(); }
+QUrl Endpoint::baseURL() const {
+    return apiBaseURL();
+}
 
 std::optional<HeaderMap> Endpoint::headers() const {
     return HeaderMap{{QStringLiteral("Accept"), QStringLiteral("application/json")},
@@ -14,7 +16,8 @@ std::optional<HeaderMap> Endpoint::headers() const {
 }
 
 QString Endpoint::boundary() const {
-    return QStringLiteral("Boundary-") + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    return QStringLiteral("Boundary-") +
+           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 
 }  // namespace corvanta::backend

@@ -11,8 +11,8 @@ namespace {
 const std::array<bool, 256>& formUnreservedBytes() {
     static const std::array<bool, 256> table = [] {
         std::array<bool, 256> t{};
-        for (const char c :
-             std::string_view("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._*")) {
+        for (const char c : std::string_view(
+                 "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-._*")) {
             t[static_cast<unsigned char>(c)] = true;
         }
         return t;

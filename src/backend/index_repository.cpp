@@ -116,9 +116,17 @@ QCoro::Task<std::optional<AppVersionUpdate>> IndexRepository::checkVersion(QStri
 QVariant IndexRepository::noticeVariant() const {
     return notice_ ? QVariant::fromValue(*notice_) : QVariant();
 }
-QVariantList IndexRepository::recentSignInsVariant() const { return toVariantList(recentSignIns_); }
-QVariantList IndexRepository::modelTopsVariant() const { return toVariantList(modelTops_); }
-QVariantList IndexRepository::noticesVariant() const { return toVariantList(notices_); }
-QVariantList IndexRepository::modelsVariant() const { return toVariantList(models_); }
+QVariantList IndexRepository::recentSignInsVariant() const {
+    return toVariantList(recentSignIns_);
+}
+QVariantList IndexRepository::modelTopsVariant() const {
+    return toVariantList(modelTops_);
+}
+QVariantList IndexRepository::noticesVariant() const {
+    return toVariantList(notices_);
+}
+QVariantList IndexRepository::modelsVariant() const {
+    return toVariantList(models_);
+}
 
 }  // namespace corvanta::backend

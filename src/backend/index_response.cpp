@@ -22,10 +22,12 @@ IndexResponse IndexResponse::decode(const nlohmann::json& value, const QString& 
         out.notice = NoticeDTO::decode(*notice, reader.pathOf("notice"));
     }
     if (const nlohmann::json* recent = reader.find("recent")) {
-        out.recent = JsonDecode<std::vector<SignInRecordDTO>>::decode(*recent, reader.pathOf("recent"));
+        out.recent =
+            JsonDecode<std::vector<SignInRecordDTO>>::decode(*recent, reader.pathOf("recent"));
     }
     if (const nlohmann::json* tops = reader.find("modelTops")) {
-        out.modelTops = JsonDecode<std::vector<ModelRankingDTO>>::decode(*tops, reader.pathOf("modelTops"));
+        out.modelTops =
+            JsonDecode<std::vector<ModelRankingDTO>>::decode(*tops, reader.pathOf("modelTops"));
     }
     return out;
 }

@@ -18,7 +18,8 @@ QString legacyKeyName(const QString& identity) {
     const QByteArray bytes = identity.toUtf8();
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    EVP_Digest(bytes.constData(), std::size_t(bytes.size()), digest, &length, EVP_sha256(), nullptr);
+    EVP_Digest(bytes.constData(), std::size_t(bytes.size()), digest, &length, EVP_sha256(),
+               nullptr);
     const QByteArray hex =
         QByteArray(reinterpret_cast<const char*>(digest), qsizetype(length)).toHex();
     return QStringLiteral("device_api_key.") + QString::fromLatin1(hex);

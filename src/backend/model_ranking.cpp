@@ -3,9 +3,15 @@
 namespace corvanta::backend {
 
 ModelRanking ModelRanking::from(const ModelRankingDTO& dto) {
-    return ModelRanking{dto.model,        dto.featuresContextWindow, dto.featuresCreator,
-                        dto.iconSrc,      dto.intelligence,          dto.price,
-                        dto.speed,        dto.latency,               dto.endToEndResponseTime.value_or(QString())};
+    return ModelRanking{dto.model,
+                        dto.featuresContextWindow,
+                        dto.featuresCreator,
+                        dto.iconSrc,
+                        dto.intelligence,
+                        dto.price,
+                        dto.speed,
+                        dto.latency,
+                        dto.endToEndResponseTime.value_or(QString())};
 }
 
 }  // namespace corvanta::backend

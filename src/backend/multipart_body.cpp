@@ -25,8 +25,8 @@ QByteArray multipartBody(const QList<MultipartPart>& parts, const QString& bound
                     "\"; filename=\"" + utf8(part.filename) + "\"" + crlf;
             body += "Content-Type: " + utf8(part.mimeType) + crlf + crlf;
         } else {
-            body += "Content-Disposition: form-data; name=\"" + utf8(part.name) + "\"" + crlf +
-                    crlf;
+            body +=
+                "Content-Disposition: form-data; name=\"" + utf8(part.name) + "\"" + crlf + crlf;
         }
         body += part.data;
         body += crlf;

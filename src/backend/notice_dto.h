@@ -9,7 +9,7 @@ namespace corvanta::backend {
 struct NoticeDTO {
     qint64 id = 0;
     QString title;
-    QString content;  // HTML or plain text, as the backend sends it
+    QString content;                   // HTML or plain text, as the backend sends it
     std::optional<qint64> createtime;  // seconds since 1970
 
     static NoticeDTO decode(const nlohmann::json& value, const QString& path);

@@ -22,8 +22,8 @@ QCoro::Task<PageDetailResponse> PageRepository::fetchPage(PageType type, std::st
     APIClient& client = client_;
     setLoading(true);
     try {
-        PageDetailResponse page =
-            co_await client.request<PageDetailResponse>(PageEndpoint::detail(type), std::move(stop));
+        PageDetailResponse page = co_await client.request<PageDetailResponse>(
+            PageEndpoint::detail(type), std::move(stop));
         if (self) {
             self->setLoading(false);
         }

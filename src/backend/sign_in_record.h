@@ -17,7 +17,9 @@ public:
     QString date;
     qint64 award = 0;
 
-    static SignInRecord from(const SignInRecordDTO& dto) { return SignInRecord{dto.sDate, dto.award}; }
+    static SignInRecord from(const SignInRecordDTO& dto) {
+        return SignInRecord{dto.sDate, dto.award};
+    }
 
     bool operator==(const SignInRecord&) const = default;
 };

@@ -8,8 +8,8 @@ namespace corvanta::backend {
 
 TokenCheckResponse TokenCheckResponse::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
-    for (const char* key : {"expiresIn", "expires_in", "remainingSeconds", "remaining_seconds",
-                            "remaining", "ttl"}) {
+    for (const char* key :
+         {"expiresIn", "expires_in", "remainingSeconds", "remaining_seconds", "remaining", "ttl"}) {
         if (auto seconds = reader.lenientInteger(key)) {
             return TokenCheckResponse{*seconds};
         }

@@ -13,7 +13,9 @@ TokenManager::TokenManager(StoreOpener openStore) : openStore_(std::move(openSto
     queue_.setExpiryTimeout(-1);
 }
 
-TokenManager::~TokenManager() { queue_.waitForDone(); }
+TokenManager::~TokenManager() {
+    queue_.waitForDone();
+}
 
 platform::SecretStore& TokenManager::store() {
     if (!store_) {
@@ -45,7 +47,9 @@ QCoro::Task<> TokenManager::load() {
     });
 }
 
-QCoro::Task<> TokenManager::flush() { co_await QtConcurrent::run(&queue_, [] {}); }
+QCoro::Task<> TokenManager::flush() {
+    co_await QtConcurrent::run(&queue_, [] {});
+}
 
 std::optional<QString> TokenManager::currentToken() const {
     std::lock_guard guard(lock_);
@@ -76,7 +80,9 @@ void TokenManager::setExpiry(const std::optional<QDateTime>& date) {
         expiryKnown_ = true;
     }
     if (date) {
-        post([text = formatExpiry(*date)](platform::SecretStore& s) { s.write(kExpiryAccount, text); });
+        post([text = formatExpiry(*date)](platform::SecretStore& s) {
+            s.write(kExpiryAccount, text);
+        });
     } else {
         post([](platform::SecretStore& s) { s.remove(kExpiryAccount); });
     }

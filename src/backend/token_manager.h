@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QDateTime>
 #include <QString>
 #include <QThreadPool>
-#include <QCoroTask>
 #include <functional>
 #include <memory>
 #include <mutex>

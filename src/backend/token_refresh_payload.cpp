@@ -8,7 +8,8 @@ namespace corvanta::backend {
 
 TokenRefreshPayload TokenRefreshPayload::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
-    return TokenRefreshPayload{reader.optionalString("token"), reader.optionalString("accessToken")};
+    return TokenRefreshPayload{reader.optionalString("token"),
+                               reader.optionalString("accessToken")};
 }
 
 }  // namespace corvanta::backend

@@ -51,18 +51,16 @@ std::unique_ptr<LibsecretSecretStore> LibsecretSecretStore::open(const std::stri
 
 bool LibsecretSecretStore::answers() {
     GError* raw = nullptr;
-    PasswordPtr password(secret_password_lookup_sync(schema(), nullptr, &raw, "service",
-                                                     service_.c_str(), "account", "probe",
-                                                     nullptr));
+    PasswordPtr password(secret_password_lookup_sync(
+        schema(), nullptr, &raw, "service", service_.c_str(), "account", "probe", nullptr));
     ErrorPtr error(raw);
     return error == nullptr;
 }
 
 std::optional<std::string> LibsecretSecretStore::read(const std::string& account) {
     GError* raw = nullptr;
-    PasswordPtr password(secret_password_lookup_sync(schema(), nullptr, &raw, "service",
-                                                     service_.c_str(), "account",
-                                                     account.c_str(), nullptr));
+    PasswordPtr password(secret_password_lookup_sync(
+        schema(), nullptr, &raw, "service", service_.c_str(), "account", account.c_str(), nullptr));
     ErrorPtr error(raw);
     if (error || !password) {
         return std::nullopt;
@@ -74,8 +72,8 @@ bool LibsecretSecretStore::write(const std::string& account, const std::string& 
     const std::string label = service_ + " " + account;
     GError* raw = nullptr;
     const gboolean stored = secret_password_store_sync(
-        schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), text.c_str(), nullptr, &raw,
-        "service", service_.c_str(), "account", account.c_str(), nullptr);
+        schema(), SECRET_COLLECTION_DEFAULT, label.c_str(), text.c_str(), nullptr, &raw, "service",
+        service_.c_str(), "account", account.c_str(), nullptr);
     ErrorPtr error(raw);
     return stored && !error;
 }

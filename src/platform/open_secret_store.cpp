@@ -21,9 +21,8 @@ std::unique_ptr<SecretStore> openSecretStore(const std::string& service,
     }
     static std::once_flag announced;
     std::call_once(announced, [&] {
-        qCWarning(authLog).noquote()
-            << "no Secret Service answered; keeping the sign-in in" << fallbackPath
-            << "(readable by this user only)";
+        qCWarning(authLog).noquote() << "no Secret Service answered; keeping the sign-in in"
+                                     << fallbackPath << "(readable by this user only)";
     });
     return std::make_unique<FileSecretStore>(fallbackPath.toStdString(), service);
 }

@@ -28,8 +28,12 @@ StringTable StringTable::fromJson(const QByteArray& json) {
     return table;
 }
 
-QString StringTable::text(const QString& key) const { return texts_.value(key, key); }
+QString StringTable::text(const QString& key) const {
+    return texts_.value(key, key);
+}
 
-QString localized(const QString& key) { return StringTable::english().text(key); }
+QString localized(const QString& key) {
+    return StringTable::english().text(key);
+}
 
 }  // namespace corvanta::platform

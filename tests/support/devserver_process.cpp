@@ -59,14 +59,26 @@ nlohmann::json DevServerProcess::call(const std::string& method, const std::stri
     return nlohmann::json::parse(result->body);
 }
 
-void DevServerProcess::addFault(const nlohmann::json& fault) { call("POST", "/admin/faults", fault.dump()); }
-void DevServerProcess::clearFaults() { call("DELETE", "/admin/faults"); }
-nlohmann::json DevServerProcess::requests() { return call("GET", "/admin/requests"); }
-void DevServerProcess::clearRequests() { call("DELETE", "/admin/requests"); }
-nlohmann::json DevServerProcess::tasks() { return call("GET", "/admin/tasks"); }
+void DevServerProcess::addFault(const nlohmann::json& fault) {
+    call("POST", "/admin/faults", fault.dump());
+}
+void DevServerProcess::clearFaults() {
+    call("DELETE", "/admin/faults");
+}
+nlohmann::json DevServerProcess::requests() {
+    return call("GET", "/admin/requests");
+}
+void DevServerProcess::clearRequests() {
+    call("DELETE", "/admin/requests");
+}
+nlohmann::json DevServerProcess::tasks() {
+    return call("GET", "/admin/tasks");
+}
 void DevServerProcess::configure(const nlohmann::json& changes) {
     call("POST", "/admin/config", changes.dump());
 }
-void DevServerProcess::revokeTokens() { call("POST", "/admin/revoke-tokens"); }
+void DevServerProcess::revokeTokens() {
+    call("POST", "/admin/revoke-tokens");
+}
 
 }  // namespace corvanta::testing

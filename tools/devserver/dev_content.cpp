@@ -19,9 +19,12 @@ struct DemoModel {
 };
 
 constexpr std::array<DemoModel, 4> kModels{{
-    {"Aurora 3", "Northwind Labs", "aurora", "#4f7cff", "200k", "71", "$1.25", "182.4", "0.41", "3.2"},
-    {"Basalt XL", "Stonebridge AI", "basalt", "#7a5af8", "128k", "66", "$0.60", "96.0", "0.38", "5.9"},
-    {"Cirrus Mini", "Skyline Research", "cirrus", "#12b886", "32k", "52", "$0.15", "240", "0.22", "2.1"},
+    {"Aurora 3", "Northwind Labs", "aurora", "#4f7cff", "200k", "71", "$1.25", "182.4", "0.41",
+     "3.2"},
+    {"Basalt XL", "Stonebridge AI", "basalt", "#7a5af8", "128k", "66", "$0.60", "96.0", "0.38",
+     "5.9"},
+    {"Cirrus Mini", "Skyline Research", "cirrus", "#12b886", "32k", "52", "$0.15", "240", "0.22",
+     "2.1"},
     {"Delta Open", "Riverbank Collective", "delta", "#f59f00", "64k", "48", "free", "n/a", "", ""},
 }};
 
@@ -37,7 +40,8 @@ nlohmann::json demoNotices(std::int64_t now) {
          {"createtime", now - 3600}},
         {{"id", 2},
          {"title", "Scheduled maintenance"},
-         {"content", "<p>Nothing is scheduled. This notice exists so that lists have two rows.</p>"},
+         {"content",
+          "<p>Nothing is scheduled. This notice exists so that lists have two rows.</p>"},
          {"createtime", now - 86400 * 3}},
     });
 }

@@ -15,7 +15,7 @@ const char* DevOptions::usage() {
            "  --version-reply MODE     none | optional | mandatory (default none)\n"
            "  --latest-version V       version offered by the version check (default 1.2.0)\n"
            "  --cert FILE --cert-key FILE   serve HTTPS with this certificate and key\n"
-           "  --fault SPEC             PATH:key=value,... (repeatable; see README.md)\n"
+           "  --fault FAULT            PATH:key=value,... (repeatable; see README.md)\n"
            "  --quiet                  no request log on standard error\n";
 }
 
@@ -54,7 +54,8 @@ DevOptions DevOptions::parse(int argc, char** argv) {
             options.config.upperBound = std::stoull(value());
         } else if (arg == "--version-reply") {
             options.config.versionReply = value();
-            if (options.config.versionReply != "none" && options.config.versionReply != "optional" &&
+            if (options.config.versionReply != "none" &&
+                options.config.versionReply != "optional" &&
                 options.config.versionReply != "mandatory") {
                 throw std::invalid_argument("--version-reply must be none, optional or mandatory");
             }

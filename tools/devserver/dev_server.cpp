@@ -68,8 +68,8 @@ DevServer::DevServer(const DevOptions& options)
       quiet_(options.quiet),
       state_(options.config) {
     if (tls_) {
-        server_ = std::make_unique<httplib::SSLServer>(options.certFile.c_str(),
-                                                       options.keyFile.c_str());
+        server_ =
+            std::make_unique<httplib::SSLServer>(options.certFile.c_str(), options.keyFile.c_str());
     } else {
         server_ = std::make_unique<httplib::Server>();
     }
@@ -108,9 +108,21 @@ bool DevServer::bind() {
     return port_ > 0;
 }
 
-bool DevServer::run() { return server_->listen_after_bind(); }
+bool DevServer::run() {
+    return server_->listen_after_bind();
+}
 
-void DevServer::stop() { server_->stop(); }
+void DevServer::stop() {
+    stopping_ = true;
+    server_->stop();
+}
+
+void DevServer::delay(int milliseconds) const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (!stopping_ && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
 
 std::string DevServer::tokenOf(const httplib::Request& request) const {
     return request.get_header_value("token");
@@ -118,8 +130,9 @@ std::string DevServer::tokenOf(const httplib::Request& request) const {
 
 void DevServer::writeEnvelope(httplib::Response& response, const Envelope& envelope) {
     response.status = 200;
-    response.set_content(dump({{"code", envelope.code}, {"msg", envelope.msg}, {"data", envelope.data}}),
-                         "application/json");
+    response.set_content(
+        dump({{"code", envelope.code}, {"msg", envelope.msg}, {"data", envelope.data}}),
+        "application/json");
 }
 
 bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
@@ -135,6 +148,10 @@ bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
     if (fault.body) {
         response.status = 200;
         response.set_content(*fault.body, "application/json");
+        return true;
+    }
+    if (fault.redirect) {
+        response.set_redirect(*fault.redirect, 302);
         return true;
     }
     switch (fault.reply) {
@@ -185,11 +202,11 @@ bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
 void DevServer::route(const std::string& method, const std::string& path, Access access,
                       ApiHandler handler) {
     auto wrapped = [this, access, handler = std::move(handler)](const httplib::Request& request,
-                                                              httplib::Response& response) {
+                                                                httplib::Response& response) {
         const std::optional<Fault> fault = faults_.take(request.path);
         journal_.record(request, fault ? dump(fault->toJson()) : std::string());
-        if (fault && fault->delayMs > 0) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+        if (fault) {
+            delay(fault->delayMs);
         }
         if (fault && applyFault(*fault, response)) {
             return;
@@ -215,46 +232,62 @@ void DevServer::route(const std::string& method, const std::string& path, Access
 void DevServer::installRoutes() {
     route("POST", "/api/user/keyLogin", Access::open,
           [this](const httplib::Request& request, Account) { return keyLogin(request); });
-    route("POST", "/api/user/logout", Access::open, [this](const httplib::Request& request, Account) {
-        state_.revoke(tokenOf(request));
-        return Envelope{1, "Signed out", nullptr};
-    });
+    route("POST", "/api/user/logout", Access::open,
+          [this](const httplib::Request& request, Account) {
+              state_.revoke(tokenOf(request));
+              return Envelope{1, "Signed out", nullptr};
+          });
     route("GET", "/api/token/check", Access::signedIn,
           [this](const httplib::Request& request, Account) {
               return Envelope{1, "ok", {{"expires_in", state_.remainingSeconds(tokenOf(request))}}};
           });
-    route("GET", "/api/token/refresh", Access::signedIn,
-          [this](const httplib::Request& request, Account) {
-              const auto token = state_.refresh(tokenOf(request));
-              if (!token) {
-                  return Envelope{401, "Please sign in", nullptr};
-              }
-              return Envelope{1, "ok",
-                              {{"token", *token}, {"expires_in", state_.config().tokenLifetimeSeconds}}};
-          });
+    route(
+        "GET", "/api/token/refresh", Access::signedIn,
+        [this](const httplib::Request& request, Account) {
+            const auto token = state_.refresh(tokenOf(request));
+            if (!token) {
+                return Envelope{401, "Please sign in", nullptr};
+            }
+            return Envelope{
+                1, "ok", {{"token", *token}, {"expires_in", state_.config().tokenLifetimeSeconds}}};
+        });
     route("POST", "/api/device/init", Access::signedIn,
-          [this](const httplib::Request& request, Account account) { return deviceInit(request, *account); });
+          [this](const httplib::Request& request, Account account) {
+              return deviceInit(request, *account);
+          });
     route("POST", "/api/device/checkApiKey", Access::signedIn,
-          [this](const httplib::Request& request, Account account) { return checkApiKey(request, *account); });
+          [this](const httplib::Request& request, Account account) {
+              return checkApiKey(request, *account);
+          });
     route("POST", "/api/device/getTask", Access::signedIn,
-          [this](const httplib::Request& request, Account account) { return getTask(request, *account); });
+          [this](const httplib::Request& request, Account account) {
+              return getTask(request, *account);
+          });
     route("POST", "/api/device/pullTask", Access::signedIn,
-          [this](const httplib::Request& request, Account account) { return pullTask(request, *account); });
-    route("POST", "/api/device/report", Access::signedIn,
-          [](const httplib::Request&, Account) { return Envelope{1, "ok", nullptr}; });
+          [this](const httplib::Request& request, Account account) {
+              return pullTask(request, *account);
+          });
+    route("POST", "/api/device/report", Access::signedIn, [](const httplib::Request&, Account) {
+        return Envelope{1, "ok", nullptr};
+    });
     route("GET", "/api/index/index", Access::open,
           [this](const httplib::Request&, Account account) { return index(account); });
     route("GET", "/api/index/recent", Access::open,
-          [this](const httplib::Request&, Account account) { return Envelope{1, "ok", recent(account)}; });
+          [this](const httplib::Request&, Account account) {
+              return Envelope{1, "ok", recent(account)};
+          });
     route("GET", "/api/index/noticeList", Access::open, [](const httplib::Request&, Account) {
         const std::int64_t now = unixNow();
-        return Envelope{1, "ok",
-                        {{"code", 1}, {"msg", ""}, {"time", std::to_string(now)}, {"data", demoNotices(now)}}};
+        return Envelope{
+            1,
+            "ok",
+            {{"code", 1}, {"msg", ""}, {"time", std::to_string(now)}, {"data", demoNotices(now)}}};
     });
     route("GET", "/api/index/version", Access::open,
           [this](const httplib::Request& request, Account) { return version(request); });
-    route("GET", "/api/index/models", Access::open,
-          [this](const httplib::Request&, Account) { return Envelope{1, "ok", demoModels(origin())}; });
+    route("GET", "/api/index/models", Access::open, [this](const httplib::Request&, Account) {
+        return Envelope{1, "ok", demoModels(origin())};
+    });
     route("GET", "/api/page/detail", Access::open, [](const httplib::Request& request, Account) {
         const auto page = demoPage(request.get_param_value("type"));
         if (!page) {
@@ -266,8 +299,8 @@ void DevServer::installRoutes() {
                  [this](const httplib::Request& request, httplib::Response& response) {
                      const std::optional<Fault> fault = faults_.take(request.path);
                      journal_.record(request, fault ? dump(fault->toJson()) : std::string());
-                     if (fault && fault->delayMs > 0) {
-                         std::this_thread::sleep_for(std::chrono::milliseconds(fault->delayMs));
+                     if (fault) {
+                         delay(fault->delayMs);
                      }
                      if (fault && applyFault(*fault, response)) {
                          return;
@@ -296,14 +329,16 @@ void DevServer::installAdminRoutes() {
             }
         };
     };
-    server_->Get("/admin/faults", admin([this](const httplib::Request&) { return faults_.toJson(); }));
-    server_->Post("/admin/faults", admin([this](const httplib::Request& request) {
-                      const auto json = nlohmann::json::parse(request.body);
-                      for (const auto& item : json.is_array() ? json : nlohmann::json::array({json})) {
-                          faults_.add(Fault::fromJson(item));
-                      }
-                      return faults_.toJson();
-                  }));
+    server_->Get("/admin/faults",
+                 admin([this](const httplib::Request&) { return faults_.toJson(); }));
+    server_->Post(
+        "/admin/faults", admin([this](const httplib::Request& request) {
+            const auto json = nlohmann::json::parse(request.body);
+            for (const auto& item : json.is_array() ? json : nlohmann::json::array({json})) {
+                faults_.add(Fault::fromJson(item));
+            }
+            return faults_.toJson();
+        }));
     server_->Delete("/admin/faults", admin([this](const httplib::Request&) {
                         faults_.clear();
                         return nlohmann::json::array();
@@ -314,7 +349,8 @@ void DevServer::installAdminRoutes() {
                         journal_.clear();
                         return nlohmann::json::array();
                     }));
-    server_->Get("/admin/tasks", admin([this](const httplib::Request&) { return state_.tasksJson(); }));
+    server_->Get("/admin/tasks",
+                 admin([this](const httplib::Request&) { return state_.tasksJson(); }));
     const auto configJson = [this] {
         const DevConfig c = state_.config();
         return nlohmann::json{{"tokenLifetime", c.tokenLifetimeSeconds},
@@ -323,7 +359,8 @@ void DevServer::installAdminRoutes() {
                               {"versionReply", c.versionReply},
                               {"latestVersion", c.latestVersion}};
     };
-    server_->Get("/admin/config", admin([configJson](const httplib::Request&) { return configJson(); }));
+    server_->Get("/admin/config",
+                 admin([configJson](const httplib::Request&) { return configJson(); }));
     server_->Post("/admin/config", admin([this, configJson](const httplib::Request& request) {
                       state_.updateConfig(nlohmann::json::parse(request.body));
                       return configJson();
@@ -344,7 +381,8 @@ DevServer::Envelope DevServer::keyLogin(const httplib::Request& request) {
     if (!token) {
         return Envelope{0, "Account key not recognised", nullptr};
     }
-    return Envelope{1, "Signed in",
+    return Envelope{1,
+                    "Signed in",
                     {{"userinfo",
                       {{"username", key == demoKey_ ? "demo" : "user"},
                        {"token", *token},
@@ -412,7 +450,8 @@ DevServer::Envelope DevServer::pullTask(const httplib::Request& request, std::in
 nlohmann::json DevServer::recent(Account account) const {
     // A week of demo figures, plus what this account really earned here.
     static constexpr std::int64_t kDemo[] = {3, 5, 2, 6, 4, 7, 1};
-    const auto earned = account ? state_.awardsByDay(*account) : std::map<std::string, std::int64_t>{};
+    const auto earned =
+        account ? state_.awardsByDay(*account) : std::map<std::string, std::int64_t>{};
     const std::int64_t now = unixNow();
     nlohmann::json list = nlohmann::json::array();
     for (int daysAgo = 6; daysAgo >= 0; --daysAgo) {
@@ -426,7 +465,8 @@ nlohmann::json DevServer::recent(Account account) const {
 
 DevServer::Envelope DevServer::index(Account account) {
     const std::int64_t now = unixNow();
-    return Envelope{1, "ok",
+    return Envelope{1,
+                    "ok",
                     {{"token_scarcity", 62},
                      {"notice", demoNotices(now)[0]},
                      {"recent", recent(account)},
@@ -438,7 +478,8 @@ DevServer::Envelope DevServer::version(const httplib::Request& request) const {
     if (config.versionReply == "none") {
         return Envelope{1, "up to date", nullptr};
     }
-    return Envelope{1, "ok",
+    return Envelope{1,
+                    "ok",
                     {{"enforce", config.versionReply == "mandatory" ? 1 : 0},
                      {"version", request.get_param_value("version")},
                      {"newversion", config.latestVersion},

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -50,6 +51,8 @@ private:
     bool applyFault(const Fault& fault, httplib::Response& response);
     static void writeEnvelope(httplib::Response& response, const Envelope& envelope);
     std::string tokenOf(const httplib::Request& request) const;
+    // Sleeps for a fault's delay, cut short when the server stops.
+    void delay(int milliseconds) const;
 
     Envelope keyLogin(const httplib::Request& request);
     Envelope deviceInit(const httplib::Request& request, std::int64_t account);
@@ -66,6 +69,7 @@ private:
     int port_ = -1;
     std::string demoKey_;
     bool quiet_;
+    std::atomic<bool> stopping_{false};
     DevState state_;
     FaultTable faults_;
     RequestJournal journal_;

@@ -40,7 +40,8 @@ std::optional<std::uint64_t> parseNonce(const std::string& text) {
 
 }  // namespace
 
-DevState::DevState(DevConfig config) : config_(std::move(config)), random_(std::random_device{}()) {}
+DevState::DevState(DevConfig config)
+    : config_(std::move(config)), random_(std::random_device{}()) {}
 
 DevConfig DevState::config() const {
     std::lock_guard lock(mutex_);
@@ -50,11 +51,21 @@ DevConfig DevState::config() const {
 void DevState::updateConfig(const nlohmann::json& changes) {
     std::lock_guard lock(mutex_);
     DevConfig next = config_;
-    if (changes.contains("tokenLifetime")) next.tokenLifetimeSeconds = changes.at("tokenLifetime").get<std::int64_t>();
-    if (changes.contains("difficulty")) next.difficulty = changes.at("difficulty").get<std::int64_t>();
-    if (changes.contains("upperBound")) next.upperBound = changes.at("upperBound").get<std::uint64_t>();
-    if (changes.contains("versionReply")) next.versionReply = changes.at("versionReply").get<std::string>();
-    if (changes.contains("latestVersion")) next.latestVersion = changes.at("latestVersion").get<std::string>();
+    if (changes.contains("tokenLifetime")) {
+        next.tokenLifetimeSeconds = changes.at("tokenLifetime").get<std::int64_t>();
+    }
+    if (changes.contains("difficulty")) {
+        next.difficulty = changes.at("difficulty").get<std::int64_t>();
+    }
+    if (changes.contains("upperBound")) {
+        next.upperBound = changes.at("upperBound").get<std::uint64_t>();
+    }
+    if (changes.contains("versionReply")) {
+        next.versionReply = changes.at("versionReply").get<std::string>();
+    }
+    if (changes.contains("latestVersion")) {
+        next.latestVersion = changes.at("latestVersion").get<std::string>();
+    }
     if (next.versionReply != "none" && next.versionReply != "optional" &&
         next.versionReply != "mandatory") {
         throw std::invalid_argument("versionReply must be none, optional or mandatory");
@@ -85,7 +96,8 @@ std::string DevState::randomHex(std::size_t digits) {
 
 std::string DevState::issueToken(std::int64_t accountId) {
     std::string token = randomHex(32);
-    tokens_[token] = Token{accountId, Clock::now() + std::chrono::seconds(config_.tokenLifetimeSeconds)};
+    tokens_[token] =
+        Token{accountId, Clock::now() + std::chrono::seconds(config_.tokenLifetimeSeconds)};
     return token;
 }
 
@@ -119,7 +131,8 @@ std::int64_t DevState::remainingSeconds(const std::string& token) const {
     if (it == tokens_.end()) {
         return 0;
     }
-    const auto left = std::chrono::duration_cast<std::chrono::seconds>(it->second.expiresAt - Clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::seconds>(it->second.expiresAt - Clock::now());
     return std::max<std::int64_t>(0, left.count());
 }
 
@@ -233,15 +246,16 @@ nlohmann::json DevState::tasksJson() const {
     nlohmann::json list = nlohmann::json::array();
     for (const auto& id : taskOrder_) {
         const Task& task = tasks_.at(id);
-        list.push_back({{"taskId", task.id},
-                        {"deviceId", task.deviceId},
-                        {"seed", task.seed},
-                        {"difficulty", task.difficulty},
-                        {"upperBound", task.upperBound},
-                        {"beginTime", task.beginTime},
-                        {"submitted", task.submitted},
-                        {"accepted", task.accepted ? nlohmann::json(*task.accepted) : nlohmann::json()},
-                        {"solved", task.accepted.has_value()}});
+        list.push_back(
+            {{"taskId", task.id},
+             {"deviceId", task.deviceId},
+             {"seed", task.seed},
+             {"difficulty", task.difficulty},
+             {"upperBound", task.upperBound},
+             {"beginTime", task.beginTime},
+             {"submitted", task.submitted},
+             {"accepted", task.accepted ? nlohmann::json(*task.accepted) : nlohmann::json()},
+             {"solved", task.accepted.has_value()}});
     }
     return list;
 }

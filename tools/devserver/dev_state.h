@@ -39,7 +39,15 @@ public:
         std::optional<std::uint64_t> accepted;
     };
 
-    enum class SubmitOutcome { accepted, unknownTask, notYours, badNonce, outOfRange, alreadySolved, rejected };
+    enum class SubmitOutcome {
+        accepted,
+        unknownTask,
+        notYours,
+        badNonce,
+        outOfRange,
+        alreadySolved,
+        rejected
+    };
 
     explicit DevState(DevConfig config);
 

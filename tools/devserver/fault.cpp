@@ -6,23 +6,41 @@ namespace corvanta::devserver {
 namespace {
 
 Fault::Reply parseReply(const std::string& text) {
-    if (text == "normal") return Fault::Reply::normal;
-    if (text == "malformed") return Fault::Reply::malformed;
-    if (text == "truncated") return Fault::Reply::truncated;
-    if (text == "oversized") return Fault::Reply::oversized;
-    if (text == "oversized-declared") return Fault::Reply::oversizedDeclared;
-    if (text == "drop") return Fault::Reply::drop;
+    if (text == "normal") {
+        return Fault::Reply::normal;
+    }
+    if (text == "malformed") {
+        return Fault::Reply::malformed;
+    }
+    if (text == "truncated") {
+        return Fault::Reply::truncated;
+    }
+    if (text == "oversized") {
+        return Fault::Reply::oversized;
+    }
+    if (text == "oversized-declared") {
+        return Fault::Reply::oversizedDeclared;
+    }
+    if (text == "drop") {
+        return Fault::Reply::drop;
+    }
     throw std::invalid_argument("unknown reply kind: " + text);
 }
 
 std::string replyText(Fault::Reply reply) {
     switch (reply) {
-        case Fault::Reply::normal: return "normal";
-        case Fault::Reply::malformed: return "malformed";
-        case Fault::Reply::truncated: return "truncated";
-        case Fault::Reply::oversized: return "oversized";
-        case Fault::Reply::oversizedDeclared: return "oversized-declared";
-        case Fault::Reply::drop: return "drop";
+        case Fault::Reply::normal:
+            return "normal";
+        case Fault::Reply::malformed:
+            return "malformed";
+        case Fault::Reply::truncated:
+            return "truncated";
+        case Fault::Reply::oversized:
+            return "oversized";
+        case Fault::Reply::oversizedDeclared:
+            return "oversized-declared";
+        case Fault::Reply::drop:
+            return "drop";
     }
     return "normal";
 }
@@ -40,6 +58,8 @@ void apply(Fault& fault, const std::string& key, const std::string& value) {
         fault.reply = parseReply(value);
     } else if (key == "count") {
         fault.count = std::stoll(value);
+    } else if (key == "redirect") {
+        fault.redirect = value;
     } else if (key == "body") {
         fault.body = value;
     } else {
@@ -49,14 +69,14 @@ void apply(Fault& fault, const std::string& key, const std::string& value) {
 
 }  // namespace
 
-Fault Fault::parse(const std::string& spec) {
-    const std::size_t colon = spec.find(':');
+Fault Fault::parse(const std::string& text) {
+    const std::size_t colon = text.find(':');
     if (colon == std::string::npos || colon == 0) {
-        throw std::invalid_argument("fault needs PATH:key=value,...: " + spec);
+        throw std::invalid_argument("fault needs PATH:key=value,...: " + text);
     }
     Fault fault;
-    fault.path = spec.substr(0, colon);
-    std::string rest = spec.substr(colon + 1);
+    fault.path = text.substr(0, colon);
+    std::string rest = text.substr(colon + 1);
     while (!rest.empty()) {
         const std::size_t equals = rest.find('=');
         if (equals == std::string::npos) {
@@ -68,8 +88,9 @@ Fault Fault::parse(const std::string& spec) {
             break;
         }
         const std::size_t comma = rest.find(',', equals);
-        apply(fault, key, rest.substr(equals + 1, comma == std::string::npos ? std::string::npos
-                                                                              : comma - equals - 1));
+        apply(fault, key,
+              rest.substr(equals + 1,
+                          comma == std::string::npos ? std::string::npos : comma - equals - 1));
         rest = comma == std::string::npos ? std::string() : rest.substr(comma + 1);
     }
     return fault;
@@ -78,22 +99,45 @@ Fault Fault::parse(const std::string& spec) {
 Fault Fault::fromJson(const nlohmann::json& json) {
     Fault fault;
     fault.path = json.value("path", std::string("*"));
-    if (json.contains("status")) fault.status = json.at("status").get<int>();
-    if (json.contains("code")) fault.code = json.at("code").get<long long>();
+    if (json.contains("status")) {
+        fault.status = json.at("status").get<int>();
+    }
+    if (json.contains("code")) {
+        fault.code = json.at("code").get<long long>();
+    }
     fault.msg = json.value("msg", fault.msg);
     fault.delayMs = json.value("delayMs", 0);
-    if (json.contains("reply")) fault.reply = parseReply(json.at("reply").get<std::string>());
-    if (json.contains("body")) fault.body = json.at("body").get<std::string>();
+    if (json.contains("reply")) {
+        fault.reply = parseReply(json.at("reply").get<std::string>());
+    }
+    if (json.contains("body")) {
+        fault.body = json.at("body").get<std::string>();
+    }
+    if (json.contains("redirect")) {
+        fault.redirect = json.at("redirect").get<std::string>();
+    }
     fault.count = json.value("count", 1LL);
     return fault;
 }
 
 nlohmann::json Fault::toJson() const {
-    nlohmann::json json{{"path", path}, {"msg", msg}, {"delayMs", delayMs},
-                        {"reply", replyText(reply)}, {"count", count}};
-    if (status) json["status"] = *status;
-    if (code) json["code"] = *code;
-    if (body) json["body"] = *body;
+    nlohmann::json json{{"path", path},
+                        {"msg", msg},
+                        {"delayMs", delayMs},
+                        {"reply", replyText(reply)},
+                        {"count", count}};
+    if (status) {
+        json["status"] = *status;
+    }
+    if (code) {
+        json["code"] = *code;
+    }
+    if (body) {
+        json["body"] = *body;
+    }
+    if (redirect) {
+        json["redirect"] = *redirect;
+    }
     return json;
 }
 

@@ -6,24 +6,25 @@
 
 namespace corvanta::devserver {
 
-// A misbehaviour of one endpoint ("*" for every /api/ endpoint) for its next `count` requests
-// (-1: until cleared). Parts combine: the delay comes first, then the first of status, code,
-// body, reply that is set; a fault with only a delay lets the request through afterwards.
+// A misbehaviour of one path ("*" for every public path) for its next `count` requests (-1:
+// until cleared). Parts combine: the delay comes first, then the first of status, code, body,
+// redirect, reply that is set; a fault with only a delay lets the request through afterwards.
 struct Fault {
     enum class Reply { normal, malformed, truncated, oversized, oversizedDeclared, drop };
 
     std::string path = "*";
-    std::optional<int> status;    // HTTP status, with a short text body
+    std::optional<int> status;      // HTTP status, with a short text body
     std::optional<long long> code;  // envelope code, HTTP 200, data null
     std::string msg = "injected failure";
     int delayMs = 0;
     Reply reply = Reply::normal;
-    std::optional<std::string> body;  // this exact body, HTTP 200, application/json
+    std::optional<std::string> body;      // this exact body, HTTP 200, application/json
+    std::optional<std::string> redirect;  // HTTP 302 to this location
     long long count = 1;
 
-    // "PATH:key=value,key=value" with keys status, code, msg, delay, reply, count, body. The
-    // body key must come last: its value is the rest of the text, commas included.
-    static Fault parse(const std::string& spec);
+    // "PATH:key=value,key=value" with keys status, code, msg, delay, reply, count, redirect, body.
+    // The body key must come last: its value is the rest of the text, commas included.
+    static Fault parse(const std::string& text);
     static Fault fromJson(const nlohmann::json& json);
     nlohmann::json toJson() const;
 };

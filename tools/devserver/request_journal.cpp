@@ -21,8 +21,11 @@ std::string printable(const std::string& text) {
     std::size_t i = 0;
     while (i < text.size()) {
         const auto byte = static_cast<unsigned char>(text[i]);
-        std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 0x6 ? 2 : (byte >> 4) == 0xE ? 3
-                                           : (byte >> 3) == 0x1E ? 4 : 0;
+        std::size_t length = byte < 0x80           ? 1
+                             : (byte >> 5) == 0x6  ? 2
+                             : (byte >> 4) == 0xE  ? 3
+                             : (byte >> 3) == 0x1E ? 4
+                                                   : 0;
         bool valid = length > 0 && i + length <= text.size();
         for (std::size_t k = 1; valid && k < length; ++k) {
             valid = (static_cast<unsigned char>(text[i + k]) >> 6) == 0x2;

@@ -37,7 +37,8 @@ std::uint64_t solve(const QString& seed) {
         const QByteArray message = seed.toUtf8() + QByteArray::number(quint64(nonce));
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
-        EVP_Digest(message.constData(), std::size_t(message.size()), digest, &length, EVP_sha256(), nullptr);
+        EVP_Digest(message.constData(), std::size_t(message.size()), digest, &length, EVP_sha256(),
+                   nullptr);
         if ((digest[0] >> 4) == 0) {
             return nonce;
         }
@@ -56,7 +57,8 @@ TEST_F(ApiClientTest, WireFormOfEveryRequest) {
     const auto task = await(devices.fetchTask(device.id));
     ASSERT_TRUE(task.seed);
     const std::uint64_t nonce = solve(*task.seed);
-    await(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, QString::number(quint64(nonce)))));
+    await(client->requestEmpty(
+        DeviceEndpoint::pullTask(task.taskId, QString::number(quint64(nonce)))));
     await(client->requestEmpty(DeviceEndpoint::report(device.id, QStringLiteral("log line"))));
     IndexRepository index(*client);
     EXPECT_FALSE(await(index.checkVersion(QStringLiteral("1.0.0+b"))));
@@ -108,11 +110,13 @@ TEST_F(ApiClientTest, WireFormOfEveryRequest) {
 }
 
 TEST_F(ApiClientTest, EnvelopeOutcomes) {
-    const auto fault = [&](nlohmann::json spec) {
-        spec["path"] = "/api/index/recent";
-        server->addFault(spec);
+    const auto fault = [&](nlohmann::json change) {
+        change["path"] = "/api/index/recent";
+        server->addFault(change);
     };
-    const auto list = [&] { return client->request<std::vector<SignInRecordDTO>>(IndexEndpoint::recent()); };
+    const auto list = [&] {
+        return client->request<std::vector<SignInRecordDTO>>(IndexEndpoint::recent());
+    };
     const auto optional = [&] {
         return client->requestOptional<std::vector<SignInRecordDTO>>(IndexEndpoint::recent());
     };
@@ -123,7 +127,8 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
         fault({{"body", body}});
         const auto error = failure<APIError>(list());
         EXPECT_EQ(error.kind(), APIError::Kind::serverError);
-        EXPECT_EQ(error.localizedDescription(), platform::localized(QStringLiteral("api_error_empty_data")));
+        EXPECT_EQ(error.localizedDescription(),
+                  platform::localized(QStringLiteral("api_error_empty_data")));
         fault({{"body", body}});
         EXPECT_FALSE(await(optional()));
         fault({{"body", body}});
@@ -150,7 +155,8 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
         fault({{"reply", reply}});
         EXPECT_EQ(apiFailure(empty()), APIError::Kind::decodingFailed) << reply;
     }
-    for (const char* body : {R"({"code":1,"msg":"ok","data":{"x":1}})", R"({"code":1,"msg":"ok","data":[{"sDate":1,"award":1}]})"}) {
+    for (const char* body : {R"({"code":1,"msg":"ok","data":{"x":1}})",
+                             R"({"code":1,"msg":"ok","data":[{"sDate":1,"award":1}]})"}) {
         fault({{"body", body}});
         EXPECT_EQ(failure<APIError>(list()).kind(), APIError::Kind::decodingFailed) << body;
     }
@@ -161,40 +167,51 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
         fault({{"reply", reply}});
         EXPECT_EQ(apiFailure(empty()), APIError::Kind::invalidResponse) << reply;
     }
+    // Redirects obey the base URL's rule: loopback HTTP yes, HTTP elsewhere never.
+    fault({{"redirect", server->url().toStdString() + "/api/index/recent"}});
+    EXPECT_EQ(await(list()).size(), 7u);
+    fault({{"redirect", "http://192.0.2.1/api/index/recent"}});
+    EXPECT_EQ(failure<TransportError>(empty()).code(), QNetworkReply::InsecureRedirectError);
+
     fault({{"reply", "drop"}});
     const auto dropped = failure<TransportError>(empty());
     EXPECT_FALSE(dropped.isCancellation());
     EXPECT_FALSE(dropped.isTimeout());
 
-    client->setTimeouts({std::chrono::milliseconds(300), std::chrono::milliseconds(5000)});
-    fault({{"delayMs", 1500}});
+    client->setTimeouts({std::chrono::milliseconds(200), std::chrono::milliseconds(5000)});
+    fault({{"delayMs", 1200}});
     EXPECT_TRUE(failure<TransportError>(empty()).isTimeout());
-    client->setTimeouts({std::chrono::milliseconds(5000), std::chrono::milliseconds(300)});
-    fault({{"delayMs", 1500}});
+    client->setTimeouts({std::chrono::milliseconds(5000), std::chrono::milliseconds(200)});
+    fault({{"delayMs", 1200}});
     EXPECT_TRUE(failure<TransportError>(empty()).isTimeout());
+    client->setTimeouts({});
+    fault({{"delayMs", 50}});
     EXPECT_EQ(await(list()).size(), 7u);  // a delay alone lets the request through afterwards
 }
 
 TEST_F(ApiClientTest, StopAbortsTheTransfer) {
-    server->addFault({{"path", "/api/index/recent"}, {"delayMs", 5000}});
+    server->addFault({{"path", "/api/index/recent"}, {"delayMs", 3000}});
     std::stop_source stop;
     QTimer::singleShot(100, [&] { stop.request_stop(); });
-    EXPECT_TRUE(failure<TransportError>(client->requestEmpty(IndexEndpoint::recent(), stop.get_token()))
-                    .isCancellation());
+    EXPECT_TRUE(
+        failure<TransportError>(client->requestEmpty(IndexEndpoint::recent(), stop.get_token()))
+            .isCancellation());
     // Stopped before it starts: nothing goes out.
     server->clearRequests();
-    EXPECT_TRUE(failure<TransportError>(client->requestEmpty(IndexEndpoint::index(), stop.get_token()))
-                    .isCancellation());
+    EXPECT_TRUE(
+        failure<TransportError>(client->requestEmpty(IndexEndpoint::index(), stop.get_token()))
+            .isCancellation());
     EXPECT_TRUE(server->requests().empty());
     // A stop from another thread is carried over to the main thread.
-    server->addFault({{"path", "/api/index/recent"}, {"delayMs", 5000}});
+    server->addFault({{"path", "/api/index/recent"}, {"delayMs", 3000}});
     std::stop_source other;
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         other.request_stop();
     });
-    EXPECT_TRUE(failure<TransportError>(client->requestEmpty(IndexEndpoint::recent(), other.get_token()))
-                    .isCancellation());
+    EXPECT_TRUE(
+        failure<TransportError>(client->requestEmpty(IndexEndpoint::recent(), other.get_token()))
+            .isCancellation());
     stopper.join();
 }
 
@@ -202,31 +219,41 @@ TEST_F(ApiClientTest, DeviceRepositoryRegistersAndSubmits) {
     signIn();
     DeviceRepository devices(*client);
     std::vector<bool> loading;
-    QObject::connect(&devices, &DeviceRepository::isLoadingChanged, [&] { loading.push_back(devices.isLoading()); });
-    const auto device = await(devices.registerDevice(QStringLiteral("sn"), QStringLiteral("n"), QStringLiteral("c")));
+    QObject::connect(&devices, &DeviceRepository::isLoadingChanged,
+                     [&] { loading.push_back(devices.isLoading()); });
+    const auto device = await(
+        devices.registerDevice(QStringLiteral("sn"), QStringLiteral("n"), QStringLiteral("c")));
     EXPECT_EQ(loading, (std::vector<bool>{true, false}));
     EXPECT_EQ(device.ipAddress, QStringLiteral("127.0.0.1"));
-    EXPECT_EQ(await(devices.registerDevice(QStringLiteral("sn"), QStringLiteral("n"), QStringLiteral("c"))).id,
+    EXPECT_EQ(await(devices.registerDevice(QStringLiteral("sn"), QStringLiteral("n"),
+                                           QStringLiteral("c")))
+                  .id,
               device.id);
 
-    server->addFault({{"path", "/api/device/init"}, {"body", R"({"code":1,"msg":"ok","data":{"id":"12","ip_address":null}})"}});
-    EXPECT_EQ(await(devices.registerDevice(QStringLiteral("x"), {}, {})), (DeviceInitResponse{12, {}}));
+    server->addFault({{"path", "/api/device/init"},
+                      {"body", R"({"code":1,"msg":"ok","data":{"id":"12","ip_address":null}})"}});
+    EXPECT_EQ(await(devices.registerDevice(QStringLiteral("x"), {}, {})),
+              (DeviceInitResponse{12, {}}));
     server->addFault({{"path", "/api/device/init"}, {"code", 0}, {"msg", "no"}});
-    EXPECT_EQ(failure<APIError>(devices.registerDevice(QStringLiteral("x"), {}, {})).message(), QStringLiteral("no"));
+    EXPECT_EQ(failure<APIError>(devices.registerDevice(QStringLiteral("x"), {}, {})).message(),
+              QStringLiteral("no"));
     EXPECT_FALSE(devices.isLoading());
 
     const auto task = await(devices.fetchTask(device.id));
     EXPECT_EQ(task.difficulty, 1);
     EXPECT_EQ(task.nonceUpperBound, 42949672960LL);
     const QString good = QString::number(quint64(solve(*task.seed)));
-    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good + QStringLiteral("x"))))
+    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(
+                                    task.taskId, good + QStringLiteral("x"))))
                   .kind(),
               APIError::Kind::serverError);
     await(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)));
-    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good))).message(),
+    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)))
+                  .message(),
               QStringLiteral("task already solved"));
     EXPECT_EQ(server->tasks()[0]["submitted"].size(), 3u);
-    EXPECT_EQ(failure<APIError>(devices.fetchTask(device.id + 1000)).kind(), APIError::Kind::serverError);
+    EXPECT_EQ(failure<APIError>(devices.fetchTask(device.id + 1000)).kind(),
+              APIError::Kind::serverError);
 }
 
 TEST_F(ApiClientTest, ContentRepositoriesPublish) {
@@ -239,7 +266,8 @@ TEST_F(ApiClientTest, ContentRepositoriesPublish) {
     EXPECT_EQ(index.notice()->id, 3);
     EXPECT_EQ(index.recentSignIns().size(), 7);
     ASSERT_EQ(index.modelTops().size(), 4);
-    EXPECT_TRUE(index.modelTops()[0].iconSrc.startsWith(server->url() + QStringLiteral("/static/icons/")));
+    EXPECT_TRUE(
+        index.modelTops()[0].iconSrc.startsWith(server->url() + QStringLiteral("/static/icons/")));
     ASSERT_EQ(index.models().size(), 4);
     EXPECT_DOUBLE_EQ(index.models()[1].pricePerMillionTokens, 0.6);
     EXPECT_FALSE(index.models()[3].speedTokensPerSecond);
@@ -247,7 +275,9 @@ TEST_F(ApiClientTest, ContentRepositoriesPublish) {
     EXPECT_EQ(index.property("recentSignIns").toList().size(), 7);
     EXPECT_FALSE(index.isLoading());
 
-    server->addFault({{"path", "/api/index/index"}, {"body", R"({"code":1,"msg":"ok","data":[{"s_date":"2025-03-07","award":9}]})"}});
+    server->addFault(
+        {{"path", "/api/index/index"},
+         {"body", R"({"code":1,"msg":"ok","data":[{"s_date":"2025-03-07","award":9}]})"}});
     await(index.fetchIndex());
     EXPECT_EQ(index.tokenScarcity(), 0);
     EXPECT_FALSE(index.notice());

@@ -30,7 +30,8 @@ protected:
 TEST_F(AuthRepositoryTest, LoginStoresTokenKeyAndExpiry) {
     EXPECT_FALSE(auth->isAuthenticated());
     std::vector<bool> loading;
-    QObject::connect(auth.get(), &AuthRepository::isLoadingChanged, [&] { loading.push_back(auth->isLoading()); });
+    QObject::connect(auth.get(), &AuthRepository::isLoadingChanged,
+                     [&] { loading.push_back(auth->isLoading()); });
     const QDateTime before = QDateTime::currentDateTimeUtc();
     await(auth->login(QStringLiteral("  ") + server->demoKey() + QStringLiteral("\n")));
     EXPECT_TRUE(auth->isAuthenticated());
@@ -94,8 +95,10 @@ TEST_F(AuthRepositoryTest, LoginFailures) {
     EXPECT_EQ(apiFailure(auth->login(server->demoKey())), APIError::Kind::unauthorized);
     EXPECT_FALSE(auth->isAuthenticated());
 
-    server->addFault({{"path", "/api/user/keyLogin"},
-                      {"body", R"({"code":1,"msg":"ok","data":{"userinfo":{"access_token":"tok","expiretime":4102444800}}})"}});
+    server->addFault(
+        {{"path", "/api/user/keyLogin"},
+         {"body",
+          R"({"code":1,"msg":"ok","data":{"userinfo":{"access_token":"tok","expiretime":4102444800}}})"}});
     checkReplies(700000);
     await(auth->login(server->demoKey()));
     EXPECT_EQ(tokens->currentToken(), QStringLiteral("tok"));

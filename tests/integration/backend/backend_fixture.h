@@ -21,7 +21,8 @@ namespace corvanta::backend {
 // The client stack of the application, pointed at a devserver of its own.
 class BackendFixture : public ::testing::Test {
 protected:
-    explicit BackendFixture(QStringList serverArguments = {QStringLiteral("--difficulty"), QStringLiteral("1")}) {
+    explicit BackendFixture(QStringList serverArguments = {QStringLiteral("--difficulty"),
+                                                           QStringLiteral("1")}) {
         corvanta::testing::ensureCoreApplication();
         server = std::make_unique<corvanta::testing::DevServerProcess>(serverArguments);
         qputenv("CORVANTA_API_BASE_URL", server->url().toUtf8());
@@ -52,7 +53,9 @@ protected:
         }
     }
 
-    APIError::Kind apiFailure(QCoro::Task<>&& task) { return failure<APIError>(std::move(task)).kind(); }
+    APIError::Kind apiFailure(QCoro::Task<>&& task) {
+        return failure<APIError>(std::move(task)).kind();
+    }
 
     // Requests the server saw for `path`, oldest first.
     std::vector<nlohmann::json> requestsTo(const std::string& path) {
@@ -66,7 +69,8 @@ protected:
     }
 
     std::unique_ptr<corvanta::testing::DevServerProcess> server;
-    std::shared_ptr<platform::MemorySecretStore> store = std::make_shared<platform::MemorySecretStore>();
+    std::shared_ptr<platform::MemorySecretStore> store =
+        std::make_shared<platform::MemorySecretStore>();
     QTemporaryDir dir;
     QSettings settings{dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat};
     std::unique_ptr<TokenManager> tokens;

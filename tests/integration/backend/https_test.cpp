@@ -27,8 +27,8 @@ void makeCertificate(const QString& certFile, const QString& keyFile) {
                    QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
                    QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
                    QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), keyFile,
-                   QStringLiteral("-out"), certFile});
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                   keyFile, QStringLiteral("-out"), certFile});
     ASSERT_TRUE(openssl.waitForFinished(30000));
     ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
 }
@@ -37,8 +37,10 @@ class HttpsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         corvanta::testing::ensureCoreApplication();
-        makeCertificate(dir.filePath(QStringLiteral("trusted.pem")), dir.filePath(QStringLiteral("trusted.key")));
-        makeCertificate(dir.filePath(QStringLiteral("stranger.pem")), dir.filePath(QStringLiteral("stranger.key")));
+        makeCertificate(dir.filePath(QStringLiteral("trusted.pem")),
+                        dir.filePath(QStringLiteral("trusted.key")));
+        makeCertificate(dir.filePath(QStringLiteral("stranger.pem")),
+                        dir.filePath(QStringLiteral("stranger.key")));
         // The test's CA configuration: the process-wide default trusts the first certificate only.
         QSslConfiguration config = QSslConfiguration::defaultConfiguration();
         config.addCaCertificates(dir.filePath(QStringLiteral("trusted.pem")));

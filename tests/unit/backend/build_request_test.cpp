@@ -59,7 +59,8 @@ TEST_F(BuildRequest, OnlyHttpsOrLoopbackHttp) {
 TEST_F(BuildRequest, UrlHeadersAndBodies) {
     TestEndpoint endpoint;
     PreparedRequest plain = client.buildRequest(endpoint);
-    EXPECT_EQ(plain.request.url().toString(), QStringLiteral("https://api.example.org/v1/api/thing"));
+    EXPECT_EQ(plain.request.url().toString(),
+              QStringLiteral("https://api.example.org/v1/api/thing"));
     EXPECT_EQ(plain.method, QByteArray("PUT"));
     EXPECT_EQ(plain.request.rawHeader("Accept"), QByteArray("application/json"));
     EXPECT_EQ(plain.request.rawHeader("Accept-Language"), QByteArray("en"));
@@ -76,7 +77,8 @@ TEST_F(BuildRequest, UrlHeadersAndBodies) {
                                    {QStringLiteral("a"), QStringLiteral("1")}};
     PreparedRequest form = client.buildRequest(endpoint);
     EXPECT_EQ(form.body, QByteArray("a=1&b=2+3"));
-    EXPECT_EQ(form.request.rawHeader("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
+    EXPECT_EQ(form.request.rawHeader("Content-Type"),
+              QByteArray("application/x-www-form-urlencoded"));
 
     endpoint.parts = QList<MultipartPart>{};
     PreparedRequest multipart = client.buildRequest(endpoint);

@@ -39,15 +39,18 @@ DecodingError decodingFailure(const std::string& data) {
 
 TEST(Decoders, DeviceInitResponse) {
     const std::pair<const char*, qint64> accepted[] = {
-        {R"({"id":42})", 42}, {R"({"id":"42"})", 42}, {R"({"id":"+42"})", 42},
-        {R"({"id":"-7"})", -7}, {R"({"id":9223372036854775807})", 9223372036854775807LL},
+        {R"({"id":42})", 42},
+        {R"({"id":"42"})", 42},
+        {R"({"id":"+42"})", 42},
+        {R"({"id":"-7"})", -7},
+        {R"({"id":9223372036854775807})", 9223372036854775807LL},
     };
     for (const auto& [json, id] : accepted) {
         EXPECT_EQ(decodeData<DeviceInitResponse>(json).id, id) << json;
     }
-    for (const char* json : {R"({"id":""})", R"({"id":4.2})", R"({"id":" 42"})", R"({"id":"42a"})",
-                             R"({"id":true})", R"({})", R"({"id":"9223372036854775808"})",
-                             R"({"id":9223372036854775808})"}) {
+    for (const char* json :
+         {R"({"id":""})", R"({"id":4.2})", R"({"id":" 42"})", R"({"id":"42a"})", R"({"id":true})",
+          R"({})", R"({"id":"9223372036854775808"})", R"({"id":9223372036854775808})"}) {
         const DecodingError error = decodingFailure<DeviceInitResponse>(json);
         EXPECT_EQ(error.debugDescription(), QStringLiteral("Expected Int or numeric String for id"))
             << json;
@@ -66,18 +69,21 @@ TEST(Decoders, DeviceTaskResponse) {
         R"("nonce_upper_bound":18446744073709551})");
     EXPECT_EQ(full, (DeviceTaskResponse{QStringLiteral("T9"), 1700000000, QStringLiteral("abc"), 3,
                                         18446744073709551LL}));
-    const auto bare = decodeData<DeviceTaskResponse>(R"({"taskId":"T1","beginTime":5,"seed":null})");
+    const auto bare =
+        decodeData<DeviceTaskResponse>(R"({"taskId":"T1","beginTime":5,"seed":null})");
     EXPECT_FALSE(bare.seed);
     EXPECT_FALSE(bare.difficulty);
     EXPECT_FALSE(bare.nonceUpperBound);
     EXPECT_EQ(decodingFailure<DeviceTaskResponse>(R"({"taskId":"T1"})").kind(),
               DecodingError::Kind::keyNotFound);
-    for (const char* json : {R"({"taskId":1,"beginTime":5})", R"({"taskId":"T","beginTime":"5"})",
-                             R"({"taskId":"T","beginTime":5,"seed":5})",
-                             R"({"taskId":"T","beginTime":5,"difficulty":"3"})",
-                             R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})",
-                             R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551615})"}) {
-        EXPECT_EQ(decodingFailure<DeviceTaskResponse>(json).kind(), DecodingError::Kind::typeMismatch)
+    for (const char* json :
+         {R"({"taskId":1,"beginTime":5})", R"({"taskId":"T","beginTime":"5"})",
+          R"({"taskId":"T","beginTime":5,"seed":5})",
+          R"({"taskId":"T","beginTime":5,"difficulty":"3"})",
+          R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})",
+          R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551615})"}) {
+        EXPECT_EQ(decodingFailure<DeviceTaskResponse>(json).kind(),
+                  DecodingError::Kind::typeMismatch)
             << json;
     }
 }
@@ -90,11 +96,15 @@ TEST(Decoders, KeyLoginResponseShapes) {
         std::optional<qint64> expiresIn;
     };
     const Case cases[] = {
-        {R"({"userinfo":{"accessToken":"A","expiretime":100}})", QStringLiteral("A"), 100, std::nullopt},
+        {R"({"userinfo":{"accessToken":"A","expiretime":100}})", QStringLiteral("A"), 100,
+         std::nullopt},
         {R"({"accessToken":"TOP"})", QStringLiteral("TOP"), std::nullopt, std::nullopt},
-        {R"({"token":"T","userInfo":{"token":"U","expiretime":5,"expires_in":60}})", QStringLiteral("T"), 5, 60},
-        {R"({"userinfo":null,"userInfo":{"token":"U"}})", QStringLiteral("U"), std::nullopt, std::nullopt},
-        {R"({"userinfo":{"token":"U","accessToken":"A"}})", QStringLiteral("U"), std::nullopt, std::nullopt},
+        {R"({"token":"T","userInfo":{"token":"U","expiretime":5,"expires_in":60}})",
+         QStringLiteral("T"), 5, 60},
+        {R"({"userinfo":null,"userInfo":{"token":"U"}})", QStringLiteral("U"), std::nullopt,
+         std::nullopt},
+        {R"({"userinfo":{"token":"U","accessToken":"A"}})", QStringLiteral("U"), std::nullopt,
+         std::nullopt},
         {R"({})", std::nullopt, std::nullopt, std::nullopt},
     };
     for (const Case& c : cases) {
@@ -103,17 +113,20 @@ TEST(Decoders, KeyLoginResponseShapes) {
         EXPECT_EQ(response.expireTimeUnix, c.expireTime) << c.json;
         EXPECT_EQ(response.expiresIn, c.expiresIn) << c.json;
     }
-    for (const char* json : {R"({"token":5})", R"({"userinfo":"x"})", R"({"userinfo":{"expiretime":"5"}})",
-                             R"({"accessToken":[]})"}) {
+    for (const char* json : {R"({"token":5})", R"({"userinfo":"x"})",
+                             R"({"userinfo":{"expiretime":"5"}})", R"({"accessToken":[]})"}) {
         decodingFailure<KeyLoginResponse>(json);
     }
 }
 
 TEST(Decoders, TokenCheckResponseKeysAndLenientIntegers) {
     const std::pair<const char*, qint64> cases[] = {
-        {R"({"expires_in":3600})", 3600}, {R"({"ttl":"120"})", 120},
-        {R"({"remaining_seconds":"+5","ttl":9})", 5}, {R"({"remaining":true,"ttl":"7"})", 7},
-        {R"({"expiresIn":"soon","remaining":1.5,"ttl":"-3"})", -3}, {R"({})", 0},
+        {R"({"expires_in":3600})", 3600},
+        {R"({"ttl":"120"})", 120},
+        {R"({"remaining_seconds":"+5","ttl":9})", 5},
+        {R"({"remaining":true,"ttl":"7"})", 7},
+        {R"({"expiresIn":"soon","remaining":1.5,"ttl":"-3"})", -3},
+        {R"({})", 0},
         {R"({"ttl":" 5"})", 0},
     };
     for (const auto& [json, seconds] : cases) {
@@ -123,7 +136,8 @@ TEST(Decoders, TokenCheckResponseKeysAndLenientIntegers) {
 
 TEST(Decoders, TokenRefreshDTO) {
     EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"token":" N "})").token, QStringLiteral(" N "));
-    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"userinfo":{"access_token":"P"}})").token, QStringLiteral("P"));
+    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"userinfo":{"access_token":"P"}})").token,
+              QStringLiteral("P"));
     EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"accessToken":"A","userinfo":{"token":"P"}})").token,
               QStringLiteral("A"));
     for (const char* json : {R"({})", R"({"token":"  \n"})", R"({"userInfo":{}})"}) {
@@ -156,8 +170,9 @@ TEST(Decoders, IndexResponseShapes) {
     ASSERT_EQ(full.modelTops.size(), 1u);
     EXPECT_FALSE(full.modelTops[0].endToEndResponseTime);
 
-    for (const char* json : {R"([{"sDate":"x"}])", R"({"tokenScarcity":"7"})", R"({"notice":{"id":1}})",
-                             R"({"recent":{}})", R"({"modelTops":[{"model":"m"}]})", R"("text")"}) {
+    for (const char* json :
+         {R"([{"sDate":"x"}])", R"({"tokenScarcity":"7"})", R"({"notice":{"id":1}})",
+          R"({"recent":{}})", R"({"modelTops":[{"model":"m"}]})", R"("text")"}) {
         decodingFailure<IndexResponse>(json);
     }
 }
@@ -198,7 +213,8 @@ TEST(Decoders, GarbageAndTruncatedInputsFailCleanly) {
     for (std::size_t cut = 0; cut < valid.size(); ++cut) {
         EXPECT_THROW(
             {
-                const APIResponse envelope = APIResponse::parse(QByteArray::fromStdString(valid.substr(0, cut)));
+                const APIResponse envelope =
+                    APIResponse::parse(QByteArray::fromStdString(valid.substr(0, cut)));
                 DeviceTaskResponse::decode(envelope.data, QStringLiteral("data"));
             },
             DecodingError)

@@ -27,7 +27,8 @@ ModelRanking ranking(QString name, QString intelligence, QString price, QString 
 }
 
 TEST(DisplayModels, ModelRankingToAIModel) {
-    const auto model = AIModel::from(ranking("Aurora", "71", " $1,234.50\t", "182.4", "0.41", "1e3"));
+    const auto model =
+        AIModel::from(ranking("Aurora", "71", " $1,234.50\t", "182.4", "0.41", "1e3"));
     ASSERT_TRUE(model);
     EXPECT_EQ(model->intelligenceScore, 71);
     EXPECT_DOUBLE_EQ(model->pricePerMillionTokens, 1234.5);
@@ -71,7 +72,7 @@ TEST(DisplayModels, VersionUpdateAndNotice) {
 
 TEST(DisplayModels, ChartLabels) {
     const std::pair<const char*, const char*> dates[] = {
-        {"2025-03-07", "3-7"}, {"2025-12-31", "12-31"}, {"2025--03-07", "3-7"},
+        {"2025-03-07", "3-7"},  {"2025-12-31", "12-31"},      {"2025--03-07", "3-7"},
         {"2025-03", "2025-03"}, {"2025-ab-07", "2025-ab-07"}, {"", ""},
     };
     for (const auto& [date, label] : dates) {
@@ -80,8 +81,10 @@ TEST(DisplayModels, ChartLabels) {
         EXPECT_EQ(point.dateLabel(), QString::fromUtf8(label)) << date;
     }
     const std::pair<double, const char*> values[] = {
-        {12.0, "12"}, {1.5, "1.5"}, {2.499, "2.5"}, {3.14159, "3.14"}, {0.005, "0.01"},
-        {-0.001, "0"}, {-1.25, "-1.25"}, {std::numeric_limits<double>::infinity(), "--"},
+        {12.0, "12"},         {1.5, "1.5"},
+        {2.499, "2.5"},       {3.14159, "3.14"},
+        {0.005, "0.01"},      {-0.001, "0"},
+        {-1.25, "-1.25"},     {std::numeric_limits<double>::infinity(), "--"},
         {std::nan(""), "--"}, {1e20, "100000000000000000000"},
     };
     for (const auto& [value, label] : values) {
@@ -93,9 +96,10 @@ TEST(DisplayModels, ChartLabels) {
 
 TEST(DisplayModels, ErrorDescriptionsComeFromTheStringTable) {
     EXPECT_TRUE(APIError::httpError(502, QByteArray("x")).localizedDescription().contains(u"502"));
-    EXPECT_EQ(APIError::serverError(QStringLiteral("busy")).localizedDescription(), QStringLiteral("busy"));
-    const auto decoding = APIError::decodingFailed(
-        DecodingError(DecodingError::Kind::typeMismatch, QStringLiteral("data.id"), QStringLiteral("why")));
+    EXPECT_EQ(APIError::serverError(QStringLiteral("busy")).localizedDescription(),
+              QStringLiteral("busy"));
+    const auto decoding = APIError::decodingFailed(DecodingError(
+        DecodingError::Kind::typeMismatch, QStringLiteral("data.id"), QStringLiteral("why")));
     EXPECT_TRUE(decoding.localizedDescription().contains(u"data.id"));
     EXPECT_TRUE(decoding.localizedDescription().contains(u"why"));
     for (auto kind : {APIError::Kind::invalidURL, APIError::Kind::invalidRequest,

@@ -12,8 +12,10 @@ namespace {
 TEST(FormEncoding, EncodesComponentsByteWise) {
     EXPECT_EQ(percentEncodeFormComponent(QStringLiteral("a b&c~")), QStringLiteral("a+b%26c%7E"));
     EXPECT_EQ(percentEncodeFormComponent(QStringLiteral("é")), QStringLiteral("%C3%A9"));
-    EXPECT_EQ(percentEncodeFormComponent(QStringLiteral("-._*AZaz09")), QStringLiteral("-._*AZaz09"));
-    EXPECT_EQ(percentEncodeFormComponent(QStringLiteral("+/=?\n")), QStringLiteral("%2B%2F%3D%3F%0A"));
+    EXPECT_EQ(percentEncodeFormComponent(QStringLiteral("-._*AZaz09")),
+              QStringLiteral("-._*AZaz09"));
+    EXPECT_EQ(percentEncodeFormComponent(QStringLiteral("+/=?\n")),
+              QStringLiteral("%2B%2F%3D%3F%0A"));
     EXPECT_EQ(percentEncodeFormComponent(QString()), QString());
 }
 
@@ -27,18 +29,21 @@ TEST(FormEncoding, SortsPairsByKey) {
     EXPECT_EQ(formEncode(*init.formParameters()), QStringLiteral("cpu=M1&name=Mac&sn=S%2FN+1"));
     EXPECT_EQ(formEncode(*DeviceEndpoint::checkApiKey(QStringLiteral("k"), -5).formParameters()),
               QStringLiteral("api_key=k&device_id=-5"));
-    EXPECT_EQ(formEncode(*DeviceEndpoint::getTask(0).formParameters()), QStringLiteral("device_id=0"));
+    EXPECT_EQ(formEncode(*DeviceEndpoint::getTask(0).formParameters()),
+              QStringLiteral("device_id=0"));
 }
 
 TEST(FormEncoding, MultipartBodyLayout) {
     const QList<MultipartPart> parts{
         {QStringLiteral("log"), QString(), QStringLiteral("text/plain"), QByteArray("hello")},
-        {QStringLiteral("file"), QStringLiteral("a.txt"), QStringLiteral("text/plain"), QByteArray("x")},
+        {QStringLiteral("file"), QStringLiteral("a.txt"), QStringLiteral("text/plain"),
+         QByteArray("x")},
     };
-    EXPECT_EQ(multipartBody(parts, QStringLiteral("B")),
-              QByteArray("--B\r\nContent-Disposition: form-data; name=\"log\"\r\n\r\nhello\r\n"
-                         "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.txt\"\r\n"
-                         "Content-Type: text/plain\r\n\r\nx\r\n--B--\r\n"));
+    EXPECT_EQ(
+        multipartBody(parts, QStringLiteral("B")),
+        QByteArray("--B\r\nContent-Disposition: form-data; name=\"log\"\r\n\r\nhello\r\n"
+                   "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.txt\"\r\n"
+                   "Content-Type: text/plain\r\n\r\nx\r\n--B--\r\n"));
     EXPECT_EQ(multipartBody({}, QStringLiteral("B")), QByteArray("--B--\r\n"));
     const QString loneSurrogate(QChar(0xD800));
     EXPECT_THROW(multipartBody({{loneSurrogate, {}, {}, {}}}, QStringLiteral("B")), APIError);
@@ -62,8 +67,8 @@ TEST(SnakeCaseKeys, ConvertsKeysAtEveryDepth) {
     }
     const auto converted = convertKeysFromSnakeCase(nlohmann::json::parse(
         R"({"outer_key":[{"inner_key":1}],"expires_in":5,"expiresIn":7,"text":"a_b"})"));
-    EXPECT_EQ(converted, nlohmann::json::parse(
-                             R"({"outerKey":[{"innerKey":1}],"expiresIn":7,"text":"a_b"})"));
+    EXPECT_EQ(converted,
+              nlohmann::json::parse(R"({"outerKey":[{"innerKey":1}],"expiresIn":7,"text":"a_b"})"));
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ protected:
         return manager;
     }
 
-    std::shared_ptr<platform::MemorySecretStore> store = std::make_shared<platform::MemorySecretStore>();
+    std::shared_ptr<platform::MemorySecretStore> store =
+        std::make_shared<platform::MemorySecretStore>();
     const QDateTime now = QDateTime::fromSecsSinceEpoch(1700000000, Qt::UTC);
 };
 
@@ -88,11 +89,13 @@ TEST_F(KeyStoreTest, TrimsAndKeepsTheStoredText) {
     EXPECT_FALSE(loadStoredKey(settings));
     settings.setValue(QStringLiteral("corvanta_key.current"), QStringLiteral("  abc \n"));
     EXPECT_EQ(loadStoredKey(settings), QStringLiteral("abc"));
-    EXPECT_EQ(settings.value(QStringLiteral("corvanta_key.current")).toString(), QStringLiteral("  abc \n"));
+    EXPECT_EQ(settings.value(QStringLiteral("corvanta_key.current")).toString(),
+              QStringLiteral("  abc \n"));
     saveStoredKey(QStringLiteral("   "), settings);
     EXPECT_EQ(loadStoredKey(settings), QStringLiteral("abc"));
     saveStoredKey(QStringLiteral(" xyz\t"), settings);
-    EXPECT_EQ(settings.value(QStringLiteral("corvanta_key.current")).toString(), QStringLiteral("xyz"));
+    EXPECT_EQ(settings.value(QStringLiteral("corvanta_key.current")).toString(),
+              QStringLiteral("xyz"));
     settings.setValue(QStringLiteral("corvanta_key.current"), QStringLiteral(" \n "));
     EXPECT_FALSE(loadStoredKey(settings));
 }
@@ -100,11 +103,14 @@ TEST_F(KeyStoreTest, TrimsAndKeepsTheStoredText) {
 TEST_F(KeyStoreTest, MigratesLegacyKeys) {
     settings.setValue(QStringLiteral("device_api_key.current"), QStringLiteral(" k "));
     EXPECT_EQ(loadStoredKey(settings), QStringLiteral("k"));
-    EXPECT_EQ(settings.value(QStringLiteral("corvanta_key.current")).toString(), QStringLiteral("k"));
+    EXPECT_EQ(settings.value(QStringLiteral("corvanta_key.current")).toString(),
+              QStringLiteral("k"));
     EXPECT_FALSE(settings.contains(QStringLiteral("device_api_key.current")));
 
-    EXPECT_EQ(legacyKeyName(QStringLiteral("abc")),
-              QStringLiteral("device_api_key.ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+    EXPECT_EQ(
+        legacyKeyName(QStringLiteral("abc")),
+        QStringLiteral(
+            "device_api_key.ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
     settings.setValue(legacyKeyName(QStringLiteral("SN-1")), QStringLiteral("per-device"));
     EXPECT_EQ(loadStoredKey(QStringLiteral("SN-1"), settings), QStringLiteral("per-device"));
     EXPECT_FALSE(settings.contains(legacyKeyName(QStringLiteral("SN-1"))));
