@@ -1,8 +1,8 @@
 #include "app/app_dependency.h"
 
+#include <sys/utsname.h>
 #include <QCoreApplication>
 #include <QThread>
-#include <sys/utsname.h>
 
 #include <cassert>
 
@@ -50,7 +50,7 @@ AppDependency::AppDependency(QObject* parent) : QObject(parent) {
     });
     apiClient_ = std::make_unique<backend::APIClient>(*tokenManager_);
     authRepository_ = std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_,
-                                                                 settings_, settings_);
+                                                                settings_, settings_);
     // The engine has no Qt; its system-log lines go to the compute category.
     engine::setSystemLogSink([](engine::SystemLogLevel level, std::string_view message) {
         const QString text = QString::fromUtf8(message.data(), qsizetype(message.size()));
@@ -73,7 +73,9 @@ AppDependency::~AppDependency() {
     }
 }
 
-log::LogBufferService& AppDependency::logBuffer() { return log::LogBufferService::shared(); }
+log::LogBufferService& AppDependency::logBuffer() {
+    return log::LogBufferService::shared();
+}
 
 guard::SystemMonitorService& AppDependency::systemMonitor() {
     return guard::SystemMonitorService::shared();

@@ -5,10 +5,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
-#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <csignal>
+#include <cstdio>
 
 #include "app/app_dependency.h"
 #include "backend/auth_repository.h"
@@ -80,14 +80,13 @@ int main(int argc, char** argv) {
     AppDependency::applyApplicationNames();
     auto& deps = AppDependency::shared();
 
-    QObject::connect(&deps.logBuffer(), &corvanta::log::LogBufferService::lineStored,
-                     [](const QString& line) {
-                         const QByteArray utf8 = line.toUtf8();
-                         std::fwrite(utf8.constData(), 1, static_cast<std::size_t>(utf8.size()),
-                                     stdout);
-                         std::fputc('\n', stdout);
-                         std::fflush(stdout);
-                     });
+    QObject::connect(
+        &deps.logBuffer(), &corvanta::log::LogBufferService::lineStored, [](const QString& line) {
+            const QByteArray utf8 = line.toUtf8();
+            std::fwrite(utf8.constData(), 1, static_cast<std::size_t>(utf8.size()), stdout);
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+        });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
         printError(QStringLiteral("cannot set up signal handling"));
@@ -112,7 +111,7 @@ int main(int argc, char** argv) {
         orchestrator.stop();
         QTimer::singleShot(15'000, [] { QCoreApplication::exit(0); });
     });
-    struct sigaction action{};
+    struct sigaction action {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;

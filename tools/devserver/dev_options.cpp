@@ -12,6 +12,7 @@ const char* DevOptions::usage() {
            "  --token-lifetime S       seconds a token lives (default 604800)\n"
            "  --difficulty N           leading zero hex digits a task asks for (default 5)\n"
            "  --upper-bound N          nonce space of a task (default 42949672960; 0 omits it)\n"
+           "  --reissue N              hand a device's unsolved task out again up to N times\n"
            "  --version-reply MODE     none | optional | mandatory (default none)\n"
            "  --latest-version V       version offered by the version check (default 1.2.0)\n"
            "  --cert FILE --cert-key FILE   serve HTTPS with this certificate and key\n"
@@ -52,6 +53,8 @@ DevOptions DevOptions::parse(int argc, char** argv) {
             options.config.difficulty = number(value());
         } else if (arg == "--upper-bound") {
             options.config.upperBound = std::stoull(value());
+        } else if (arg == "--reissue") {
+            options.config.reissueUnsolved = static_cast<int>(number(value()));
         } else if (arg == "--version-reply") {
             options.config.versionReply = value();
             if (options.config.versionReply != "none" &&

@@ -188,6 +188,17 @@ bool DevState::keyMayUseDevice(const std::string& key, std::int64_t deviceId) co
 
 DevState::Task DevState::issueTask(std::int64_t accountId, std::int64_t deviceId) {
     std::lock_guard lock(mutex_);
+    for (auto id = taskOrder_.rbegin(); id != taskOrder_.rend(); ++id) {
+        Task& latest = tasks_[*id];
+        if (latest.deviceId != deviceId) {
+            continue;
+        }
+        if (!latest.accepted && latest.timesIssued <= config_.reissueUnsolved) {
+            ++latest.timesIssued;
+            return latest;
+        }
+        break;
+    }
     Task task;
     char id[32];
     std::snprintf(id, sizeof id, "T%lld", static_cast<long long>(nextTask_++));

@@ -18,7 +18,10 @@ struct DevConfig {
     std::int64_t tokenLifetimeSeconds = 7 * 24 * 3600;
     std::int64_t difficulty = 5;
     std::uint64_t upperBound = 42949672960ULL;  // 0: the task reply leaves it out
-    std::string versionReply = "none";          // none, optional, mandatory
+    // How many more times a device's latest unsolved task is handed out again before a new one
+    // is made (a client that restarted after a crash resumes it).
+    int reissueUnsolved = 0;
+    std::string versionReply = "none";  // none, optional, mandatory
     std::string latestVersion = "1.2.0";
 };
 
@@ -37,6 +40,7 @@ public:
         std::int64_t beginTime = 0;
         std::vector<std::string> submitted;  // every result text, in arrival order
         std::optional<std::uint64_t> accepted;
+        int timesIssued = 1;
     };
 
     enum class SubmitOutcome {

@@ -62,8 +62,7 @@ int HeadlessProcess::countMatching(const QString& pattern) {
     return count;
 }
 
-bool HeadlessProcess::waitFor(const QString& pattern, int count,
-                              std::chrono::milliseconds limit) {
+bool HeadlessProcess::waitFor(const QString& pattern, int count, std::chrono::milliseconds limit) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < limit.count()) {

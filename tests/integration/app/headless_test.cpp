@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <nlohmann/json.hpp>
+
 #include "headless_process.h"
 #include "support/devserver_process.h"
 #include "support/qt_printers.h"
@@ -24,7 +26,8 @@ TEST(Headless, SolvesTasksInARowAndKeepsTheRunLog) {
     DevServerProcess server({"--difficulty", "4"});
     HeadlessProcess client(server.url());
     client.start(server.demoKey());
-    ASSERT_TRUE(client.waitFor("\\[TASK\\] ✅ verified id=", 3, 90s)) << client.lines().join('\n').toStdString();
+    ASSERT_TRUE(client.waitFor("\\[TASK\\] ✅ verified id=", 3, 90s))
+        << client.lines().join('\n').toStdString();
     EXPECT_EQ(client.terminate(), 0);
     EXPECT_EQ(client.countMatching("\\[TASK_ENGINE\\] engine stopped"), 1);
     EXPECT_EQ(client.countMatching("main loop exited"), 1);
@@ -38,17 +41,29 @@ TEST(Headless, SolvesTasksInARowAndKeepsTheRunLog) {
     EXPECT_GE(solved, 3);
     EXPECT_GE(client.countMatching("\\[SUBMIT\\] ⏳ wait [0-9.]+s before pullTask id=T1$"), 1);
     const QStringList lines = client.lines();
-    const auto waitLine = lines.indexOf(QRegularExpression("⏳ wait .* id=T1$"));
-    const auto startLine = lines.indexOf(QRegularExpression("📤 pullTask start id=T1 "));
-    ASSERT_GE(waitLine, 0);
+    auto firstMatch = [&](const QString& pattern) {
+        const QRegularExpression expression(pattern);
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            if (expression.match(lines[i]).hasMatch()) {
+                return i;
+            }
+        }
+        return qsizetype{-1};
+    };
+    const auto fetchLine = firstMatch(QStringLiteral("\\[TASK\\] fetched id=T1 "));
+    const auto waitLine = firstMatch(QStringLiteral("⏳ wait [0-9.]+s before pullTask id=T1$"));
+    const auto startLine = firstMatch(QStringLiteral("📤 pullTask start id=T1 "));
+    ASSERT_GE(fetchLine, 0);
+    EXPECT_GT(waitLine, fetchLine);
     EXPECT_GT(startLine, waitLine);
 
     // The run log on disk holds the same lines in the documented form.
     const QString database = client.dataDirectory() + QStringLiteral("/corvanta_logs.db");
-    const QStringList stored = sqlite(database, QStringLiteral("SELECT line FROM log_records;"));
+    const QStringList stored =
+        sqlite(database, QStringLiteral("SELECT log_line FROM log_records ORDER BY id;"));
     ASSERT_FALSE(stored.isEmpty());
-    const QRegularExpression form(
-        QStringLiteral("^\\[\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\] \\[[A-Z_]+(#\\d+)?\\] \\S"));
+    const QRegularExpression form(QStringLiteral(
+        "^\\[\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\dZ\\] \\[[A-Z_]+(#\\d+)?\\] \\S"));
     for (const QString& line : stored) {
         EXPECT_TRUE(form.match(line).hasMatch()) << line.toStdString();
     }
@@ -62,15 +77,16 @@ TEST(Headless, StopsAfterThreeFailedFetches) {
     client.start(server.demoKey());
     EXPECT_EQ(client.waitForExit(60s), 3);
     EXPECT_EQ(client.countMatching("\\[WARN\\] ⚠️ task fetch failed; retry in 5s"), 2);
-    EXPECT_EQ(client.countMatching(
-                  "\\[ERROR\\] ❌ task fetch failed 3 consecutive times; loop stopped$"),
-              1);
+    EXPECT_EQ(
+        client.countMatching("\\[ERROR\\] ❌ task fetch failed 3 consecutive times; loop stopped$"),
+        1);
 }
 
 TEST(Headless, RetriesTheKeyCheckAndStopsWhenTheSignInEnds) {
-    DevServerProcess server({"--difficulty", "12"});  // nothing will be solved meanwhile
-    server.addFault({{"path", "/api/device/checkApiKey"}, {"code", 0}, {"msg", "busy"},
-                     {"count", 2}});
+    // Candidates come often, but their submission waits 5 s after the fetch.
+    DevServerProcess server({"--difficulty", "5"});
+    server.addFault(
+        {{"path", "/api/device/checkApiKey"}, {"code", 0}, {"msg", "busy"}, {"count", 2}});
     HeadlessProcess client(server.url());
     client.start(server.demoKey());
     ASSERT_TRUE(client.waitFor("\\[TASK\\] fetched id=T1 ", 1, 60s));
@@ -78,10 +94,11 @@ TEST(Headless, RetriesTheKeyCheckAndStopsWhenTheSignInEnds) {
     EXPECT_EQ(client.countMatching("\\[AUTH\\] ❌ key verification failed attempt=2/3 error="), 1);
     EXPECT_EQ(client.countMatching("attempt=3/3"), 0);
 
-    // The backend forgets every token: the engine notices and stops.
+    // The backend forgets every token before the first submission: the engine notices at its
+    // next sign-in check and stops.
     server.revokeTokens();
-    server.addFault({{"path", "/api/device/getTask"}, {"code", 401}, {"count", -1}});
     EXPECT_EQ(client.waitForExit(60s), 3);
+    EXPECT_EQ(client.countMatching("pullTask ok"), 0);
     EXPECT_GE(client.countMatching("token (unavailable|invalid before submit); stopping engine"), 1)
         << client.lines().join('\n').toStdString();
 }
@@ -103,6 +120,53 @@ TEST(Headless, ABadKeyExitsWithAClearMessage) {
     client.start(QStringLiteral("not-a-known-key"));
     EXPECT_EQ(client.waitForExit(30s), 1);
     EXPECT_TRUE(client.lines().isEmpty());
+}
+
+TEST(Headless, AKilledClientResumesItsTaskWithoutSearchingFinishedRangesAgain) {
+    // Difficulty 12 is never met here; 400 M nonces are six graphics-lane segments.
+    DevServerProcess server({"--difficulty", "12", "--upper-bound", "400000000", "--reissue", "1"});
+    HeadlessProcess client(server.url());
+    client.start(server.demoKey());
+    ASSERT_TRUE(client.waitFor("done ∅ no-match segment=1 ", 1, 90s))
+        << client.lines().join('\n').toStdString();
+    client.kill();
+
+    const QString tasksDb = client.dataDirectory() + QStringLiteral("/corvanta_tasks.db");
+    const QStringList completedText =
+        sqlite(tasksDb, QStringLiteral("SELECT completed_ranges FROM task_progress;"));
+    ASSERT_EQ(completedText.size(), 1);
+    const auto completed = nlohmann::json::parse(completedText.first().toStdString());
+    ASSERT_FALSE(completed.empty());
+    for (const QString& database : {tasksDb, client.dataDirectory() + "/corvanta_logs.db"}) {
+        EXPECT_EQ(sqlite(database, QStringLiteral("PRAGMA integrity_check;")),
+                  QStringList{QStringLiteral("ok")});
+    }
+
+    client.clearLines();
+    client.start(server.demoKey());
+    ASSERT_TRUE(
+        client.waitFor("validation failed id=T1 reason=range_exhausted_no_valid_nonce", 1, 120s))
+        << client.lines().join('\n').toStdString();
+    EXPECT_EQ(client.countMatching("scheduler start .* restored=true"), 1);
+    const QRegularExpression claim(
+        QStringLiteral("claim segment=\\d+ startNonce=(\\d+) endNonce=(\\d+)"));
+    int claims = 0;
+    for (const QString& line : client.lines()) {
+        const auto match = claim.match(line);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        ++claims;
+        const auto start = match.captured(1).toULongLong();
+        const auto end = match.captured(2).toULongLong();
+        for (const auto& range : completed) {
+            EXPECT_TRUE(end <= range["start"].get<std::uint64_t>() ||
+                        start >= range["end"].get<std::uint64_t>())
+                << line.toStdString();
+        }
+    }
+    EXPECT_GE(claims, 1);
+    EXPECT_EQ(client.terminate(), 0);
 }
 
 }  // namespace
