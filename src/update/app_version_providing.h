@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace corvanta::update {
+
+// Where the running application's version comes from.
+class AppVersionProviding {
+public:
+    virtual ~AppVersionProviding() = default;
+    virtual QString currentVersion() const = 0;
+};
+
+}  // namespace corvanta::update
