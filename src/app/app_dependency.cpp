@@ -23,6 +23,7 @@
 #include "tasks/task_orchestrator.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
+#include "update/app_update_manager.h"
 
 namespace corvanta::app {
 
@@ -60,6 +61,8 @@ AppDependency::AppDependency(QObject* parent) : QObject(parent) {
             qCInfo(platform::computeLog).noquote() << text;
         }
     });
+    update::AppUpdateManager::setSharedClientProvider(
+        [this]() -> backend::APIClient& { return *apiClient_; });
     authRepository_->setStopEngine([this] {
         if (orchestrator_) {
             orchestrator_->stop();
@@ -83,6 +86,10 @@ guard::SystemMonitorService& AppDependency::systemMonitor() {
 
 guard::PressureController& AppDependency::pressureController() {
     return guard::PressureController::shared();
+}
+
+update::AppUpdateManager& AppDependency::updateManager() {
+    return update::AppUpdateManager::shared();
 }
 
 tasks::ValidationCoordinator& AppDependency::validationCoordinator() {

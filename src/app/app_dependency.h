@@ -25,6 +25,10 @@ class ValidationCoordinator;
 struct DeviceIdentity;
 }  // namespace corvanta::tasks
 
+namespace corvanta::update {
+class AppUpdateManager;
+}
+
 namespace corvanta::app {
 
 // The composition root: builds the long-lived services once, on the main thread, wires them
@@ -50,6 +54,7 @@ public:
     guard::PressureController& pressureController();
     tasks::ValidationCoordinator& validationCoordinator();
     tasks::TaskOrchestrator& orchestrator();
+    update::AppUpdateManager& updateManager();
 
     // The machine as it registers itself: serial or machine identity, host name, processor.
     static tasks::DeviceIdentity deviceIdentity();
