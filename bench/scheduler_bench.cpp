@@ -44,15 +44,23 @@ double bareEngineRate(engine::ComputeEngine& engine, const std::string& seed, un
 }
 
 struct SchedulerRun {
+    std::chrono::steady_clock::time_point startedAt;
+    std::chrono::steady_clock::time_point lastSegmentAt;
     double rate = 0;
+    double runSeconds = 0;
     bool finished = false;
 };
 
 QCoro::Task<void> runScheduler(tasks::TaskScheduler& scheduler, QString seed, SchedulerRun& out) {
-    const auto start = std::chrono::steady_clock::now();
+    out.startedAt = std::chrono::steady_clock::now();
     co_await scheduler.runTask(QStringLiteral("bench-task"), seed, kDifficulty, kNonces, 0, {});
-    out.rate = static_cast<double>(kNonces) / secondsSince(start);
+    out.runSeconds = secondsSince(out.startedAt);
+    // Searching ends with the last segment; the run then waits its fixed 50 ms for validation
+    // to drain, which is not search time.
+    out.rate = static_cast<double>(kNonces) /
+               std::chrono::duration<double>(out.lastSegmentAt - out.startedAt).count();
     out.finished = true;
+    QCoreApplication::quit();
 }
 
 }  // namespace
@@ -87,12 +95,25 @@ int runSchedulerBench(const std::vector<std::string>& args) {
     });
 
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
-    const double engineRate = bareEngineRate(scheduler.computeEngine(), seed, threads);
-
+    // Alternate the two, best of three each, so a burst of other work on the machine does not
+    // decide the ratio.
+    double engineRate = 0;
     SchedulerRun run;
-    auto task = runScheduler(scheduler, QString::fromStdString(seed), run);
-    while (!run.finished) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+    for (int round = 0; round < 3; ++round) {
+        engineRate = std::max(engineRate, bareEngineRate(scheduler.computeEngine(), seed, threads));
+        SchedulerRun attempt;
+        scheduler.setOnProgress(
+            [&attempt](const QString&, const QString&, int, std::uint64_t, std::uint64_t) {
+                attempt.lastSegmentAt = std::chrono::steady_clock::now();
+            });
+        auto task =
+            runScheduler(scheduler, QString::fromStdString(seed + std::to_string(round)), attempt);
+        if (!attempt.finished) {
+            QCoreApplication::exec();
+        }
+        if (attempt.rate > run.rate) {
+            run = attempt;
+        }
     }
     const double ratio = run.rate / engineRate;
     if (json) {
@@ -100,12 +121,15 @@ int runSchedulerBench(const std::vector<std::string>& args) {
         report["scheduler_nps"] = run.rate;
         report["engine_nps"] = engineRate;
         report["ratio"] = ratio;
+        report["run_seconds"] = run.runSeconds;
         std::cout << report.dump() << std::endl;
     } else {
-        std::printf("one task of %llu nonces, difficulty %d, %d run-log lines\n",
+        std::printf("best of 3 runs of one task of %llu nonces, difficulty %d, %d run-log lines\n",
                     static_cast<unsigned long long>(kNonces), kDifficulty, lines);
         std::printf("scheduler %.2f M/s, bare engine on %u threads %.2f M/s, ratio %.3f\n",
                     run.rate / 1e6, threads, engineRate / 1e6, ratio);
+        std::printf("whole run %.3f s, including the end-of-range wait for validation\n",
+                    run.runSeconds);
     }
     return 0;
 }

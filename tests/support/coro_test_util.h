@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QCoroTask>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include "support/qt_printers.h"
 
@@ -18,15 +19,20 @@
 
 namespace corvanta::testing {
 
+// Turns the event loop, sleeping while nothing happens, until `done` holds or `limit` passes.
+// (The processEvents overload that takes a time ignores WaitForMoreEvents and would spin, taking
+// a core away from the search threads under test.)
 inline bool processEventsUntil(const std::function<bool()>& done,
                                std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+    QTimer wakeUp;
+    wakeUp.start(5);
     QElapsedTimer timer;
     timer.start();
     while (!done()) {
         if (timer.elapsed() > limit.count()) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -34,9 +40,7 @@ inline bool processEventsUntil(const std::function<bool()>& done,
 inline void processEventsFor(std::chrono::milliseconds duration) {
     QElapsedTimer timer;
     timer.start();
-    while (timer.elapsed() < duration.count()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 5);
-    }
+    processEventsUntil([&] { return timer.elapsed() >= duration.count(); }, duration * 2);
 }
 
 template <typename T>
