@@ -123,8 +123,9 @@ TEST(Headless, ABadKeyExitsWithAClearMessage) {
 }
 
 TEST(Headless, AKilledClientResumesItsTaskWithoutSearchingFinishedRangesAgain) {
-    // Difficulty 12 is never met here; 400 M nonces are six graphics-lane segments.
-    DevServerProcess server({"--difficulty", "12", "--upper-bound", "400000000", "--reissue", "1"});
+    // Difficulty 12 is never met here; 100 M nonces are two graphics-lane segments, so one can
+    // finish while the other is in flight.
+    DevServerProcess server({"--difficulty", "12", "--upper-bound", "100000000", "--reissue", "1"});
     HeadlessProcess client(server.url());
     client.start(server.demoKey());
     ASSERT_TRUE(client.waitFor("done ∅ no-match segment=1 ", 1, 90s))
