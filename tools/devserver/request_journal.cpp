@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 namespace corvanta::devserver {
 namespace {
@@ -64,6 +65,9 @@ void RequestJournal::record(const httplib::Request& request, const std::string& 
         {"headers", headers},
         {"body", printable(request.body)},
         {"fault", fault},
+        {"atMs", std::chrono::duration_cast<std::chrono::milliseconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count()},
     };
     std::lock_guard lock(mutex_);
     entries_.push_back(std::move(entry));

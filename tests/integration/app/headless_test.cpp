@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <map>
+
 #include <nlohmann/json.hpp>
 
 #include "headless_process.h"
@@ -40,6 +42,24 @@ TEST(Headless, SolvesTasksInARowAndKeepsTheRunLog) {
     }
     EXPECT_GE(solved, 3);
     EXPECT_GE(client.countMatching("\\[SUBMIT\\] ⏳ wait [0-9.]+s before pullTask id=T1$"), 1);
+    // On the wire: no pullTask for a task earlier than 5 s after the getTask that fetched it.
+    std::map<std::string, std::int64_t> fetchedAt;
+    int fetches = 0;
+    int submits = 0;
+    for (const auto& request : server.requests()) {
+        const std::string path = request["path"];
+        if (path == "/api/device/getTask") {
+            fetchedAt["T" + std::to_string(++fetches)] = request["atMs"].get<std::int64_t>();
+        } else if (path == "/api/device/pullTask") {
+            const std::string body = request["body"];
+            const auto id = body.substr(body.find("task_id=") + 8);
+            const auto task = id.substr(0, id.find('&'));
+            ASSERT_TRUE(fetchedAt.contains(task)) << body;
+            EXPECT_GE(request["atMs"].get<std::int64_t>() - fetchedAt[task], 5000) << body;
+            ++submits;
+        }
+    }
+    EXPECT_GE(submits, 3);
     const QStringList lines = client.lines();
     auto firstMatch = [&](const QString& pattern) {
         const QRegularExpression expression(pattern);
