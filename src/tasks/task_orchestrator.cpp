@@ -138,6 +138,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
         co_return;
     }
     QPointer<TaskOrchestrator> self(this);
+    const std::uint64_t generation = ++runGeneration_;
     const QDateTime now = deps_.clock();
     sessionStats_ = TaskSessionStats{};
     sessionStats_.markEngineStarted(now);
@@ -169,8 +170,8 @@ QCoro::Task<void> TaskOrchestrator::start() {
 
     if (deviceId_ == 0) {
         const bool registered = co_await registerDevice(identity);
-        if (!self) {
-            co_return;
+        if (!self || generation != runGeneration_ || !isRunning_) {
+            co_return;  // stopped (or restarted) while registering
         }
         if (!registered) {
             log(QStringLiteral("ERROR"), QStringLiteral("❌ device registration failed"));
@@ -188,7 +189,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
         deps_.pressure->start();
     }
     loopTask_ = std::make_shared<std::stop_source>();
-    mainLoop(loopTask_->get_token());
+    mainLoop(loopTask_->get_token(), generation);
 }
 
 QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identity) {
@@ -273,13 +274,17 @@ QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetc
     co_return FetchedTask{reply->taskId, seed, difficulty, upper};
 }
 
-QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop) {
+QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t generation) {
     QPointer<TaskOrchestrator> self(this);
     log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop started"));
-    while (self && isRunning_ && !isCancelled_) {
+    // The stop token ends this loop even when a new start has set the shared flags again.
+    while (self && isRunning_ && !isCancelled_ && !stop.stop_requested()) {
         const bool signedIn = co_await deps_.verifySignIn();
         if (!self) {
             co_return;
+        }
+        if (stop.stop_requested()) {
+            break;
         }
         if (!signedIn) {
             log(QStringLiteral("AUTH"), QStringLiteral("token unavailable; stopping engine"));
@@ -297,6 +302,9 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop) {
         if (!self) {
             co_return;
         }
+        if (stop.stop_requested()) {
+            break;
+        }
         if (!verified) {
             log(QStringLiteral("ERROR"), QStringLiteral("❌ key verification failed"));
             setState(QStringLiteral("stopped"));
@@ -305,6 +313,9 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop) {
         const auto task = co_await fetchNextTask(stop);
         if (!self) {
             co_return;
+        }
+        if (stop.stop_requested()) {
+            break;
         }
         if (!task) {
             auto& tracker = taskFetchFailureTracker_;
@@ -367,11 +378,17 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop) {
         }
     }
     if (self) {
-        finishLoop();
+        finishLoop(generation);
     }
 }
 
-void TaskOrchestrator::finishLoop() {
+void TaskOrchestrator::finishLoop(std::uint64_t generation) {
+    if (generation != runGeneration_) {
+        // A newer start owns the state, the ticker and the pressure controller now.
+        log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop exited"));
+        emit loopExited();
+        return;
+    }
     sessionStats_.pauseClocks(deps_.clock());
     refreshProgress();
     setRunning(false);

@@ -109,12 +109,12 @@ private:
         std::uint64_t upperBound = 0;
     };
 
-    QCoro::Task<void> mainLoop(std::stop_token stop);
+    QCoro::Task<void> mainLoop(std::stop_token stop, std::uint64_t generation);
     QCoro::Task<void> runtimeTicker(std::stop_token stop);
     QCoro::Task<bool> registerDevice(const DeviceIdentity& identity);
     QCoro::Task<bool> verifyKey(std::stop_token stop);
     QCoro::Task<std::optional<FetchedTask>> fetchNextTask(std::stop_token stop);
-    void finishLoop();
+    void finishLoop(std::uint64_t generation);
     void startTicker();
     void cancelTicker();
     void refreshProgress();
@@ -130,6 +130,8 @@ private:
     QString corvantaKey_;
     qint64 deviceId_ = 0;
     bool isCancelled_ = false;
+    // Counts starts, so a loop that outlives a stop and a new start leaves the new run alone.
+    std::uint64_t runGeneration_ = 0;
     std::shared_ptr<std::stop_source> loopTask_;
     std::shared_ptr<std::stop_source> runtimeTickerTask_;
     TaskFetchFailureTracker taskFetchFailureTracker_;

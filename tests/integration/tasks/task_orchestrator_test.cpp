@@ -137,6 +137,19 @@ TEST_F(OrchestratorTest, StartsOnceRegistersAndStopsInOrder) {
     EXPECT_TRUE(orchestrator->progressText().startsWith("task=- diff=0 progress=0/0 (0.00%)"));
 }
 
+TEST_F(OrchestratorTest, AStopFollowedAtOnceByAStartLeavesTheNewRunAlone) {
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("claim segment=1 "));
+    orchestrator->stop();
+    runSync(orchestrator->start());  // the old loop is still winding down
+    ASSERT_TRUE(waitForLine("main loop exited"));
+    lines.clear();
+    ASSERT_TRUE(waitForLine("[TASK] fetched id=T2 "));
+    EXPECT_TRUE(orchestrator->isRunning());
+    EXPECT_EQ(orchestrator->currentState(), "running");
+    EXPECT_EQ(indexOf("key verification failed"), -1);
+}
+
 TEST_F(OrchestratorTest, PauseWindsTheLoopDownAndKeepsPaused) {
     runSync(orchestrator->start());
     ASSERT_TRUE(waitForLine("claim segment=1 "));
