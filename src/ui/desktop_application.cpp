@@ -58,7 +58,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
                                     QStringLiteral("key released"));
         },
         *launchAtLogin_, &deps.updateManager(),
-        backend::loadStoredKey(deps.settings()).value_or(QString()), version);
+        [&deps] { return backend::loadStoredKey(deps.settings()).value_or(QString()); }, version);
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
 

@@ -10,15 +10,16 @@ using platform::localized;
 
 ProfileViewModel::ProfileViewModel(LoginFunction login, KeyBoundFunction keyBound,
                                    LaunchAtLoginServicing& launchAtLogin,
-                                   update::AppUpdateManager* updates, QString storedKey,
+                                   update::AppUpdateManager* updates, StoredKeyFunction storedKey,
                                    QString version, QObject* parent)
     : QObject(parent),
       login_(std::move(login)),
       keyBound_(std::move(keyBound)),
+      storedKey_(std::move(storedKey)),
       launchAtLogin_(launchAtLogin),
       updates_(updates),
-      boundKey_(std::move(storedKey)),
       version_(std::move(version)) {
+    boundKey_ = storedKey_();
     isAutoLaunchEnabled_ = launchAtLogin_.isEnabled();
     if (updates_) {
         connect(updates_, &update::AppUpdateManager::isCheckingChanged, this,
@@ -128,6 +129,11 @@ void ProfileViewModel::checkForUpdates() {
 }
 
 void ProfileViewModel::refresh() {
+    const QString stored = storedKey_();
+    if (stored != boundKey_) {
+        boundKey_ = stored;
+        emit boundKeyChanged();
+    }
     setAutoLaunchEnabled(launchAtLogin_.isEnabled());
 }
 

@@ -33,10 +33,12 @@ public:
     using LoginFunction = std::function<QCoro::Task<>(QString key)>;
     // Runs after a successful bind with the new key: store it and release the engine.
     using KeyBoundFunction = std::function<void(const QString& key)>;
+    // The key stored for this user; read again whenever the page is shown.
+    using StoredKeyFunction = std::function<QString()>;
 
     ProfileViewModel(LoginFunction login, KeyBoundFunction keyBound,
                      LaunchAtLoginServicing& launchAtLogin, update::AppUpdateManager* updates,
-                     QString storedKey, QString version, QObject* parent = nullptr);
+                     StoredKeyFunction storedKey, QString version, QObject* parent = nullptr);
     ~ProfileViewModel() override;
 
     const QString& key() const { return key_; }
@@ -58,7 +60,7 @@ public:
     QCoro::Task<> bindKey();
     Q_INVOKABLE void setAutoLaunch(bool enabled);
     Q_INVOKABLE void checkForUpdates();
-    // Reads the launch-at-login state again (the page calls it when shown).
+    // Reads the stored key and the launch-at-login state again (the page calls it when shown).
     Q_INVOKABLE void refresh();
 
 signals:
@@ -75,6 +77,7 @@ private:
 
     LoginFunction login_;
     KeyBoundFunction keyBound_;
+    StoredKeyFunction storedKey_;
     LaunchAtLoginServicing& launchAtLogin_;
     update::AppUpdateManager* updates_;
     QString key_;

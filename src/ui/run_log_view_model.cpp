@@ -21,6 +21,9 @@ RunLogViewModel::RunLogViewModel(log::LogBufferService& logs, tasks::TaskOrchest
             &RunLogViewModel::hiddenNewLineCountChanged);
     connect(&logs_, &log::LogBufferService::scrollToBottomTagChanged, this,
             &RunLogViewModel::scrollToBottomTagChanged);
+    restartFallback_.setSingleShot(true);
+    restartFallback_.setInterval(kRestartFallback);
+    connect(&restartFallback_, &QTimer::timeout, this, &RunLogViewModel::finishRestart);
 }
 
 RunLogViewModel::ButtonAction RunLogViewModel::actionFor(bool isRunning, const QString& state) {
@@ -66,19 +69,34 @@ qint64 RunLogViewModel::scrollToBottomTag() const {
 }
 
 void RunLogViewModel::pressButton() {
+    if (isRestartPending()) {
+        return;
+    }
     switch (actionFor(orchestrator_.isRunning(), orchestrator_.currentState())) {
         case ButtonAction::pause:
             orchestrator_.pause();
             break;
         case ButtonAction::restart:
+            restartConnection_ = connect(&orchestrator_, &tasks::TaskOrchestrator::loopExited, this,
+                                         &RunLogViewModel::finishRestart);
+            restartFallback_.start();
             orchestrator_.stop();
-            [[fallthrough]];
-        case ButtonAction::start: {
-            // The task ends on its own; dropping it does not cancel it.
-            [[maybe_unused]] auto running = orchestrator_.start();
             break;
-        }
+        case ButtonAction::start:
+            startEngine();
+            break;
     }
+}
+
+void RunLogViewModel::finishRestart() {
+    disconnect(restartConnection_);
+    restartFallback_.stop();
+    startEngine();
+}
+
+void RunLogViewModel::startEngine() {
+    // The task ends on its own; dropping it does not cancel it.
+    [[maybe_unused]] auto running = orchestrator_.start();
 }
 
 bool RunLogViewModel::reportScroll(double contentY, double viewHeight, double contentHeight) {

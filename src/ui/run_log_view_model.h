@@ -2,6 +2,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <chrono>
 
 #include "log/log_lines_model.h"
 
@@ -33,6 +36,7 @@ public:
 
     // The view counts as following the tail while its end is this close to the visible bottom.
     static constexpr double kPinnedTolerance = 20;
+    static constexpr std::chrono::milliseconds kRestartFallback{10'000};
 
     RunLogViewModel(log::LogBufferService& logs, tasks::TaskOrchestrator& orchestrator,
                     QObject* parent = nullptr);
@@ -48,8 +52,10 @@ public:
     static ButtonAction actionFor(bool isRunning, const QString& state);
     static bool isPinned(double contentY, double viewHeight, double contentHeight);
 
-    // The Start/Pause button.
+    // The Start/Pause button. A restart waits for the paused loop to wind down before the new
+    // one starts, so that the old loop's end cannot clobber the new run's state.
     Q_INVOKABLE void pressButton();
+    bool isRestartPending() const { return restartFallback_.isActive(); }
     // The view reports where it is scrolled to after every move; returns whether it now
     // follows the tail.
     Q_INVOKABLE bool reportScroll(double contentY, double viewHeight, double contentHeight);
@@ -64,10 +70,16 @@ signals:
     void savedContentYChanged();
 
 private:
+    void startEngine();
+    void finishRestart();
+
     log::LogBufferService& logs_;
     tasks::TaskOrchestrator& orchestrator_;
     log::LogLinesModel lines_;
     double savedContentY_ = 0;
+    QMetaObject::Connection restartConnection_;
+    // Starts anyway should no loop report its end (one that never got going).
+    QTimer restartFallback_;
 };
 
 }  // namespace corvanta::ui

@@ -174,11 +174,17 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     ASSERT_TRUE(processEventsUntil([&] { return list->property("count").toInt() > 0; }, 10s));
     const int before = list->property("count").toInt();
     window.click(QStringLiteral("startPauseButton"));
-    ASSERT_TRUE(
-        processEventsUntil([&] { return list->property("count").toInt() > before + 3; }, 30s));
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            return orchestrator.isRunning() &&
+                   orchestrator.currentState() == QLatin1String("running") &&
+                   list->property("count").toInt() > before + 3;
+        },
+        30s));
+    // The paused loop's end did not take the new run with it.
+    processEventsFor(1500ms);
     EXPECT_TRUE(orchestrator.isRunning());
     EXPECT_TRUE(desktop.runLog().isPauseButton());
-    processEventsFor(1500ms);
     window.screenshot(QStringLiteral("run_log"));
 
     window.click(QStringLiteral("module_account_info"));

@@ -15,7 +15,7 @@ ScrollView {
     }
 
     ColumnLayout {
-        width: Math.min(page.availableWidth, layout.s(1200))
+        width: page.availableWidth
         spacing: layout.s(14)
 
         Text {

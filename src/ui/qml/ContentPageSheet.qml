@@ -56,10 +56,13 @@ Popup {
             objectName: "contentScroll"
             anchors.top: title.bottom
             anchors.topMargin: layout.s(16)
+            // Qt's rich text leaves out the document's body padding; the view supplies it.
             anchors.left: parent.left
             anchors.right: parent.right
+            anchors.leftMargin: 22
+            anchors.rightMargin: 22
             anchors.bottom: parent.bottom
-            anchors.bottomMargin: layout.s(12)
+            anchors.bottomMargin: 34
             visible: !pageContent.isLoading && pageContent.errorMessage === ""
             clip: true
             contentWidth: availableWidth

@@ -63,9 +63,10 @@ TEST(ProfileViewModel, BindsAnotherKeyOnlyWhenTheLoginSucceeds) {
     QStringList sent;
     bool fail = false;
     QStringList bound;
+    QString stored = QStringLiteral("old-key-1234");
     ProfileViewModel model(
         acceptingLogin(sent, fail), [&](const QString& key) { bound << key; }, launch, nullptr,
-        QStringLiteral("old-key-1234"), QStringLiteral("1.1.0"));
+        [&] { return stored; }, QStringLiteral("1.1.0"));
     EXPECT_EQ(model.maskedKey(), QStringLiteral("••••••••1234"));
 
     model.setKey(QStringLiteral("   "));
@@ -88,6 +89,11 @@ TEST(ProfileViewModel, BindsAnotherKeyOnlyWhenTheLoginSucceeds) {
     EXPECT_TRUE(model.errorMessage().isEmpty());
     EXPECT_EQ(model.maskedKey(), QStringLiteral("••••••••9876"));
     EXPECT_FALSE(model.isBinding());
+
+    // Showing the page again picks up a key stored elsewhere (a sign-in on the login page).
+    stored = QStringLiteral("other-key-5555");
+    model.refresh();
+    EXPECT_EQ(model.maskedKey(), QStringLiteral("••••••••••5555"));
 }
 
 TEST(ProfileViewModel, LaunchAtLoginShowsTheRealState) {
@@ -97,8 +103,8 @@ TEST(ProfileViewModel, LaunchAtLoginShowsTheRealState) {
     QStringList sent;
     bool fail = false;
     ProfileViewModel model(
-        acceptingLogin(sent, fail), [](const QString&) {}, launch, nullptr, {},
-        QStringLiteral("1.1.0"));
+        acceptingLogin(sent, fail), [](const QString&) {}, launch, nullptr,
+        [] { return QString(); }, QStringLiteral("1.1.0"));
     EXPECT_FALSE(model.isAutoLaunchEnabled());
 
     // A refused registration leaves the toggle off with the error.
@@ -115,7 +121,8 @@ TEST(ProfileViewModel, LaunchAtLoginShowsTheRealState) {
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     entry.close();
-    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/Corvanta \\$1/corvanta\"\n"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/Corvanta \\$1/corvanta\"\n")))
+        << text.toStdString();
 
     // Already on: no platform call, no error.
     const int calls = launch.platformCalls;
