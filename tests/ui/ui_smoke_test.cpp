@@ -103,7 +103,7 @@ public:
 };
 
 TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
-    DevServerProcess server({"--difficulty", "3"});
+    DevServerProcess server({"--difficulty", "6"});
     qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
 
     auto& deps = app::AppDependency::shared();
