@@ -187,6 +187,16 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     EXPECT_TRUE(desktop.runLog().isPauseButton());
     window.screenshot(QStringLiteral("run_log"));
 
+    // Scrolled away from the end: new lines are counted on the badge, which leads back.
+    auto& runLog = desktop.runLog();
+    EXPECT_FALSE(runLog.reportScroll(0, 400, 4000));
+    ASSERT_TRUE(processEventsUntil([&] { return runLog.hiddenNewLineCount() > 0; }, 20s));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("newLogsBadge")));
+    runLog.jumpToEnd();
+    EXPECT_EQ(runLog.hiddenNewLineCount(), 0);
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return !isShown(window.find(QStringLiteral("newLogsBadge"))); }, 5s));
+
     window.click(QStringLiteral("module_account_info"));
     ASSERT_TRUE(window.waitShown(QStringLiteral("accountPage")));
     EXPECT_TRUE(isShown(window.find(QStringLiteral("keyRow"))));
