@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include "ui/connection_status.h"
+#include "ui/logout_button_model.h"
+
+namespace corvanta::app {
+class AppDependency;
+}
+
+namespace corvanta::ui {
+
+// The window's content: login page or main view, the module switcher, the connection indicator,
+// the theme, and the services that run while the user is signed in. Main thread only.
+class AppShellViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
+    Q_PROPERTY(int contentWidth READ contentWidth NOTIFY contentSizeChanged)
+    Q_PROPERTY(int contentHeight READ contentHeight NOTIFY contentSizeChanged)
+    Q_PROPERTY(QStringList modules READ modules CONSTANT)
+    Q_PROPERTY(QString selectedModule READ selectedModule WRITE setSelectedModule NOTIFY
+                   selectedModuleChanged)
+    Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
+    Q_PROPERTY(bool isDark READ isDark CONSTANT)
+    Q_PROPERTY(QString headingFont READ headingFont CONSTANT)
+    Q_PROPERTY(QObject* logout READ logout CONSTANT)
+
+public:
+    AppShellViewModel(app::AppDependency& deps, QString headingFont, bool systemIsDark,
+                      QObject* parent = nullptr);
+
+    // 520 × 420 for the login page alone, 1280 × 720 for the main view or the update prompt.
+    static QSize contentSizeFor(bool signedIn, bool updatePending);
+    // "theme_dark", "theme_light" (also anything unknown), or "theme_system" following the
+    // desktop.
+    static bool isDarkTheme(const QString& theme, bool systemIsDark);
+
+    bool isAuthenticated() const;
+    int contentWidth() const { return contentSize().width(); }
+    int contentHeight() const { return contentSize().height(); }
+    QStringList modules() const;
+    const QString& selectedModule() const { return selectedModule_; }
+    void setSelectedModule(const QString& module);
+    const QString& connectionStatus() const { return connectionStatus_; }
+    bool isDark() const { return isDark_; }
+    const QString& headingFont() const { return headingFont_; }
+    QObject* logout() { return &logout_; }
+
+    // The text for a key of the string table.
+    Q_INVOKABLE QString text(const QString& key) const;
+
+    // The window's content appeared: starts the update checks and restores the sign-in (once).
+    Q_INVOKABLE void windowShown();
+    // The application is about to quit: engine, key, system monitor, update timer, in order.
+    void shutdown();
+
+signals:
+    void isAuthenticatedChanged();
+    void contentSizeChanged();
+    void selectedModuleChanged();
+    void connectionStatusChanged();
+
+private:
+    QSize contentSize() const;
+    void authenticationChanged(bool changed);
+    void releaseEngine();
+    void updateConnectionStatus();
+
+    app::AppDependency& deps_;
+    QString headingFont_;
+    bool isDark_ = false;
+    LogoutButtonModel logout_;
+    QString selectedModule_ = QStringLiteral("dashboard");
+    QString connectionStatus_ = QStringLiteral("disconnected");
+    LastBackendReply lastReply_ = LastBackendReply::none;
+    bool didAttemptSessionRestore_ = false;
+    bool didStartAuthenticatedServices_ = false;
+};
+
+}  // namespace corvanta::ui

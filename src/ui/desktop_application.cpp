@@ -1,0 +1,107 @@
+#include "ui/desktop_application.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPalette>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQuickWindow>
+
+#include "app/app_dependency.h"
+#include "backend/auth_repository.h"
+#include "backend/key_store.h"
+#include "backend/page_repository.h"
+#include "backend/token_manager.h"
+#include "guard/device_info_view_model.h"
+#include "log/log_buffer_service.h"
+#include "tasks/task_orchestrator.h"
+#include "ui/app_shell_view_model.h"
+#include "ui/cv_responsive_layout.h"
+#include "ui/heading_font.h"
+#include "ui/key_login_view_model.h"
+#include "ui/launch_at_login_service.h"
+#include "ui/page_content_view_model.h"
+#include "ui/profile_view_model.h"
+#include "ui/run_log_view_model.h"
+#include "ui/update_prompt_view_model.h"
+#include "update/app_update_manager.h"
+#include "update/bundle_app_version_provider.h"
+
+namespace corvanta::ui {
+
+DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent)
+    : QObject(parent), deps_(deps) {
+    const QString version = update::BundleAppVersionProvider().currentVersion();
+    auto loginWithKey = [&deps](QString key) -> QCoro::Task<> {
+        // The login page can be used before the stored sign-in has been read.
+        co_await deps.tokenManager().load();
+        co_await deps.authRepository().login(std::move(key));
+    };
+    const bool systemIsDark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
+
+    pages_ = std::make_unique<backend::PageRepository>(deps.apiClient());
+    launchAtLogin_ = std::make_unique<LaunchAtLoginService>();
+    layout_ = std::make_unique<CVResponsiveLayout>();
+    shell_ = std::make_unique<AppShellViewModel>(deps, registerHeadingFont(), systemIsDark);
+    login_ = std::make_unique<KeyLoginViewModel>(loginWithKey);
+    runLog_ = std::make_unique<RunLogViewModel>(deps.logBuffer(), deps.orchestrator());
+    deviceInfo_ = std::make_unique<guard::DeviceInfoViewModel>();
+    profile_ = std::make_unique<ProfileViewModel>(
+        loginWithKey,
+        [&deps](const QString& key) {
+            backend::saveStoredKey(key, deps.settings());
+            auto& orchestrator = deps.orchestrator();
+            orchestrator.stop();
+            orchestrator.setCorvantaKey(QString());
+            orchestrator.setDeviceId(0);
+            deps.logBuffer().append(QStringLiteral("?"), QStringLiteral("AUTH"),
+                                    QStringLiteral("key released"));
+        },
+        *launchAtLogin_, &deps.updateManager(),
+        [&deps] { return backend::loadStoredKey(deps.settings()).value_or(QString()); }, version);
+    page_ = std::make_unique<PageContentViewModel>(*pages_);
+    updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
+
+    QQmlContext* context = engine_.rootContext();
+    context->setContextProperty(QStringLiteral("layout"), layout_.get());
+    context->setContextProperty(QStringLiteral("shell"), shell_.get());
+    context->setContextProperty(QStringLiteral("loginModel"), login_.get());
+    context->setContextProperty(QStringLiteral("runLog"), runLog_.get());
+    context->setContextProperty(QStringLiteral("deviceInfo"), deviceInfo_.get());
+    context->setContextProperty(QStringLiteral("profile"), profile_.get());
+    context->setContextProperty(QStringLiteral("pageContent"), page_.get());
+    context->setContextProperty(QStringLiteral("updatePrompt"), updatePrompt_.get());
+
+    // The colours every page reads; built here so that it is there before the first page.
+    QQmlComponent themeComponent(&engine_, QUrl(QStringLiteral("qrc:/Corvanta/Ui/qml/Theme.qml")));
+    QObject* theme = themeComponent.create();
+    if (theme) {
+        theme->setParent(&engine_);
+    }
+    context->setContextProperty(QStringLiteral("theme"), theme);
+
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &DesktopApplication::shutdown);
+}
+
+DesktopApplication::~DesktopApplication() = default;
+
+bool DesktopApplication::load() {
+    engine_.load(QUrl(QStringLiteral("qrc:/Corvanta/Ui/qml/Main.qml")));
+    return window() != nullptr;
+}
+
+QQuickWindow* DesktopApplication::window() const {
+    const auto roots = engine_.rootObjects();
+    return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
+}
+
+void DesktopApplication::shutdown() {
+    if (isShutDown_) {
+        return;
+    }
+    isShutDown_ = true;
+    deviceInfo_->stopAutoRefresh();
+    shell_->shutdown();
+}
+
+}  // namespace corvanta::ui

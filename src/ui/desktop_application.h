@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QObject>
+#include <QQmlApplicationEngine>
+
+#include <memory>
+
+class QQuickWindow;
+
+namespace corvanta::app {
+class AppDependency;
+}
+namespace corvanta::backend {
+class PageRepository;
+}
+namespace corvanta::guard {
+class DeviceInfoViewModel;
+}
+
+namespace corvanta::ui {
+
+class AppShellViewModel;
+class CVResponsiveLayout;
+class KeyLoginViewModel;
+class LaunchAtLoginService;
+class PageContentViewModel;
+class ProfileViewModel;
+class RunLogViewModel;
+class UpdatePromptViewModel;
+
+// The window's side of the composition root: builds the view models over the shared services,
+// hands them to the pages and loads the window. Owned by main(); main thread only.
+class DesktopApplication : public QObject {
+    Q_OBJECT
+
+public:
+    explicit DesktopApplication(app::AppDependency& deps, QObject* parent = nullptr);
+    ~DesktopApplication() override;
+
+    // Loads the window; false when the pages could not be built.
+    bool load();
+    QQuickWindow* window() const;
+    QQmlApplicationEngine& engine() { return engine_; }
+
+    AppShellViewModel& shell() { return *shell_; }
+    KeyLoginViewModel& login() { return *login_; }
+    RunLogViewModel& runLog() { return *runLog_; }
+    ProfileViewModel& profile() { return *profile_; }
+
+    // The quit sequence; also runs on QCoreApplication::aboutToQuit.
+    void shutdown();
+
+private:
+    app::AppDependency& deps_;
+    std::unique_ptr<backend::PageRepository> pages_;
+    std::unique_ptr<LaunchAtLoginService> launchAtLogin_;
+    std::unique_ptr<CVResponsiveLayout> layout_;
+    std::unique_ptr<AppShellViewModel> shell_;
+    std::unique_ptr<KeyLoginViewModel> login_;
+    std::unique_ptr<RunLogViewModel> runLog_;
+    std::unique_ptr<guard::DeviceInfoViewModel> deviceInfo_;
+    std::unique_ptr<ProfileViewModel> profile_;
+    std::unique_ptr<PageContentViewModel> page_;
+    std::unique_ptr<UpdatePromptViewModel> updatePrompt_;
+    bool isShutDown_ = false;
+    // Last, so it goes first: the pages let go of the view models before those are destroyed.
+    QQmlApplicationEngine engine_;
+};
+
+}  // namespace corvanta::ui

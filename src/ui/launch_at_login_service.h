@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+#include "ui/launch_at_login_servicing.h"
+
+namespace corvanta::ui {
+
+// Launch at login through an XDG autostart entry ("corvanta.desktop" in the user's autostart
+// folder). The entry counts as enabled when the file exists and does not say Hidden=true.
+class LaunchAtLoginService : public LaunchAtLoginServicing {
+public:
+    // `autostartDirectory` empty: $XDG_CONFIG_HOME/autostart (~/.config/autostart).
+    // `executable` empty: this program.
+    explicit LaunchAtLoginService(QString autostartDirectory = {}, QString executable = {});
+
+    bool isEnabled() const override;
+    void setEnabled(bool enabled) override;
+
+    QString entryPath() const;
+
+private:
+    QString directory_;
+    QString executable_;
+};
+
+}  // namespace corvanta::ui

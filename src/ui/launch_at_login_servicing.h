@@ -1,0 +1,16 @@
+#pragma once
+
+namespace corvanta::ui {
+
+// Launching the application when the user logs in.
+class LaunchAtLoginServicing {
+public:
+    virtual ~LaunchAtLoginServicing() = default;
+    // The real state, read from the platform each time.
+    virtual bool isEnabled() const = 0;
+    // Registers or unregisters the login item when the state differs; throws std::runtime_error
+    // when the platform refuses.
+    virtual void setEnabled(bool enabled) = 0;
+};
+
+}  // namespace corvanta::ui

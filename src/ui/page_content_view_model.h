@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <stop_token>
+
+#include "backend/page_type.h"
+
+namespace corvanta::backend {
+class PageRepository;
+}
+
+namespace corvanta::ui {
+
+// One content page (about, privacy, terms) loaded from the backend and shown as rich text.
+// Main thread only.
+class PageContentViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString pageType READ pageType NOTIFY pageTypeChanged)
+    Q_PROPERTY(QString title READ title NOTIFY contentChanged)
+    Q_PROPERTY(QString htmlContent READ htmlContent NOTIFY contentChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY contentChanged)
+    // The page is shown in a sheet over the window.
+    Q_PROPERTY(bool isPresented READ isPresented NOTIFY isPresentedChanged)
+
+public:
+    explicit PageContentViewModel(backend::PageRepository& pages, QObject* parent = nullptr);
+    ~PageContentViewModel() override;
+
+    QString pageType() const;
+    const QString& title() const { return title_; }
+    const QString& htmlContent() const { return htmlContent_; }
+    bool isLoading() const { return isLoading_; }
+    const QString& errorMessage() const { return errorMessage_; }
+    bool isPresented() const { return isPresented_; }
+
+    // The document the page shows: the fixed head, the content as received, the closing tags.
+    static QString document(const QString& content);
+    static QString defaultTitle(backend::PageType type);
+
+    // Opens "about", "privacy" or "terms"; anything else is ignored. A load still running for
+    // another page is abandoned.
+    Q_INVOKABLE void open(const QString& pageType);
+    QCoro::Task<> load(backend::PageType type);
+    // Closes the sheet.
+    Q_INVOKABLE void close();
+
+signals:
+    void pageTypeChanged();
+    void contentChanged();
+    void isLoadingChanged();
+    void isPresentedChanged();
+
+private:
+    void setLoading(bool loading);
+
+    backend::PageRepository& pages_;
+    backend::PageType type_ = backend::PageType::about;
+    QString title_;
+    QString htmlContent_;
+    bool isLoading_ = false;
+    bool isPresented_ = false;
+    QString errorMessage_;
+    std::shared_ptr<std::stop_source> loading_;
+};
+
+}  // namespace corvanta::ui

@@ -1,0 +1,43 @@
+import QtQuick
+import QtQuick.Layouts
+
+Item {
+    id: root
+    objectName: "mainView"
+
+    TopBar {
+        id: topBar
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+    }
+
+    Item {
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: topBar.bottom
+        anchors.bottom: parent.bottom
+        anchors.margins: layout.s(24)
+
+        DashboardPage {
+            anchors.fill: parent
+            visible: shell.selectedModule === "dashboard"
+        }
+        Loader {
+            anchors.fill: parent
+            active: shell.selectedModule === "device_info"
+            sourceComponent: DevicePage {}
+        }
+        // Kept alive so its scroll position survives page switches; told when it is shown.
+        RunLogPage {
+            anchors.fill: parent
+            isActive: shell.selectedModule === "run_log"
+            visible: isActive
+        }
+        Loader {
+            anchors.fill: parent
+            active: shell.selectedModule === "account_info"
+            sourceComponent: AccountPage {}
+        }
+    }
+}

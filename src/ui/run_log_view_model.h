@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+#include <chrono>
+
+#include "log/log_lines_model.h"
+
+namespace corvanta::log {
+class LogBufferService;
+}
+namespace corvanta::tasks {
+class TaskOrchestrator;
+}
+
+namespace corvanta::ui {
+
+// The run-log page: the visible lines, the "new logs" badge and the engine's Start/Pause button.
+// Main thread only.
+class RunLogViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QObject* lines READ lines CONSTANT)
+    Q_PROPERTY(QString buttonTitle READ buttonTitle NOTIFY engineChanged)
+    Q_PROPERTY(bool isPauseButton READ isPauseButton NOTIFY engineChanged)
+    Q_PROPERTY(QString progressText READ progressText NOTIFY progressTextChanged)
+    Q_PROPERTY(qint64 hiddenNewLineCount READ hiddenNewLineCount NOTIFY hiddenNewLineCountChanged)
+    Q_PROPERTY(QString badgeText READ badgeText NOTIFY hiddenNewLineCountChanged)
+    Q_PROPERTY(qint64 scrollToBottomTag READ scrollToBottomTag NOTIFY scrollToBottomTagChanged)
+    // The scroll position, kept while another page is shown.
+    Q_PROPERTY(double savedContentY MEMBER savedContentY_ NOTIFY savedContentYChanged)
+
+public:
+    enum class ButtonAction { pause, restart, start };
+
+    // The view counts as following the tail while its end is this close to the visible bottom.
+    static constexpr double kPinnedTolerance = 20;
+    static constexpr std::chrono::milliseconds kRestartFallback{10'000};
+
+    RunLogViewModel(log::LogBufferService& logs, tasks::TaskOrchestrator& orchestrator,
+                    QObject* parent = nullptr);
+
+    QObject* lines() { return &lines_; }
+    QString buttonTitle() const;
+    bool isPauseButton() const;
+    QString progressText() const;
+    qint64 hiddenNewLineCount() const;
+    QString badgeText() const;
+    qint64 scrollToBottomTag() const;
+
+    static ButtonAction actionFor(bool isRunning, const QString& state);
+    static bool isPinned(double contentY, double viewHeight, double contentHeight);
+
+    // The Start/Pause button. A restart waits for the paused loop to wind down before the new
+    // one starts, so that the old loop's end cannot clobber the new run's state.
+    Q_INVOKABLE void pressButton();
+    bool isRestartPending() const { return restartFallback_.isActive(); }
+    // The view reports where it is scrolled to after every move; returns whether it now
+    // follows the tail.
+    Q_INVOKABLE bool reportScroll(double contentY, double viewHeight, double contentHeight);
+    // The badge: back to the end of the log.
+    Q_INVOKABLE void jumpToEnd();
+
+signals:
+    void engineChanged();
+    void progressTextChanged();
+    void hiddenNewLineCountChanged();
+    void scrollToBottomTagChanged();
+    void savedContentYChanged();
+
+private:
+    void startEngine();
+    void finishRestart();
+
+    log::LogBufferService& logs_;
+    tasks::TaskOrchestrator& orchestrator_;
+    log::LogLinesModel lines_;
+    double savedContentY_ = 0;
+    QMetaObject::Connection restartConnection_;
+    // Starts anyway should no loop report its end (one that never got going).
+    QTimer restartFallback_;
+};
+
+}  // namespace corvanta::ui

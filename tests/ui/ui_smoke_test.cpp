@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QSet>
+
+#include <nlohmann/json.hpp>
+
+#include "app/app_dependency.h"
+#include "backend/auth_repository.h"
+#include "log/log_buffer_service.h"
+#include "support/coro_test_util.h"
+#include "support/devserver_process.h"
+#include "tasks/task_orchestrator.h"
+#include "ui/app_shell_view_model.h"
+#include "ui/desktop_application.h"
+#include "ui/language_migration.h"
+#include "ui/run_log_view_model.h"
+#include "update/app_update_manager.h"
+
+namespace corvanta::ui {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::DevServerProcess;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+
+// Finds a named object among the QObject children and the visual children of `root`.
+QObject* findNamed(QObject* root, const QString& name) {
+    if (!root) {
+        return nullptr;
+    }
+    if (root->objectName() == name) {
+        return root;
+    }
+    for (QObject* child : root->children()) {
+        if (QObject* found = findNamed(child, name)) {
+            return found;
+        }
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (child->parent() != root) {
+                if (QObject* found = findNamed(child, name)) {
+                    return found;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool isShown(QObject* object) {
+    auto* item = qobject_cast<QQuickItem*>(object);
+    return item && item->isVisible() && item->width() > 0 && item->height() > 0;
+}
+
+class Window {
+public:
+    explicit Window(QQuickWindow* window) : window_(window) {}
+
+    QObject* find(const QString& name) const {
+        if (QObject* found = findNamed(window_, name)) {
+            return found;
+        }
+        return findNamed(window_->contentItem(), name);
+    }
+
+    bool waitShown(const QString& name, std::chrono::milliseconds limit = 20s) const {
+        return processEventsUntil([&] { return isShown(find(name)); }, limit);
+    }
+
+    void click(const QString& name) const {
+        QObject* target = find(name);
+        ASSERT_NE(target, nullptr) << name.toStdString();
+        ASSERT_TRUE(QMetaObject::invokeMethod(target, "clicked")) << name.toStdString();
+    }
+
+    // Saves the window as <build>/screenshots/<name>.png; fails when the picture is blank.
+    void screenshot(const QString& name) const {
+        processEventsFor(150ms);
+        const QImage image = window_->grabWindow();
+        ASSERT_FALSE(image.isNull()) << name.toStdString();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 4) {
+            for (int x = 0; x < image.width(); x += 4) {
+                colours.insert(image.pixel(x, y));
+                if (colours.size() > 40) {
+                    break;
+                }
+            }
+        }
+        EXPECT_GT(colours.size(), 40) << name.toStdString() << " looks blank";
+        QDir().mkpath(QStringLiteral(CORVANTA_SCREENSHOT_DIR));
+        EXPECT_TRUE(image.save(QStringLiteral(CORVANTA_SCREENSHOT_DIR "/") + name +
+                               QStringLiteral(".png")));
+    }
+
+    QQuickWindow* window_;
+};
+
+TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
+    DevServerProcess server({"--difficulty", "6"});
+    qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
+
+    auto& deps = app::AppDependency::shared();
+    migrateLanguageToEnglish(deps.settings());
+    DesktopApplication desktop(deps);
+    ASSERT_TRUE(desktop.load());
+    Window window(desktop.window());
+
+    // Signed out: the login page at its own size.
+    ASSERT_TRUE(window.waitShown(QStringLiteral("loginPage")));
+    EXPECT_EQ(desktop.window()->width(), 520);
+    EXPECT_EQ(desktop.window()->height(), 420);
+    window.screenshot(QStringLiteral("login"));
+
+    // A blank key is refused on the page.
+    window.click(QStringLiteral("connectButton"));
+    EXPECT_TRUE(isShown(window.find(QStringLiteral("loginError"))));
+
+    // The agreement's privacy link opens the page in a sheet.
+    QObject* agreement = window.find(QStringLiteral("agreementText"));
+    ASSERT_NE(agreement, nullptr);
+    QMetaObject::invokeMethod(agreement, "linkActivated",
+                              Q_ARG(QString, QStringLiteral("corvanta-auth-action://part/1")));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("contentText")));
+    ASSERT_TRUE(processEventsUntil([&] {
+        return !window.find(QStringLiteral("contentText"))->property("text").toString().isEmpty();
+    }));
+    window.screenshot(QStringLiteral("content_page"));
+    window.click(QStringLiteral("contentCloseButton"));
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return !isShown(window.find(QStringLiteral("contentText"))); }, 10s));
+
+    // Sign in with the demo key through the field and the button.
+    QObject* keyField = window.find(QStringLiteral("keyField"));
+    ASSERT_NE(keyField, nullptr);
+    keyField->setProperty("text", server.demoKey());
+    window.click(QStringLiteral("connectButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("mainView")));
+    EXPECT_TRUE(deps.authRepository().isAuthenticated());
+    EXPECT_EQ(desktop.window()->width(), 1280);
+    EXPECT_EQ(desktop.window()->height(), 720);
+    EXPECT_NE(window.find(QStringLiteral("topBar")), nullptr);
+    EXPECT_NE(window.find(QStringLiteral("connectionIndicator")), nullptr);
+    EXPECT_NE(window.find(QStringLiteral("dashboardPage")), nullptr);
+    // Signing in started the engine.
+    ASSERT_TRUE(processEventsUntil([&] { return deps.orchestrator().isRunning(); }, 10s));
+
+    window.click(QStringLiteral("module_device_info"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("devicePage")));
+    for (const char* card :
+         {"productCard", "processorCard", "memoryCard", "graphicsCard", "diskCard"}) {
+        EXPECT_TRUE(isShown(window.find(QString::fromLatin1(card)))) << card;
+    }
+    processEventsFor(1200ms);
+    window.screenshot(QStringLiteral("device"));
+
+    // The run log: pause, then the button restarts the engine and new lines arrive.
+    window.click(QStringLiteral("module_run_log"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("runLogPage")));
+    auto& orchestrator = deps.orchestrator();
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return orchestrator.currentState() == QLatin1String("running"); }, 10s));
+    window.click(QStringLiteral("startPauseButton"));
+    EXPECT_EQ(orchestrator.currentState(), QStringLiteral("paused"));
+    EXPECT_FALSE(desktop.runLog().isPauseButton());
+    auto* list = window.find(QStringLiteral("runLogList"));
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(processEventsUntil([&] { return list->property("count").toInt() > 0; }, 10s));
+    const int before = list->property("count").toInt();
+    window.click(QStringLiteral("startPauseButton"));
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            return orchestrator.isRunning() &&
+                   orchestrator.currentState() == QLatin1String("running") &&
+                   list->property("count").toInt() > before + 3;
+        },
+        30s));
+    // The paused loop's end did not take the new run with it.
+    processEventsFor(1500ms);
+    EXPECT_TRUE(orchestrator.isRunning());
+    EXPECT_TRUE(desktop.runLog().isPauseButton());
+    window.screenshot(QStringLiteral("run_log"));
+
+    // Scrolled away from the end: new lines are counted on the badge, which leads back.
+    auto& runLog = desktop.runLog();
+    EXPECT_FALSE(runLog.reportScroll(0, 400, 4000));
+    ASSERT_TRUE(processEventsUntil([&] { return runLog.hiddenNewLineCount() > 0; }, 20s));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("newLogsBadge")));
+    runLog.jumpToEnd();
+    EXPECT_EQ(runLog.hiddenNewLineCount(), 0);
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return !isShown(window.find(QStringLiteral("newLogsBadge"))); }, 5s));
+
+    window.click(QStringLiteral("module_account_info"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("accountPage")));
+    EXPECT_TRUE(isShown(window.find(QStringLiteral("keyRow"))));
+    EXPECT_TRUE(isShown(window.find(QStringLiteral("versionRow"))));
+    EXPECT_NE(window.find(QStringLiteral("autoLaunchSwitch")), nullptr);
+    window.screenshot(QStringLiteral("account"));
+
+    // An update offered by the backend covers the window.
+    server.configure({{"versionReply", "optional"}});
+    deps.updateManager().requestCheck();
+    ASSERT_TRUE(window.waitShown(QStringLiteral("updatePrompt")));
+    window.screenshot(QStringLiteral("update_prompt"));
+    window.click(QStringLiteral("updateCloseButton"));
+    EXPECT_FALSE(deps.updateManager().hasUpdate());
+
+    // Log out takes two clicks; the engine stops, the key is released, the login page returns.
+    const auto releases = [&] {
+        return deps.logBuffer().logLines().filter(QStringLiteral("[AUTH] key released")).size();
+    };
+    processEventsFor(200ms);
+    const auto releasedBefore = releases();
+    window.click(QStringLiteral("logoutButton"));
+    EXPECT_TRUE(deps.authRepository().isAuthenticated());
+    window.click(QStringLiteral("logoutButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("loginPage")));
+    EXPECT_FALSE(orchestrator.isRunning());
+    EXPECT_EQ(orchestrator.corvantaKey(), QString());
+    EXPECT_EQ(orchestrator.deviceId(), 0);
+    EXPECT_TRUE(processEventsUntil([&] { return releases() > releasedBefore; }, 5s));
+
+    desktop.shutdown();
+    EXPECT_FALSE(deps.updateManager().isAutoChecking());
+    // Let the engine's loop wind down before the services go.
+    processEventsFor(300ms);
+}
+
+}  // namespace
+}  // namespace corvanta::ui

@@ -1,0 +1,27 @@
+// gtest main for the window tests: a QGuiApplication rendering offscreen, with the user's
+// folders in a private temporary directory so that nothing of a real installation is touched.
+#include <QGuiApplication>
+#include <QQuickStyle>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "app/app_dependency.h"
+
+int main(int argc, char** argv) {
+    QTemporaryDir home;
+    const QByteArray root = home.path().toUtf8();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("HOME", root);
+    qputenv("XDG_DATA_HOME", root + "/data");
+    qputenv("XDG_CONFIG_HOME", root + "/config");
+    qputenv("XDG_CACHE_HOME", root + "/cache");
+    qputenv("XDG_RUNTIME_DIR", root);
+    // Secrets go to the fallback file: a keyring prompt would have no one to answer it.
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    QGuiApplication app(argc, argv);
+    corvanta::app::AppDependency::applyApplicationNames();
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

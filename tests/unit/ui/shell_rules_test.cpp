@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include "backend/app_version_update.h"
+#include "platform/string_table.h"
+#include "support/coro_test_util.h"
+#include "ui/app_shell_view_model.h"
+#include "ui/connection_status.h"
+#include "ui/cv_responsive_layout.h"
+#include "ui/language_migration.h"
+#include "ui/logout_button_model.h"
+#include "ui/page_content_view_model.h"
+#include "ui/run_log_view_model.h"
+#include "ui/update_prompt_view_model.h"
+#include "update/app_update_manager.h"
+
+namespace corvanta::ui {
+namespace {
+
+using namespace std::chrono_literals;
+using platform::localized;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+using testing::runSync;
+
+TEST(CVResponsiveLayout, ScalesFromTheDesignWidthWithA1600Floor) {
+    CVResponsiveLayout layout;
+    layout.setWidth(1280);
+    EXPECT_DOUBLE_EQ(layout.s(1920), 1600);
+    EXPECT_DOUBLE_EQ(layout.s(22), 22 * 1600.0 / 1920);
+    layout.setWidth(2560);
+    EXPECT_DOUBLE_EQ(layout.s(30), 40);
+    EXPECT_DOUBLE_EQ(layout.factor(), 4.0 / 3);
+    layout.setWidth(1920);
+    EXPECT_DOUBLE_EQ(layout.s(16), 16);
+}
+
+TEST(AppShellViewModel, WindowSizeAndThemeRules) {
+    EXPECT_EQ(AppShellViewModel::contentSizeFor(false, false), QSize(520, 420));
+    EXPECT_EQ(AppShellViewModel::contentSizeFor(true, false), QSize(1280, 720));
+    EXPECT_EQ(AppShellViewModel::contentSizeFor(false, true), QSize(1280, 720));
+    EXPECT_FALSE(AppShellViewModel::isDarkTheme(QStringLiteral("theme_light"), true));
+    EXPECT_TRUE(AppShellViewModel::isDarkTheme(QStringLiteral("theme_dark"), false));
+    EXPECT_TRUE(AppShellViewModel::isDarkTheme(QStringLiteral("theme_system"), true));
+    EXPECT_FALSE(AppShellViewModel::isDarkTheme(QStringLiteral("theme_system"), false));
+    EXPECT_FALSE(AppShellViewModel::isDarkTheme(QStringLiteral("something"), true));
+}
+
+TEST(LogoutButtonModel, ArmsThenSignsOutOrDisarmsAfterTheDelay) {
+    int signOuts = 0;
+    LogoutButtonModel button([&] { ++signOuts; }, nullptr, 100ms);
+    button.click();
+    EXPECT_TRUE(button.isArmed());
+    EXPECT_TRUE(processEventsUntil([&] { return !button.isArmed(); }, 5s));
+    EXPECT_EQ(signOuts, 0);
+
+    button.click();
+    button.click();
+    EXPECT_EQ(signOuts, 1);
+    EXPECT_FALSE(button.isArmed());
+    // No stale disarm fires into a later arming.
+    button.click();
+    processEventsFor(40ms);
+    EXPECT_TRUE(button.isArmed());
+}
+
+TEST(LanguageMigration, RewritesUntilEverythingSaysEnglish) {
+    QTemporaryDir dir;
+    QSettings settings(dir.path() + QStringLiteral("/prefs.ini"), QSettings::IniFormat);
+    EXPECT_TRUE(migrateLanguageToEnglish(settings));
+    EXPECT_EQ(settings.value(QStringLiteral("app_language")).toString(),
+              QStringLiteral("language_english"));
+    EXPECT_EQ(settings.value(QStringLiteral("AppleLanguages")).toStringList(),
+              QStringList{QStringLiteral("en")});
+    EXPECT_TRUE(settings.value(QStringLiteral("language_english_only_migrated_v1")).toBool());
+    EXPECT_FALSE(migrateLanguageToEnglish(settings));
+
+    // Another language is rewritten even with the flag set.
+    settings.setValue(QStringLiteral("app_language"), QStringLiteral("language_german"));
+    EXPECT_TRUE(migrateLanguageToEnglish(settings));
+    EXPECT_EQ(settings.value(QStringLiteral("app_language")).toString(),
+              QStringLiteral("language_english"));
+    settings.setValue(QStringLiteral("AppleLanguages"),
+                      QStringList{QStringLiteral("en"), QStringLiteral("de")});
+    EXPECT_TRUE(migrateLanguageToEnglish(settings));
+}
+
+TEST(RunLogViewModel, ButtonAndPinnedRules) {
+    using Action = RunLogViewModel::ButtonAction;
+    EXPECT_EQ(RunLogViewModel::actionFor(false, QStringLiteral("idle")), Action::start);
+    EXPECT_EQ(RunLogViewModel::actionFor(false, QStringLiteral("stopped")), Action::start);
+    EXPECT_EQ(RunLogViewModel::actionFor(false, QStringLiteral("paused")), Action::start);
+    EXPECT_EQ(RunLogViewModel::actionFor(true, QStringLiteral("running")), Action::pause);
+    EXPECT_EQ(RunLogViewModel::actionFor(true, QStringLiteral("waiting_key")), Action::pause);
+    EXPECT_EQ(RunLogViewModel::actionFor(true, QStringLiteral("paused")), Action::restart);
+
+    // Within 20 points of the end, or a document shorter than the view, follows the tail.
+    EXPECT_TRUE(RunLogViewModel::isPinned(0, 500, 400));
+    EXPECT_TRUE(RunLogViewModel::isPinned(480, 500, 1000));
+    EXPECT_TRUE(RunLogViewModel::isPinned(500, 500, 1000));
+    EXPECT_FALSE(RunLogViewModel::isPinned(479, 500, 1000));
+}
+
+TEST(ConnectionStatus, FollowsTheEngineAndTheLastReply) {
+    const auto running = QStringLiteral("running");
+    EXPECT_EQ(connectionStatusFor(false, running, LastBackendReply::answered),
+              QStringLiteral("disconnected"));
+    EXPECT_EQ(connectionStatusFor(true, QStringLiteral("paused"), LastBackendReply::answered),
+              QStringLiteral("disconnected"));
+    EXPECT_EQ(connectionStatusFor(true, running, LastBackendReply::none),
+              QStringLiteral("connecting"));
+    EXPECT_EQ(connectionStatusFor(true, running, LastBackendReply::failed),
+              QStringLiteral("connecting"));
+    EXPECT_EQ(connectionStatusFor(true, QStringLiteral("waiting_key"), LastBackendReply::answered),
+              QStringLiteral("connecting"));
+    EXPECT_EQ(connectionStatusFor(true, running, LastBackendReply::answered),
+              QStringLiteral("connected"));
+}
+
+TEST(PageContentViewModel, WrapsTheContentAsReceived) {
+    const QString full = QStringLiteral("<html><body><h1>T</h1></body></html>");
+    const QString document = PageContentViewModel::document(full);
+    EXPECT_TRUE(document.startsWith(QStringLiteral("<!DOCTYPE html>")));
+    EXPECT_TRUE(document.endsWith(full + QStringLiteral("\n</body>\n</html>")));
+    EXPECT_TRUE(document.contains(QStringLiteral("charset=\"utf-8\"")));
+    EXPECT_TRUE(document.contains(QStringLiteral("line-height: 1.75")));
+    EXPECT_EQ(PageContentViewModel::defaultTitle(backend::PageType::terms),
+              localized(QStringLiteral("page_title_terms")));
+}
+
+class OfferingChecker : public update::VersionChecking {
+public:
+    QCoro::Task<std::optional<backend::AppVersionUpdate>> checkVersion(QString,
+                                                                       std::stop_token) override {
+        co_return offer;
+    }
+    std::optional<backend::AppVersionUpdate> offer;
+};
+
+TEST(UpdatePromptViewModel, TextsAndClosingRules) {
+    auto checker = std::make_unique<OfferingChecker>();
+    auto* offering = checker.get();
+    update::AppUpdateManager updates(std::move(checker));
+    QList<QUrl> opened;
+    UpdatePromptViewModel prompt(updates, QStringLiteral("1.1.0"),
+                                 [&](const QUrl& url) { opened << url; });
+    EXPECT_FALSE(prompt.isVisible());
+
+    backend::AppVersionUpdate offer;
+    offer.newVersion = QStringLiteral("1.2.0");
+    offer.upgradeText = QStringLiteral(" \n ");
+    offer.downloadURL = QUrl(QStringLiteral("https://example.org/corvanta.deb"));
+    offering->offer = offer;
+    runSync(updates.checkForUpdates());
+    ASSERT_TRUE(prompt.isVisible());
+    EXPECT_EQ(prompt.title(),
+              localized(QStringLiteral("update_dialog_title_format")).arg(QStringLiteral("1.2.0")));
+    EXPECT_EQ(
+        prompt.currentVersion(),
+        localized(QStringLiteral("update_current_version_format")).arg(QStringLiteral("1.1.0")));
+    EXPECT_TRUE(prompt.packageSize().isEmpty());
+    EXPECT_EQ(prompt.description(), localized(QStringLiteral("update_description_default")));
+    prompt.update();
+    EXPECT_EQ(opened.size(), 1);
+    EXPECT_FALSE(prompt.isVisible());
+
+    // A mandatory update survives both buttons.
+    offer.enforce = true;
+    offer.packageSize = QStringLiteral("48 MB");
+    offer.upgradeText = QStringLiteral("Faster searches");
+    offering->offer = offer;
+    runSync(updates.checkForUpdates());
+    EXPECT_EQ(prompt.description(), QStringLiteral("Faster searches"));
+    EXPECT_FALSE(prompt.packageSize().isEmpty());
+    prompt.close();
+    prompt.update();
+    EXPECT_TRUE(prompt.isVisible());
+    EXPECT_TRUE(prompt.isMandatory());
+    EXPECT_EQ(opened.size(), 2);
+}
+
+}  // namespace
+}  // namespace corvanta::ui
