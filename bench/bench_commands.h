@@ -12,5 +12,6 @@ int runSearchCommand(const std::vector<std::string>& args);
 int runGpuBench(const std::vector<std::string>& args);
 int runLogBench(const std::vector<std::string>& args);
 int runSchedulerBench(const std::vector<std::string>& args);
+int runNeighbourBench(const std::vector<std::string>& args);
 
 }  // namespace corvanta::bench

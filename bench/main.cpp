@@ -25,6 +25,9 @@ const Command kCommands[] = {
      "log [--json] [--lines N]   run-log appends per second, database on vs memory only"},
     {"scheduler", corvanta::bench::runSchedulerBench,
      "scheduler [--json]   one task through the full scheduler vs the bare engine"},
+    {"neighbour", corvanta::bench::runNeighbourBench,
+     "neighbour [--json] [--seconds S]   foreground loop and main-thread timers, alone vs beside "
+     "the engine"},
 };
 
 void usage() {

@@ -1,0 +1,86 @@
+// Every record the backend sends, decoded from the data of a well-formed envelope. The first
+// byte picks the record type; the rest is the data as the backend would write it.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "backend/api_response.h"
+#include "backend/decoding_error.h"
+#include "backend/device_init_response.h"
+#include "backend/device_task_response.h"
+#include "backend/index_response.h"
+#include "backend/json_reader.h"
+#include "backend/key_login_response.h"
+#include "backend/key_login_user_info.h"
+#include "backend/model_ranking_dto.h"
+#include "backend/notice_dto.h"
+#include "backend/notice_list_response.h"
+#include "backend/page_detail_response.h"
+#include "backend/sign_in_record_dto.h"
+#include "backend/token_check_response.h"
+#include "backend/token_refresh_dto.h"
+#include "backend/token_refresh_payload.h"
+#include "backend/version_update_dto.h"
+
+namespace {
+
+using namespace corvanta::backend;
+
+template <class T>
+void decodeAs(const nlohmann::json& data) {
+    (void)JsonDecode<T>::decode(data, QStringLiteral("data"));
+}
+
+void decode(std::uint8_t selector, const nlohmann::json& data) {
+    switch (selector % 16) {
+        case 0:
+            return decodeAs<DeviceInitResponse>(data);
+        case 1:
+            return decodeAs<DeviceTaskResponse>(data);
+        case 2:
+            return decodeAs<IndexResponse>(data);
+        case 3:
+            return decodeAs<KeyLoginResponse>(data);
+        case 4:
+            return decodeAs<KeyLoginUserInfo>(data);
+        case 5:
+            return decodeAs<ModelRankingDTO>(data);
+        case 6:
+            return decodeAs<NoticeDTO>(data);
+        case 7:
+            return decodeAs<NoticeListResponse>(data);
+        case 8:
+            return decodeAs<PageDetailResponse>(data);
+        case 9:
+            return decodeAs<SignInRecordDTO>(data);
+        case 10:
+            return decodeAs<TokenCheckResponse>(data);
+        case 11:
+            return decodeAs<TokenRefreshDTO>(data);
+        case 12:
+            return decodeAs<TokenRefreshPayload>(data);
+        case 13:
+            return decodeAs<VersionUpdateDTO>(data);
+        case 14:
+            return decodeAs<std::vector<SignInRecordDTO>>(data);
+        default:
+            return decodeAs<std::vector<ModelRankingDTO>>(data);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    QByteArray body(R"({"code":1,"msg":"","data":)");
+    body.append(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
+    body.append('}');
+    try {
+        const auto response = APIResponse::parse(body);
+        decode(data[0], response.data);
+    } catch (const DecodingError&) {
+    }
+    return 0;
+}
