@@ -32,7 +32,6 @@ void ValidationCoordinator::advanceGeneration(bool abandonPipeline) {
         return;
     }
     auto old = std::exchange(pipeline_, std::make_shared<ValidationPipeline>(validator_));
-    // The old batch is cut off, not waited for.
     // The old batch is cut off at once, not waited for: cancelled now, it starts no further
     // validator call (each would submit a nonce of an abandoned task). Its children only get a
     // stop request here; they resume through the event loop.
