@@ -16,6 +16,7 @@
 #include "bench_util.h"
 #include "engine/compute_engine.h"
 #include "engine/difficulty.h"
+#include "parallel_search.h"
 
 namespace corvanta::bench {
 
@@ -80,17 +81,7 @@ double engineParallelRate(ComputeEngine& engine, const std::string& seed, unsign
     return measureRate(
         [&](std::uint64_t count) {
             // The same total work split evenly, one search per core.
-            const std::uint64_t share = count / threads + 1;
-            std::vector<std::shared_ptr<engine::ComputeSearch>> searches;
-            for (unsigned t = 0; t < threads; ++t) {
-                const std::uint64_t start = kFirstNonce + t * share;
-                searches.push_back(
-                    engine.startSearch(SearchRequest{start, start + share, seed, kDifficulty,
-                                                     ComputeWorkerLaneKind::cpu, std::nullopt}));
-            }
-            for (auto& search : searches) {
-                search->wait();
-            }
+            searchOnEveryCore(engine, seed, kDifficulty, kFirstNonce, count / threads + 1, threads);
         },
         seconds);
 }

@@ -16,6 +16,7 @@
 #include "bench_commands.h"
 #include "bench_util.h"
 #include "engine/compute_engine.h"
+#include "parallel_search.h"
 
 namespace corvanta::bench {
 
@@ -88,17 +89,7 @@ int runGpuBench(const std::vector<std::string>& args) {
     const unsigned threads = std::max(1u, std::thread::hardware_concurrency());
     const double cpuRate = measureRate(
         [&](std::uint64_t start, std::uint64_t count) {
-            const std::uint64_t share = count / threads + 1;
-            std::vector<std::shared_ptr<engine::ComputeSearch>> searches;
-            for (unsigned t = 0; t < threads; ++t) {
-                const std::uint64_t first = start + t * share;
-                searches.push_back(
-                    engine.startSearch(SearchRequest{first, first + share, seed, kDifficulty,
-                                                     ComputeWorkerLaneKind::cpu, std::nullopt}));
-            }
-            for (auto& search : searches) {
-                search->wait();
-            }
+            searchOnEveryCore(engine, seed, kDifficulty, start, count / threads + 1, threads);
         },
         seconds);
 

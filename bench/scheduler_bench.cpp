@@ -18,6 +18,7 @@
 #include "bench_commands.h"
 #include "bench_util.h"
 #include "log/log_buffer_service.h"
+#include "parallel_search.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
 
@@ -31,15 +32,7 @@ constexpr int kDifficulty = 20;
 double bareEngineRate(engine::ComputeEngine& engine, const std::string& seed, unsigned threads) {
     const std::uint64_t share = kNonces / threads;
     const auto start = std::chrono::steady_clock::now();
-    std::vector<std::shared_ptr<engine::ComputeSearch>> searches;
-    for (unsigned t = 0; t < threads; ++t) {
-        searches.push_back(engine.startSearch(
-            engine::SearchRequest{t * share, (t + 1) * share, seed, kDifficulty,
-                                  engine::ComputeWorkerLaneKind::cpu, std::nullopt}));
-    }
-    for (auto& search : searches) {
-        search->wait();
-    }
+    searchOnEveryCore(engine, seed, kDifficulty, 0, share, threads);
     return static_cast<double>(share * threads) / secondsSince(start);
 }
 
