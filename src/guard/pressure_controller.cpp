@@ -29,6 +29,15 @@ PressureController::PressureController(SystemMonitorService& monitor,
       thermalGuard_(monitor) {
     timer_.setInterval(options_.adviceInterval);
     connect(&timer_, &QTimer::timeout, this, &PressureController::refreshAdvice);
+    // The thermal zones are polled once a second; waiting for the next two-second tick on top of
+    // that would let lanes start segments for up to three seconds on a machine already at its
+    // critical trip. The guard's own handler runs first (it connected first), so the advice sees
+    // the new multiplier.
+    connect(&monitor, &SystemMonitorService::thermalStateChanged, this, [this] {
+        if (timer_.isActive()) {
+            refreshAdvice();
+        }
+    });
 }
 
 PressureController::~PressureController() {

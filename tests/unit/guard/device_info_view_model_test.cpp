@@ -34,8 +34,10 @@ TEST(DeviceInfoViewModel, CollectsAtOnceThenOnEveryTickUntilStopped) {
     EXPECT_TRUE(model->isCollecting());
     ASSERT_TRUE(changed.wait(5000));
     EXPECT_EQ(model->deviceInfo().memoryTotal, "1.00 GB");
-    EXPECT_FALSE(model->isCollecting());
-    EXPECT_GE(collecting.count(), 2);
+    // The 20 ms timer may already have begun the next round on a busy machine, so look at the
+    // first round's end rather than the state now.
+    ASSERT_GE(collecting.count(), 2);
+    EXPECT_FALSE(collecting.at(1).at(0).toBool());
 
     // A second start keeps the one timer; the next tick picks up the change.
     model->startAutoRefresh();

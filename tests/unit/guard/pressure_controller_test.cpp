@@ -220,5 +220,29 @@ TEST_F(PressureControllerOnFixture, StartStopShareTheMonitorAndPublishEveryAdvic
     EXPECT_TRUE(monitor->isRunning());
 }
 
+TEST_F(PressureControllerOnFixture, ThermalChangeAdvisesAtOnceWhileRunning) {
+    // A tick far away: only the thermal change itself can renew the advice here.
+    const auto controller = makeController(1h);
+    controller->start();
+    expectBudget(controller->currentAdvice(), {200'000'000, 16, "thermal-nominal"});
+
+    fixture.writeZone(0, 101'000);
+    clock.advance(5ms);
+    monitor->collectDynamic();
+    expectBudget(controller->currentAdvice(), {0, 0, "thermal-critical"});
+
+    fixture.writeZone(0, 40'000);
+    clock.advance(5ms);
+    monitor->collectDynamic();
+    expectBudget(controller->currentAdvice(), {200'000'000, 16, "thermal-nominal"});
+
+    // A stopped controller keeps its last advice.
+    controller->stop();
+    fixture.writeZone(0, 101'000);
+    clock.advance(5ms);
+    monitor->collectDynamic();
+    expectBudget(controller->currentAdvice(), {200'000'000, 16, "thermal-nominal"});
+}
+
 }  // namespace
 }  // namespace corvanta::guard
