@@ -72,6 +72,11 @@ QCoro::Task<void> run(AppDependency& deps) {
         }
     });
     co_await orchestrator.start();
+    if (qApp->property("stopRequested").toBool()) {
+        // Stopped while registering: no loop will report its end.
+        QCoreApplication::exit(0);
+        co_return;
+    }
     if (!orchestrator.isRunning()) {
         printError(QStringLiteral("the engine did not start (device registration failed; state %1)")
                        .arg(orchestrator.currentState()));
