@@ -63,12 +63,23 @@ QCoro::Task<void> run(AppDependency& deps) {
         // A loop that ends without a stop request (signed out, fetches failing, no key)
         // leaves nothing to do.
         if (orchestrator.currentState() != QLatin1String("paused")) {
-            QCoreApplication::exit(qApp->property("stopRequested").toBool() ? 0 : 3);
+            const bool requested = qApp->property("stopRequested").toBool();
+            if (!requested) {
+                printError(QStringLiteral("the engine stopped by itself (state %1)")
+                               .arg(orchestrator.currentState()));
+            }
+            QCoreApplication::exit(requested ? 0 : 3);
         }
     });
     co_await orchestrator.start();
+    if (qApp->property("stopRequested").toBool()) {
+        // Stopped while registering: no loop will report its end.
+        QCoreApplication::exit(0);
+        co_return;
+    }
     if (!orchestrator.isRunning()) {
-        printError(QStringLiteral("the engine did not start (device registration failed)"));
+        printError(QStringLiteral("the engine did not start (device registration failed; state %1)")
+                       .arg(orchestrator.currentState()));
         QCoreApplication::exit(2);
     }
 }

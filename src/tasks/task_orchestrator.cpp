@@ -168,8 +168,11 @@ QCoro::Task<void> TaskOrchestrator::start() {
         log(QStringLiteral("AUTH"), QStringLiteral("no key stored; awaiting user configuration"));
     }
 
+    // The run's stop source exists from here on, so a stop during registration aborts it.
+    const auto runStop = std::make_shared<std::stop_source>();
+    loopTask_ = runStop;
     if (deviceId_ == 0) {
-        const bool registered = co_await registerDevice(identity);
+        const bool registered = co_await registerDevice(identity, runStop->get_token());
         if (!self || generation != runGeneration_ || !isRunning_) {
             co_return;  // stopped (or restarted) while registering
         }
@@ -188,17 +191,17 @@ QCoro::Task<void> TaskOrchestrator::start() {
     if (deps_.pressure) {
         deps_.pressure->start();
     }
-    loopTask_ = std::make_shared<std::stop_source>();
-    mainLoop(loopTask_->get_token(), generation);
+    mainLoop(runStop->get_token(), generation);
 }
 
-QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identity) {
+QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identity,
+                                                   std::stop_token stop) {
     QPointer<TaskOrchestrator> self(this);
     log(QStringLiteral("DEVICE"),
         QStringLiteral("register sn=") + identity.sn + QStringLiteral(" cpu=") + identity.cpu);
     try {
         const auto reply =
-            co_await deps_.devices->registerDevice(identity.sn, identity.name, identity.cpu);
+            co_await deps_.devices->registerDevice(identity.sn, identity.name, identity.cpu, stop);
         if (!self) {
             co_return false;
         }
@@ -207,7 +210,8 @@ QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identit
             QStringLiteral("✅ registration success deviceId=") + QString::number(reply.id));
         co_return true;
     } catch (const std::exception& error) {
-        if (self) {
+        // A request aborted by a stop is no failure of the registration.
+        if (self && !stop.stop_requested()) {
             log(QStringLiteral("ERROR"),
                 QStringLiteral("❌ registration failed error=") + describe(error));
         }
@@ -227,7 +231,8 @@ QCoro::Task<bool> TaskOrchestrator::verifyKey(std::stop_token stop) {
         } catch (const std::exception& error) {
             failure = describe(error);
         }
-        if (!self) {
+        // A stop aborts the request: that is no verdict on the key, and nothing to retry.
+        if (!self || stop.stop_requested()) {
             co_return false;
         }
         log(QStringLiteral("AUTH"), QStringLiteral("❌ key verification failed attempt=%1/%2 error=")
@@ -254,8 +259,8 @@ QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetc
     } catch (const std::exception& error) {
         failure = describe(error);
     }
-    if (!self) {
-        co_return std::nullopt;
+    if (!self || stop.stop_requested()) {
+        co_return std::nullopt;  // aborted by a stop: not a failed fetch
     }
     if (!reply) {
         log(QStringLiteral("TASK"), QStringLiteral("❌ task fetch failed error=") + failure);

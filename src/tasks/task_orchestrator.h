@@ -111,7 +111,7 @@ private:
 
     QCoro::Task<void> mainLoop(std::stop_token stop, std::uint64_t generation);
     QCoro::Task<void> runtimeTicker(std::stop_token stop);
-    QCoro::Task<bool> registerDevice(const DeviceIdentity& identity);
+    QCoro::Task<bool> registerDevice(const DeviceIdentity& identity, std::stop_token stop);
     QCoro::Task<bool> verifyKey(std::stop_token stop);
     QCoro::Task<std::optional<FetchedTask>> fetchNextTask(std::stop_token stop);
     void finishLoop(std::uint64_t generation);

@@ -150,6 +150,37 @@ TEST_F(OrchestratorTest, AStopFollowedAtOnceByAStartLeavesTheNewRunAlone) {
     EXPECT_EQ(indexOf("key verification failed"), -1);
 }
 
+TEST_F(OrchestratorTest, AStopAbortsAStalledRequestWithoutCallingItAFailure) {
+    auto requestsTo = [&](const std::string& path) {
+        const auto requests = server->requests();
+        return std::count_if(requests.begin(), requests.end(),
+                             [&](const auto& request) { return request["path"] == path; });
+    };
+    // Registration: a stop ends the start at once, and nothing is reported as failed.
+    server->addFault({{"path", "/api/device/init"}, {"delayMs", 35000}});
+    auto starting = orchestrator->start();
+    ASSERT_TRUE(processEventsUntil([&] { return requestsTo("/api/device/init") == 1; }, 10s));
+    orchestrator->stop();
+    ASSERT_TRUE(processEventsUntil([&] { return starting.isReady(); }, 10s));
+    EXPECT_FALSE(orchestrator->isRunning());
+    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(indexOf("registration failed"), -1);
+
+    // The key check and the task fetch: no failure lines and no retries after the stop.
+    for (const std::string path : {"/api/device/checkApiKey", "/api/device/getTask"}) {
+        lines.clear();
+        server->addFault({{"path", path}, {"delayMs", 35000}});
+        const auto before = requestsTo(path);
+        runSync(orchestrator->start());
+        ASSERT_TRUE(processEventsUntil([&] { return requestsTo(path) == before + 1; }, 10s));
+        orchestrator->stop();
+        ASSERT_TRUE(waitForLine("main loop exited", 10s)) << path;
+        EXPECT_EQ(indexOf("key verification failed"), -1) << path;
+        EXPECT_EQ(indexOf("task fetch failed"), -1) << path;
+        EXPECT_EQ(requestsTo(path), before + 1) << path;
+    }
+}
+
 TEST_F(OrchestratorTest, PauseWindsTheLoopDownAndKeepsPaused) {
     runSync(orchestrator->start());
     ASSERT_TRUE(waitForLine("claim segment=1 "));
