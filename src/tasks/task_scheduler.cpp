@@ -284,7 +284,7 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
             continue;
         }
         if (isCancelled() || stop.stop_requested()) {
-            co_return co_await finishFailed(group, solved);
+            co_return co_await finishFailed(group, solved, validationPending());
         }
         co_return co_await endOfRangeWait(group, solved, stop);
     }
@@ -311,7 +311,7 @@ QCoro::Task<bool> TaskScheduler::endOfRangeWait(async::TaskGroup<WorkerResult>& 
         }
         co_await async::sleepFor(timing.scaled(500ms), stop);
         if (isCancelled() || stop.stop_requested()) {
-            co_return co_await finishFailed(group, solved);
+            co_return co_await finishFailed(group, solved, validationPending());
         }
     }
 }
@@ -331,11 +331,19 @@ QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& gr
 }
 
 QCoro::Task<bool> TaskScheduler::finishFailed(async::TaskGroup<WorkerResult>& group,
-                                              const std::shared_ptr<SolvedSignal>& solved) {
+                                              const std::shared_ptr<SolvedSignal>& solved,
+                                              bool keepProgress) {
     const auto failure = coordinator_.markRangeExhausted(currentTaskId_, currentSeed_);
     log(QStringLiteral("VALIDATE"), failure.logText());
     solved->end();
     group.cancelAll();
+    if (keepProgress) {
+        // Stopped while found nonces still waited for the backend: the stored record holds them,
+        // and the next run of this task submits them again instead of searching the whole range
+        // anew.
+        co_await group.waitAll();
+        co_return false;
+    }
     deleteProgress();
     co_await group.waitAll();
     deleteProgress();

@@ -117,7 +117,8 @@ private:
                                    const std::shared_ptr<SolvedSignal>& solved,
                                    const QString& line);
     QCoro::Task<bool> finishFailed(async::TaskGroup<WorkerResult>& group,
-                                   const std::shared_ptr<SolvedSignal>& solved);
+                                   const std::shared_ptr<SolvedSignal>& solved,
+                                   bool keepProgress = false);
     bool workRemains() const;
     bool validationPending() const;
     void deleteProgress();

@@ -256,6 +256,43 @@ TEST_F(SchedulerTest, AnInterruptedRunResumesWithoutSearchingFinishedRangesAgain
     EXPECT_EQ(all, hits);
 }
 
+TEST_F(SchedulerTest, AStopWhileFoundNoncesAwaitTheBackendKeepsThemForTheNextRun) {
+    const QString seed = QStringLiteral("drain-stop");
+    advice = adviceOf(2);
+    // The backend never answers during the first run.
+    validatorDelay = std::chrono::hours(1);
+    installValidator();
+    constexpr std::uint64_t upper = 3'000;
+
+    std::stop_source stop;
+    bool finished = false;
+    auto running = [](QCoro::Task<bool> task, bool& done) -> QCoro::Task<void> {
+        co_await std::move(task);
+        done = true;
+    }(scheduler->runTask("task-d", seed, 2, upper, 0, stop.get_token()), finished);
+    // Every lane has run out of work; the run now waits for validation.
+    ASSERT_TRUE(processEventsUntil([&] { return count("exit exhausted") >= 2; }));
+    ASSERT_FALSE(validated.empty());
+    scheduler->cancelRun();
+    stop.request_stop();
+    ASSERT_TRUE(processEventsUntil([&] { return finished; }));
+
+    const auto saved = scheduler->stateStore()->load(seed.toStdString());
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_FALSE(saved->candidateNonces.empty());
+
+    // The next run submits the kept nonces and solves the task without searching again.
+    lines.clear();
+    validated.clear();
+    validatorDelay = std::chrono::milliseconds(1);
+    makeScheduler();
+    installValidator();
+    EXPECT_TRUE(runSync(scheduler->runTask("task-d", seed, 2, upper, 0, {}), 60s));
+    EXPECT_TRUE(logged("restored=true"));
+    EXPECT_FALSE(logged("claim segment="));
+    EXPECT_FALSE(scheduler->stateStore()->load(seed.toStdString()).has_value());
+}
+
 TEST_F(SchedulerTest, ProgressOfAnotherTaskIsDiscarded) {
     TaskRangeProgress stale;
     stale.taskId = "other-task";
