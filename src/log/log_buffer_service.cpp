@@ -127,8 +127,8 @@ LogBufferService& LogBufferService::shared() {
     static std::unique_ptr<LogBufferService> orphan;
     if (instance.isNull()) {
         QCoreApplication* app = QCoreApplication::instance();
-        auto created = std::make_unique<LogBufferService>(std::nullopt, kDefaultFileSizeLimitBytes,
-                                                          kDefaultMaxDatabaseFiles, NowProvider());
+        auto created = std::make_unique<LogBufferService>(
+            std::nullopt, fileSizeLimitFromEnvironment(), kDefaultMaxDatabaseFiles, NowProvider());
         instance = created.get();
         if (app != nullptr) {
             created.release()->setParent(app);
@@ -137,6 +137,13 @@ LogBufferService& LogBufferService::shared() {
         }
     }
     return *instance;
+}
+
+quint64 LogBufferService::fileSizeLimitFromEnvironment() {
+    bool ok = false;
+    const quint64 limit =
+        qEnvironmentVariable("CORVANTA_RUN_LOG_FILE_LIMIT_BYTES").trimmed().toULongLong(&ok);
+    return ok && limit > 0 ? limit : kDefaultFileSizeLimitBytes;
 }
 
 void LogBufferService::append(const QString& deviceId, const QString& category,

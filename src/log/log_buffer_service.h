@@ -59,6 +59,10 @@ public:
     // first use, which must happen on the main thread. Owned by the QCoreApplication when one
     // exists.
     static LogBufferService& shared();
+    // The file size at which the process-wide log rotates: CORVANTA_RUN_LOG_FILE_LIMIT_BYTES when
+    // it holds a positive whole number, otherwise kDefaultFileSizeLimitBytes. Crash tests set a
+    // few kilobytes so the log rotates every few dozen lines.
+    static quint64 fileSizeLimitFromEnvironment();
 
     // The log call. Never fails towards the caller.
     void append(const QString& deviceId, const QString& category, const QString& message);

@@ -433,5 +433,26 @@ TEST_F(LogBufferServiceTest, DefaultDirectoryIsTheApplicationDataDirectory) {
     EXPECT_TRUE(QFile::exists(expected));
 }
 
+TEST(LogBufferServiceLimit, EnvironmentSetsTheRotationSizeOnlyWithAPositiveNumber) {
+    const QByteArray name = "CORVANTA_RUN_LOG_FILE_LIMIT_BYTES";
+    const QByteArray saved = qgetenv(name);
+    const auto limitFor = [&](const QByteArray& value) {
+        qputenv(name, value);
+        return LogBufferService::fileSizeLimitFromEnvironment();
+    };
+    EXPECT_EQ(limitFor(" 8192 "), 8192u);
+    for (const QByteArray& unusable : {QByteArray(), QByteArray("0"), QByteArray("-5"),
+                                       QByteArray("8k"), QByteArray("99999999999999999999")}) {
+        EXPECT_EQ(limitFor(unusable), LogBufferService::kDefaultFileSizeLimitBytes)
+            << unusable.constData();
+    }
+    qunsetenv(name);
+    EXPECT_EQ(LogBufferService::fileSizeLimitFromEnvironment(),
+              LogBufferService::kDefaultFileSizeLimitBytes);
+    if (!saved.isNull()) {
+        qputenv(name, saved);
+    }
+}
+
 }  // namespace
 }  // namespace corvanta::log
