@@ -35,9 +35,11 @@ Announcement AnnouncementListViewModel::announcementFrom(const backend::Notice& 
 QString AnnouncementListViewModel::summaryOf(const QString& content, int limit) {
     // Notices arrive as HTML or as plain text: drop the tags, undo the common entities, and
     // fold the white space into one line.
+    static const QRegularExpression breaks(QStringLiteral("<(br|/p|/div|/li|/h[1-6]|/tr)\\b[^>]*>"),
+                                           QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     QString text = content;
-    text.replace(tags, QStringLiteral(" "));
+    text.replace(breaks, QStringLiteral(" ")).replace(tags, QString());
     text.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "))
         .replace(QStringLiteral("&lt;"), QStringLiteral("<"))
         .replace(QStringLiteral("&gt;"), QStringLiteral(">"))

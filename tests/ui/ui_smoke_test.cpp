@@ -65,11 +65,43 @@ bool isShown(QObject* object) {
     return item && item->isVisible() && item->width() > 0 && item->height() > 0;
 }
 
+// The first shown object of that name under `root`: a page that was left may linger hidden
+// beside its replacement until it is deleted.
+QObject* findShown(QObject* root, const QString& name) {
+    if (!root) {
+        return nullptr;
+    }
+    if (root->objectName() == name && isShown(root)) {
+        return root;
+    }
+    for (QObject* child : root->children()) {
+        if (QObject* found = findShown(child, name)) {
+            return found;
+        }
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (child->parent() != root) {
+                if (QObject* found = findShown(child, name)) {
+                    return found;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
 class Window {
 public:
     explicit Window(QQuickWindow* window) : window_(window) {}
 
     QObject* find(const QString& name) const {
+        if (QObject* shown = findShown(window_, name)) {
+            return shown;
+        }
+        if (QObject* shown = findShown(window_->contentItem(), name)) {
+            return shown;
+        }
         if (QObject* found = findNamed(window_, name)) {
             return found;
         }
@@ -314,7 +346,7 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
     for (const char* name :
          {"announcementBanner", "scarcityGauge", "gaugeNeedle", "contributionChart", "chartPlot",
           "modelRankingTable", "modelTableHeader", "modelRow_0", "modelRow_3"}) {
-        EXPECT_TRUE(isShown(window.find(QString::fromLatin1(name)))) << name;
+        EXPECT_TRUE(window.waitShown(QString::fromLatin1(name), 5s)) << name;
     }
     EXPECT_FALSE(isShown(window.find(QStringLiteral("chartNoData"))));
     EXPECT_EQ(window.find(QStringLiteral("bannerAnnouncementTitle"))->property("text").toString(),

@@ -7,7 +7,7 @@ import QtQuick.Layouts
 Rectangle {
     id: banner
     objectName: "announcementBanner"
-    implicitHeight: layout.s(84)
+    implicitHeight: layout.s(78)
     radius: layout.s(16)
     border.color: theme.border
     gradient: Gradient {

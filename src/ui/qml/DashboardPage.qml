@@ -28,7 +28,7 @@ Item {
         ColumnLayout {
             id: content
             width: main.width
-            spacing: layout.s(16)
+            spacing: layout.s(12)
 
             AnnouncementBanner {
                 Layout.fillWidth: true
@@ -36,8 +36,8 @@ Item {
 
             RowLayout {
                 Layout.fillWidth: true
-                Layout.preferredHeight: layout.s(300)
-                spacing: layout.s(16)
+                Layout.preferredHeight: layout.s(320)
+                spacing: layout.s(12)
 
                 ScarcityGauge {
                     Layout.preferredWidth: layout.s(560)

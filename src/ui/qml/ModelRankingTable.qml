@@ -6,7 +6,7 @@ Rectangle {
     id: card
     objectName: "modelRankingTable"
     readonly property var table: dashboard.table
-    readonly property real padding: layout.s(20)
+    readonly property real padding: layout.s(18)
     readonly property var columns: table.columns
     // The model column takes what the others leave; every row reads the same widths.
     readonly property var widths: {
@@ -32,21 +32,35 @@ Rectangle {
         anchors.right: parent.right
         anchors.top: parent.top
         anchors.margins: card.padding
-        spacing: layout.s(6)
+        spacing: layout.s(4)
 
-        Text {
-            text: shell.text("model_ranking_title")
-            font.family: theme.headingFont
-            font.pixelSize: layout.s(22)
-            font.bold: true
-            color: theme.text
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: layout.s(20)
+            Text {
+                text: shell.text("model_ranking_title")
+                font.family: theme.headingFont
+                font.pixelSize: layout.s(22)
+                font.bold: true
+                color: theme.text
+            }
+            // What the figures mean, beside the title so that the rows keep the room.
+            Text {
+                Layout.fillWidth: true
+                text: shell.text("table_filter_latency") + "  " + shell.text("table_response_time")
+                      + "  " + shell.text("table_data_display")
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideRight
+                font.pixelSize: layout.s(12)
+                color: theme.secondaryText
+            }
         }
 
         // Header row.
         Rectangle {
             objectName: "modelTableHeader"
             Layout.fillWidth: true
-            implicitHeight: layout.s(50)
+            implicitHeight: layout.s(48)
             radius: layout.s(10)
             color: theme.surfaceAlt
             Row {
@@ -90,7 +104,7 @@ Rectangle {
                 required property int index
                 objectName: "modelRow_" + index
                 Layout.fillWidth: true
-                implicitHeight: layout.s(46)
+                implicitHeight: layout.s(42)
                 radius: layout.s(10)
                 color: card.table.hoveredRow === index ? theme.surfaceAlt : "transparent"
 
@@ -155,15 +169,6 @@ Rectangle {
                     onExited: if (card.table.hoveredRow === row.index) card.table.hoveredRow = -1
                 }
             }
-        }
-
-        Text {
-            Layout.fillWidth: true
-            Layout.topMargin: layout.s(4)
-            text: shell.text("table_filter_latency") + "  " + shell.text("table_response_time") + "  " + shell.text("table_data_display")
-            wrapMode: Text.WordWrap
-            font.pixelSize: layout.s(12)
-            color: theme.secondaryText
         }
     }
 }

@@ -11,9 +11,11 @@ Rectangle {
     readonly property real startAngle: 210
     readonly property real sweep: 240
     readonly property real arcWidth: layout.s(22)
-    readonly property real radius_: Math.max(10, Math.min(plot.width * 0.27, plot.height * 0.52))
     readonly property real cx: plot.width / 2
-    readonly property real cy: plot.height * 0.56
+    readonly property real cy: plot.height * 0.6
+    // Room above the arc for the top band's label.
+    readonly property real radius_: Math.max(10, Math.min(plot.width * 0.26,
+                                                          cy - arcWidth / 2 - layout.s(30)))
 
     function angleFor(value) { return startAngle - sweep * value / 100 }
 
@@ -113,19 +115,19 @@ Rectangle {
             rotation: -card.angleFor(card.gauge.displayValue)
         }
         Rectangle {
-            width: layout.s(16)
+            width: layout.s(22)
             height: width
             radius: width / 2
             x: card.cx - width / 2
             y: card.cy - height / 2
-            color: theme.text
-            border.color: theme.surface
-            border.width: layout.s(3)
+            color: card.gauge.segmentColor
+            border.color: theme.text
+            border.width: layout.s(4)
         }
 
         Column {
             anchors.horizontalCenter: parent.horizontalCenter
-            y: card.cy + layout.s(18)
+            y: card.cy + layout.s(24)
             spacing: layout.s(2)
             Text {
                 objectName: "gaugeValue"

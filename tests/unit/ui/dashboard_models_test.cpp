@@ -259,6 +259,10 @@ TEST(AnnouncementListViewModel, NoticesBecomeAnnouncements) {
     EXPECT_EQ(announcement.summary, QStringLiteral("Fish & chips today"));
     EXPECT_EQ(announcement.content, notice.content);
     EXPECT_FALSE(announcement.isRead);
+    // Inline tags leave no gap before punctuation; breaks and paragraph ends keep words apart.
+    EXPECT_EQ(AnnouncementListViewModel::summaryOf(
+                  QStringLiteral("<p>The <b>dev backend</b>.</p><P>Bye<br/>now</p>")),
+              QStringLiteral("The dev backend. Bye now"));
     EXPECT_EQ(AnnouncementListViewModel::summaryOf(QString(200, QLatin1Char('a')), 10),
               QStringLiteral("aaaaaaaaaa…"));
     const QDateTime local = announcement.date.toLocalTime();
