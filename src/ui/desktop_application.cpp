@@ -9,6 +9,7 @@
 
 #include "app/app_dependency.h"
 #include "backend/auth_repository.h"
+#include "backend/index_repository.h"
 #include "backend/key_store.h"
 #include "backend/page_repository.h"
 #include "backend/token_manager.h"
@@ -17,6 +18,7 @@
 #include "tasks/task_orchestrator.h"
 #include "ui/app_shell_view_model.h"
 #include "ui/cv_responsive_layout.h"
+#include "ui/dashboard_view_model.h"
 #include "ui/heading_font.h"
 #include "ui/key_login_view_model.h"
 #include "ui/launch_at_login_service.h"
@@ -40,6 +42,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     const bool systemIsDark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
 
     pages_ = std::make_unique<backend::PageRepository>(deps.apiClient());
+    index_ = std::make_unique<backend::IndexRepository>(deps.apiClient());
     launchAtLogin_ = std::make_unique<LaunchAtLoginService>();
     layout_ = std::make_unique<CVResponsiveLayout>();
     shell_ = std::make_unique<AppShellViewModel>(deps, registerHeadingFont(), systemIsDark);
@@ -61,6 +64,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
         [&deps] { return backend::loadStoredKey(deps.settings()).value_or(QString()); }, version);
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
+    dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);
 
     QQmlContext* context = engine_.rootContext();
     context->setContextProperty(QStringLiteral("layout"), layout_.get());
@@ -71,6 +75,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     context->setContextProperty(QStringLiteral("profile"), profile_.get());
     context->setContextProperty(QStringLiteral("pageContent"), page_.get());
     context->setContextProperty(QStringLiteral("updatePrompt"), updatePrompt_.get());
+    context->setContextProperty(QStringLiteral("dashboard"), dashboard_.get());
 
     // The colours every page reads; built here so that it is there before the first page.
     QQmlComponent themeComponent(&engine_, QUrl(QStringLiteral("qrc:/Corvanta/Ui/qml/Theme.qml")));

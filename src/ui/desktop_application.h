@@ -11,8 +11,9 @@ namespace corvanta::app {
 class AppDependency;
 }
 namespace corvanta::backend {
+class IndexRepository;
 class PageRepository;
-}
+}  // namespace corvanta::backend
 namespace corvanta::guard {
 class DeviceInfoViewModel;
 }
@@ -21,6 +22,7 @@ namespace corvanta::ui {
 
 class AppShellViewModel;
 class CVResponsiveLayout;
+class DashboardViewModel;
 class KeyLoginViewModel;
 class LaunchAtLoginService;
 class PageContentViewModel;
@@ -46,6 +48,7 @@ public:
     KeyLoginViewModel& login() { return *login_; }
     RunLogViewModel& runLog() { return *runLog_; }
     ProfileViewModel& profile() { return *profile_; }
+    DashboardViewModel& dashboard() { return *dashboard_; }
 
     // The quit sequence; also runs on QCoreApplication::aboutToQuit.
     void shutdown();
@@ -53,6 +56,7 @@ public:
 private:
     app::AppDependency& deps_;
     std::unique_ptr<backend::PageRepository> pages_;
+    std::unique_ptr<backend::IndexRepository> index_;
     std::unique_ptr<LaunchAtLoginService> launchAtLogin_;
     std::unique_ptr<CVResponsiveLayout> layout_;
     std::unique_ptr<AppShellViewModel> shell_;
@@ -62,6 +66,7 @@ private:
     std::unique_ptr<ProfileViewModel> profile_;
     std::unique_ptr<PageContentViewModel> page_;
     std::unique_ptr<UpdatePromptViewModel> updatePrompt_;
+    std::unique_ptr<DashboardViewModel> dashboard_;
     bool isShutDown_ = false;
     // Last, so it goes first: the pages let go of the view models before those are destroyed.
     QQmlApplicationEngine engine_;

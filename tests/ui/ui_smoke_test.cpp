@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QMutex>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QSet>
@@ -11,13 +12,19 @@
 #include "app/app_dependency.h"
 #include "backend/auth_repository.h"
 #include "log/log_buffer_service.h"
+#include "platform/string_table.h"
 #include "support/coro_test_util.h"
 #include "support/devserver_process.h"
 #include "tasks/task_orchestrator.h"
+#include "ui/announcement_list_view_model.h"
 #include "ui/app_shell_view_model.h"
+#include "ui/dashboard_view_model.h"
 #include "ui/desktop_application.h"
+#include "ui/gauge_chart_view_model.h"
 #include "ui/language_migration.h"
+#include "ui/model_ranking_table_model.h"
 #include "ui/run_log_view_model.h"
+#include "ui/token_production_chart_model.h"
 #include "update/app_update_manager.h"
 
 namespace corvanta::ui {
@@ -58,11 +65,43 @@ bool isShown(QObject* object) {
     return item && item->isVisible() && item->width() > 0 && item->height() > 0;
 }
 
+// The first shown object of that name under `root`: a page that was left may linger hidden
+// beside its replacement until it is deleted.
+QObject* findShown(QObject* root, const QString& name) {
+    if (!root) {
+        return nullptr;
+    }
+    if (root->objectName() == name && isShown(root)) {
+        return root;
+    }
+    for (QObject* child : root->children()) {
+        if (QObject* found = findShown(child, name)) {
+            return found;
+        }
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (child->parent() != root) {
+                if (QObject* found = findShown(child, name)) {
+                    return found;
+                }
+            }
+        }
+    }
+    return nullptr;
+}
+
 class Window {
 public:
     explicit Window(QQuickWindow* window) : window_(window) {}
 
     QObject* find(const QString& name) const {
+        if (QObject* shown = findShown(window_, name)) {
+            return shown;
+        }
+        if (QObject* shown = findShown(window_->contentItem(), name)) {
+            return shown;
+        }
         if (QObject* found = findNamed(window_, name)) {
             return found;
         }
@@ -230,6 +269,180 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     desktop.shutdown();
     EXPECT_FALSE(deps.updateManager().isAutoChecking());
     // Let the engine's loop wind down before the services go.
+    processEventsFor(300ms);
+}
+
+// Lines written to the system log under corvanta.dashboard while a test runs.
+class DashboardLogCapture {
+public:
+    DashboardLogCapture() {
+        lines().clear();
+        previous() = qInstallMessageHandler(&DashboardLogCapture::handle);
+    }
+    ~DashboardLogCapture() { qInstallMessageHandler(previous()); }
+
+    static QStringList taken() {
+        QMutexLocker lock(&mutex());
+        return lines();
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (context.category && QLatin1String(context.category) == "corvanta.dashboard") {
+            QMutexLocker lock(&mutex());
+            lines() << text;
+        }
+        if (previous()) {
+            previous()(type, context, text);
+        }
+    }
+    static QStringList& lines() {
+        static QStringList list;
+        return list;
+    }
+    static QtMessageHandler& previous() {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    static QMutex& mutex() {
+        static QMutex lock;
+        return lock;
+    }
+};
+
+TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
+    DevServerProcess server;
+    qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
+    DashboardLogCapture log;
+
+    auto& deps = app::AppDependency::shared();
+    migrateLanguageToEnglish(deps.settings());
+    DesktopApplication desktop(deps);
+    ASSERT_TRUE(desktop.load());
+    Window window(desktop.window());
+    ASSERT_TRUE(window.waitShown(QStringLiteral("loginPage")));
+    QObject* keyField = window.find(QStringLiteral("keyField"));
+    ASSERT_NE(keyField, nullptr);
+    keyField->setProperty("text", server.demoKey());
+    window.click(QStringLiteral("connectButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("mainView")));
+    // The engine is not what this test looks at: it gets the cores back at once.
+    ASSERT_TRUE(processEventsUntil([&] { return deps.orchestrator().isRunning(); }, 10s));
+    deps.orchestrator().stop();
+
+    // The dashboard is the first page; showing it loaded the index.
+    auto& dashboard = desktop.dashboard();
+    auto& table = *dashboard.table();
+    auto& chart = *dashboard.chart();
+    auto& gauge = *dashboard.gauge();
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return table.rowCount() == 4 && chart.points().size() == 7 && gauge.value() == 62; },
+        20s));
+    EXPECT_TRUE(dashboard.isActive());
+    ASSERT_TRUE(processEventsUntil([&] {
+        return DashboardLogCapture::taken().contains(
+            QStringLiteral("loaded scarcity=62, notice=Welcome to Corvanta, recent=7, models=4"));
+    }));
+    for (const char* name :
+         {"announcementBanner", "scarcityGauge", "gaugeNeedle", "contributionChart", "chartPlot",
+          "modelRankingTable", "modelTableHeader", "modelRow_0", "modelRow_3"}) {
+        EXPECT_TRUE(window.waitShown(QString::fromLatin1(name), 5s)) << name;
+    }
+    EXPECT_FALSE(isShown(window.find(QStringLiteral("chartNoData"))));
+    EXPECT_EQ(window.find(QStringLiteral("bannerAnnouncementTitle"))->property("text").toString(),
+              QStringLiteral("Welcome to Corvanta"));
+    EXPECT_FALSE(
+        window.find(QStringLiteral("greetingText"))->property("text").toString().isEmpty());
+    // Delta Open has neither speed nor latency; Cirrus Mini's price is $0.15.
+    const QVariantList rows = table.property("rows").toList();
+    EXPECT_EQ(rows[3].toMap().value(QStringLiteral("speed")).toString(), QStringLiteral("--"));
+    EXPECT_EQ(rows[3].toMap().value(QStringLiteral("price")).toString(), QStringLiteral("$0.00"));
+    EXPECT_EQ(rows[2].toMap().value(QStringLiteral("price")).toString(), QStringLiteral("$0.15"));
+    EXPECT_EQ(rows[0].toMap().value(QStringLiteral("responseTime")).toString(),
+              QStringLiteral("3.20"));
+
+    // The needle and the total arrive where the data says.
+    ASSERT_TRUE(
+        processEventsUntil([&] { return !gauge.isAnimating() && !chart.isAnimating(); }, 10s));
+    EXPECT_EQ(gauge.displayValue(), 62);
+    EXPECT_EQ(chart.displayedContribution(), double(chart.contributionTotal()));
+    EXPECT_EQ(window.find(QStringLiteral("gaugeLevel"))->property("text").toString(),
+              platform::localized(QStringLiteral("gauge_tightening")));
+    // A highlighted point and row, as under the pointer.
+    chart.setHoveredIndex(5);
+    table.setHoveredRow(1);
+    window.screenshot(QStringLiteral("dashboard"));
+    chart.setHoveredIndex(-1);
+    table.setHoveredRow(-1);
+
+    const auto noticeListRequests = [&] {
+        int count = 0;
+        for (const auto& entry : server.requests()) {
+            count += entry["path"] == "/api/index/noticeList" ? 1 : 0;
+        }
+        return count;
+    };
+    auto& list = *dashboard.announcementList();
+
+    // The list: the banner's announcement at once, then the whole list.
+    window.click(QStringLiteral("announcementListButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("announcementListPage")));
+    EXPECT_FALSE(isShown(window.find(QStringLiteral("dashboardMain"))));
+    EXPECT_EQ(list.announcements().size(), 1);
+    ASSERT_TRUE(processEventsUntil([&] { return list.announcements().size() == 2; }));
+    EXPECT_EQ(dashboard.cachedAnnouncements().size(), 2);
+    ASSERT_TRUE(window.waitShown(QStringLiteral("announcementRow_1")));
+    window.screenshot(QStringLiteral("announcement_list"));
+
+    // A row's detail leads back to the list, which is not fetched again.
+    dashboard.openAnnouncement(1);
+    ASSERT_TRUE(window.waitShown(QStringLiteral("announcementDetailPage")));
+    EXPECT_EQ(window.find(QStringLiteral("announcementTitle"))->property("text").toString(),
+              QStringLiteral("Scheduled maintenance"));
+    EXPECT_FALSE(
+        window.find(QStringLiteral("announcementDate"))->property("text").toString().isEmpty());
+    window.screenshot(QStringLiteral("announcement_detail"));
+    const int fetched = noticeListRequests();
+    EXPECT_EQ(fetched, 1);
+    window.click(QStringLiteral("announcementBackButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("announcementRow_1")));
+    EXPECT_EQ(noticeListRequests(), fetched);
+    window.click(QStringLiteral("announcementListBackButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("dashboardMain")));
+
+    // The banner's announcement leads back to the dashboard.
+    ASSERT_NE(window.find(QStringLiteral("bannerAnnouncement")), nullptr);
+    dashboard.openBannerAnnouncement();
+    ASSERT_TRUE(window.waitShown(QStringLiteral("announcementDetailPage")));
+    EXPECT_EQ(dashboard.backTarget(), QStringLiteral("dashboard"));
+    window.click(QStringLiteral("announcementBackButton"));
+    ASSERT_TRUE(window.waitShown(QStringLiteral("dashboardMain")));
+
+    // A second visit shows the cached list at once; an empty refresh shows the empty state.
+    server.addFault(
+        {{"path", "/api/index/noticeList"},
+         {"delayMs", 300},
+         {"body", R"({"code":1,"msg":"ok","data":{"code":1,"msg":"","time":"0","data":[]}})"}});
+    window.click(QStringLiteral("announcementListButton"));
+    EXPECT_EQ(list.announcements().size(), 2);
+    ASSERT_TRUE(window.waitShown(QStringLiteral("noAnnouncement")));
+    EXPECT_TRUE(list.isEmpty());
+    window.click(QStringLiteral("announcementListBackButton"));
+
+    // A failed load is logged and leaves the dashboard's data in place.
+    server.addFault({{"path", "/api/index/index"}, {"status", 502}});
+    window.click(QStringLiteral("module_device_info"));
+    EXPECT_FALSE(dashboard.isActive());
+    window.click(QStringLiteral("module_dashboard"));
+    ASSERT_TRUE(processEventsUntil([&] {
+        return !DashboardLogCapture::taken()
+                    .filter(QStringLiteral("index load failed: "))
+                    .isEmpty();
+    }));
+    EXPECT_EQ(table.rowCount(), 4);
+    EXPECT_EQ(gauge.value(), 62);
+
+    desktop.shutdown();
     processEventsFor(300ms);
 }
 

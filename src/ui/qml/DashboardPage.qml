@@ -1,27 +1,69 @@
 import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
 
-Rectangle {
+// The first module page: greeting and announcement banner, scarcity gauge, contribution chart
+// and model ranking; or, reached from the banner, the announcement list and detail pages.
+Item {
+    id: page
     objectName: "dashboardPage"
-    radius: layout.s(16)
-    color: theme.surface
-    border.color: theme.border
+    // True only while the page is shown; animations and the data load follow it.
+    property bool isActive: false
 
-    Column {
-        anchors.centerIn: parent
-        spacing: layout.s(10)
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: shell.text("dashboard")
-            font.family: theme.headingFont
-            font.pixelSize: layout.s(30)
-            font.bold: true
-            color: theme.text
+    onIsActiveChanged: dashboard.isActive = isActive
+    Component.onCompleted: dashboard.isActive = isActive
+    Component.onDestruction: dashboard.isActive = false
+
+    Flickable {
+        id: main
+        objectName: "dashboardMain"
+        anchors.fill: parent
+        visible: dashboard.route === "dashboard"
+        contentWidth: width
+        contentHeight: content.implicitHeight
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+        ScrollBar.vertical: ScrollBar {}
+
+        ColumnLayout {
+            id: content
+            width: main.width
+            spacing: layout.s(12)
+
+            AnnouncementBanner {
+                Layout.fillWidth: true
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.preferredHeight: layout.s(320)
+                spacing: layout.s(12)
+
+                ScarcityGauge {
+                    Layout.preferredWidth: layout.s(560)
+                    Layout.fillHeight: true
+                }
+                ContributionChart {
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                }
+            }
+
+            ModelRankingTable {
+                Layout.fillWidth: true
+            }
         }
-        Text {
-            anchors.horizontalCenter: parent.horizontalCenter
-            text: shell.text("dashboard_placeholder")
-            font.pixelSize: layout.s(17)
-            color: theme.secondaryText
-        }
+    }
+
+    Loader {
+        anchors.fill: parent
+        active: dashboard.route === "announcement_list"
+        sourceComponent: AnnouncementListPage {}
+    }
+
+    Loader {
+        anchors.fill: parent
+        active: dashboard.route === "announcement_detail"
+        sourceComponent: AnnouncementDetailPage {}
     }
 }

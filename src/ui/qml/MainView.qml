@@ -19,9 +19,11 @@ Item {
         anchors.bottom: parent.bottom
         anchors.margins: layout.s(24)
 
+        // Kept alive so the gauge and chart keep their state; told when it is shown.
         DashboardPage {
             anchors.fill: parent
-            visible: shell.selectedModule === "dashboard"
+            isActive: shell.selectedModule === "dashboard"
+            visible: isActive
         }
         Loader {
             anchors.fill: parent

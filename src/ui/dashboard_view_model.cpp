@@ -1,0 +1,191 @@
+#include "ui/dashboard_view_model.h"
+
+#include <QPointer>
+
+#include "backend/backend_error.h"
+#include "backend/index_repository.h"
+#include "platform/string_table.h"
+#include "platform/system_log.h"
+#include "ui/announcement_list_view_model.h"
+#include "ui/dashboard_greeting.h"
+#include "ui/gauge_chart_view_model.h"
+#include "ui/gauge_segment.h"
+#include "ui/model_ranking_table_model.h"
+#include "ui/token_production_chart_model.h"
+
+namespace corvanta::ui {
+
+using backend::Announcement;
+
+namespace {
+constexpr auto kGreetingRefresh = std::chrono::seconds(60);
+const QString kDashboard = QStringLiteral("dashboard");
+const QString kList = QStringLiteral("announcement_list");
+const QString kDetail = QStringLiteral("announcement_detail");
+}  // namespace
+
+DashboardViewModel::DashboardViewModel(backend::IndexRepository& index,
+                                       const CVResponsiveLayout& layout, Clock clock,
+                                       QObject* parent)
+    : QObject(parent),
+      index_(index),
+      clock_(std::move(clock)),
+      gauge_(std::make_unique<GaugeChartViewModel>(QStringLiteral("token_scarcity_index"),
+                                                   GaugeSegment::scarcitySegments())),
+      chart_(std::make_unique<TokenProductionChartModel>()),
+      table_(std::make_unique<ModelRankingTableModel>(layout)),
+      list_(std::make_unique<AnnouncementListViewModel>(
+          index, [this](const QList<Announcement>& fresh) { cached_ = fresh; })) {
+    connect(&index_, &backend::IndexRepository::tokenScarcityChanged, this,
+            [this] { gauge_->setValue(double(index_.tokenScarcity())); });
+    connect(&index_, &backend::IndexRepository::recentSignInsChanged, this,
+            [this] { chart_->setRecords(index_.recentSignIns()); });
+    connect(&index_, &backend::IndexRepository::modelsChanged, this,
+            [this] { table_->setModels(index_.models()); });
+    connect(&index_, &backend::IndexRepository::noticeChanged, this, [this] {
+        const auto& notice = index_.notice();
+        announcement_ = notice ? std::optional(AnnouncementListViewModel::announcementFrom(*notice))
+                               : std::nullopt;
+        emit announcementChanged();
+    });
+    // Whatever the store already holds (an earlier visit) is shown before the next load.
+    gauge_->setValue(double(index_.tokenScarcity()));
+    chart_->setRecords(index_.recentSignIns());
+    table_->setModels(index_.models());
+    if (index_.notice()) {
+        announcement_ = AnnouncementListViewModel::announcementFrom(*index_.notice());
+    }
+    greetingTimer_.setInterval(kGreetingRefresh);
+    connect(&greetingTimer_, &QTimer::timeout, this, &DashboardViewModel::refreshGreeting);
+    refreshGreeting();
+}
+
+DashboardViewModel::~DashboardViewModel() {
+    if (loading_) {
+        loading_->request_stop();
+    }
+}
+
+void DashboardViewModel::refreshGreeting() {
+    const QDateTime now = clock_().toLocalTime();
+    const QString greeting = DashboardGreeting::bannerText(now);
+    const QString dateLine = DashboardGreeting::dateLine(now.date());
+    if (greeting != greeting_ || dateLine != dateLine_) {
+        greeting_ = greeting;
+        dateLine_ = dateLine;
+        emit greetingChanged();
+    }
+}
+
+void DashboardViewModel::setActive(bool active) {
+    if (active == isActive_) {
+        return;
+    }
+    isActive_ = active;
+    emit isActiveChanged();
+    gauge_->setActive(active);
+    chart_->setActive(active);
+    if (!active) {
+        greetingTimer_.stop();
+        return;
+    }
+    refreshGreeting();
+    greetingTimer_.start();
+    // The task ends on its own; dropping it does not cancel it.
+    [[maybe_unused]] auto running = load();
+}
+
+QCoro::Task<> DashboardViewModel::load() {
+    if (loading_) {
+        // One load at a time: the one in flight brings the same data.
+        co_return;
+    }
+    auto stop = std::make_shared<std::stop_source>();
+    loading_ = stop;
+    const QPointer<DashboardViewModel> self(this);
+    backend::IndexRepository& index = index_;
+    isLoading_ = true;
+    emit isLoadingChanged();
+    QString failure;
+    try {
+        co_await index.fetchIndex(stop->get_token());
+    } catch (const backend::BackendError& error) {
+        failure = error.localizedDescription();
+    } catch (const std::exception& error) {
+        failure = QString::fromUtf8(error.what());
+    }
+    if (stop->stop_requested() || !self) {
+        co_return;
+    }
+    loading_.reset();
+    if (failure.isEmpty()) {
+        const auto& notice = index.notice();
+        qCInfo(platform::dashboardLog).noquote()
+            << QStringLiteral("loaded scarcity=%1, notice=%2, recent=%3, models=%4")
+                   .arg(index.tokenScarcity())
+                   .arg(notice ? notice->title : QStringLiteral("none"))
+                   .arg(index.recentSignIns().size())
+                   .arg(index.modelTops().size());
+    } else {
+        qCWarning(platform::dashboardLog).noquote()
+            << QStringLiteral("index load failed: %1").arg(failure);
+    }
+    if (failure != loadError_) {
+        loadError_ = failure;
+        emit loadErrorChanged();
+    }
+    isLoading_ = false;
+    emit isLoadingChanged();
+}
+
+void DashboardViewModel::openAnnouncementList() {
+    list_->show(cached_, announcement_);
+    setRoute(kList);
+}
+
+void DashboardViewModel::openBannerAnnouncement() {
+    if (announcement_) {
+        showDetail(*announcement_, kDashboard);
+    }
+}
+
+void DashboardViewModel::openAnnouncement(int row) {
+    const auto& announcements = list_->announcements();
+    if (row >= 0 && row < announcements.size()) {
+        showDetail(announcements[row], kList);
+    }
+}
+
+void DashboardViewModel::back() {
+    if (route_ == kDetail) {
+        // Back to the list shows the list as it was; it is not fetched again.
+        setRoute(backTarget_ == kList ? kList : kDashboard);
+    } else if (route_ == kList) {
+        setRoute(kDashboard);
+    }
+}
+
+void DashboardViewModel::showDetail(const Announcement& announcement, const QString& backTarget) {
+    detail_ = announcement;
+    backTarget_ = backTarget;
+    route_ = kDetail;
+    // Also when the detail page was already shown: its announcement changed.
+    emit routeChanged();
+}
+
+void DashboardViewModel::setRoute(const QString& route) {
+    if (route != route_) {
+        route_ = route;
+        emit routeChanged();
+    }
+}
+
+QVariantMap DashboardViewModel::announcementVariant() const {
+    return announcement_ ? AnnouncementListViewModel::toVariant(*announcement_) : QVariantMap();
+}
+
+QVariantMap DashboardViewModel::detailVariant() const {
+    return detail_ ? AnnouncementListViewModel::toVariant(*detail_) : QVariantMap();
+}
+
+}  // namespace corvanta::ui

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QCoroTask>
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+#include "backend/announcement.h"
+#include "ui/announcement_list_view_model.h"
+#include "ui/gauge_chart_view_model.h"
+#include "ui/model_ranking_table_model.h"
+#include "ui/token_production_chart_model.h"
+
+namespace corvanta::backend {
+class IndexRepository;
+}
+
+namespace corvanta::ui {
+
+class CVResponsiveLayout;
+
+// The dashboard page: greeting banner with the latest announcement, scarcity gauge, contribution
+// chart and model ranking, all fed by the index store; and the route to the announcement list
+// and detail pages. Loads the index whenever the page is shown. Main thread only.
+class DashboardViewModel : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString greeting READ greeting NOTIFY greetingChanged)
+    Q_PROPERTY(QString dateLine READ dateLine NOTIFY greetingChanged)
+    Q_PROPERTY(bool hasAnnouncement READ hasAnnouncement NOTIFY announcementChanged)
+    // The banner's announcement as {id, title, dateText, summary, content}.
+    Q_PROPERTY(QVariantMap announcement READ announcementVariant NOTIFY announcementChanged)
+    Q_PROPERTY(bool isActive READ isActive WRITE setActive NOTIFY isActiveChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
+    Q_PROPERTY(QString loadError READ loadError NOTIFY loadErrorChanged)
+    // "dashboard", "announcement_list" or "announcement_detail".
+    Q_PROPERTY(QString route READ route NOTIFY routeChanged)
+    // Where the detail page's back button leads: "announcement_list" or "dashboard".
+    Q_PROPERTY(QString backTarget READ backTarget NOTIFY routeChanged)
+    Q_PROPERTY(QVariantMap detail READ detailVariant NOTIFY routeChanged)
+    Q_PROPERTY(QObject* gauge READ gauge CONSTANT)
+    Q_PROPERTY(QObject* chart READ chart CONSTANT)
+    Q_PROPERTY(QObject* table READ table CONSTANT)
+    Q_PROPERTY(QObject* announcementList READ announcementList CONSTANT)
+
+public:
+    using Clock = std::function<QDateTime()>;
+
+    DashboardViewModel(backend::IndexRepository& index, const CVResponsiveLayout& layout,
+                       Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
+    ~DashboardViewModel() override;
+
+    const QString& greeting() const { return greeting_; }
+    const QString& dateLine() const { return dateLine_; }
+    bool hasAnnouncement() const { return announcement_.has_value(); }
+    const std::optional<backend::Announcement>& announcement() const { return announcement_; }
+    bool isActive() const { return isActive_; }
+    bool isLoading() const { return isLoading_; }
+    const QString& loadError() const { return loadError_; }
+    const QString& route() const { return route_; }
+    const QString& backTarget() const { return backTarget_; }
+    const QList<backend::Announcement>& cachedAnnouncements() const { return cached_; }
+
+    GaugeChartViewModel* gauge() const { return gauge_.get(); }
+    TokenProductionChartModel* chart() const { return chart_.get(); }
+    ModelRankingTableModel* table() const { return table_.get(); }
+    AnnouncementListViewModel* announcementList() const { return list_.get(); }
+
+    // Shown: greeting, animations and a fresh load of the index. Hidden: values set directly.
+    void setActive(bool active);
+    // Loads the index and writes the outcome to the system log.
+    QCoro::Task<> load();
+
+    Q_INVOKABLE void openAnnouncementList();
+    // The banner's announcement; its back button returns to the dashboard.
+    Q_INVOKABLE void openBannerAnnouncement();
+    // A row of the list; its back button returns to the list.
+    Q_INVOKABLE void openAnnouncement(int row);
+    Q_INVOKABLE void back();
+    Q_INVOKABLE void refreshGreeting();
+
+signals:
+    void greetingChanged();
+    void announcementChanged();
+    void isActiveChanged();
+    void isLoadingChanged();
+    void loadErrorChanged();
+    void routeChanged();
+
+private:
+    QVariantMap announcementVariant() const;
+    QVariantMap detailVariant() const;
+    void showDetail(const backend::Announcement& announcement, const QString& backTarget);
+    void setRoute(const QString& route);
+
+    backend::IndexRepository& index_;
+    Clock clock_;
+    std::unique_ptr<GaugeChartViewModel> gauge_;
+    std::unique_ptr<TokenProductionChartModel> chart_;
+    std::unique_ptr<ModelRankingTableModel> table_;
+    std::unique_ptr<AnnouncementListViewModel> list_;
+    QString greeting_;
+    QString dateLine_;
+    std::optional<backend::Announcement> announcement_;
+    QList<backend::Announcement> cached_;
+    bool isActive_ = false;
+    bool isLoading_ = false;
+    QString loadError_;
+    QString route_ = QStringLiteral("dashboard");
+    QString backTarget_ = QStringLiteral("dashboard");
+    std::optional<backend::Announcement> detail_;
+    // Keeps the greeting right for a window left open across an hour boundary.
+    QTimer greetingTimer_;
+    std::shared_ptr<std::stop_source> loading_;
+};
+
+}  // namespace corvanta::ui
