@@ -106,7 +106,8 @@ TEST(ValidationCoordinator, FirstAcceptanceSolvesWithAtMostThreeCallsInFlight) {
 
 TEST(ValidationCoordinator, CandidatesArrivingDuringABatchFormTheNextOneTogether) {
     ScriptedValidator validator;
-    validator.delay = 20ms;
+    // Long enough that a busy machine's event loop still sees the second batch in flight.
+    validator.delay = 200ms;
     validator.throwFor = {2};  // a failing call counts as a rejection
     ValidationCoordinator coordinator;
     coordinator.setValidator(validator.make());
