@@ -8,6 +8,7 @@
 #include <QQuickWindow>
 
 #include "app/app_dependency.h"
+#include "backend/api_client.h"
 #include "backend/auth_repository.h"
 #include "backend/key_store.h"
 #include "backend/page_repository.h"
@@ -23,9 +24,15 @@
 #include "ui/page_content_view_model.h"
 #include "ui/profile_view_model.h"
 #include "ui/run_log_view_model.h"
+#include "ui/svg_image_cache.h"
+#include "ui/svg_image_disk_cache_store.h"
 #include "ui/update_prompt_view_model.h"
 #include "update/app_update_manager.h"
 #include "update/bundle_app_version_provider.h"
+
+// Generated with the Corvanta.Ui QML module. Nothing else names it, so a static link would drop
+// the module's C++ types (SvgIcon) unless the window calls it.
+void qml_register_types_Corvanta_Ui();
 
 namespace corvanta::ui {
 
@@ -61,7 +68,13 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
         [&deps] { return backend::loadStoredKey(deps.settings()).value_or(QString()); }, version);
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
+    svgImages_ = std::make_unique<SVGImageCache>(std::make_shared<SVGImageDiskCacheStore>(),
+                                                 &deps.apiClient().network());
+    SVGImageCache::setShared(svgImages_.get());
 
+    // Pages reach the module's C++ types (SvgIcon) with `import Corvanta.Ui`.
+    qml_register_types_Corvanta_Ui();
+    engine_.addImportPath(QStringLiteral("qrc:/"));
     QQmlContext* context = engine_.rootContext();
     context->setContextProperty(QStringLiteral("layout"), layout_.get());
     context->setContextProperty(QStringLiteral("shell"), shell_.get());
