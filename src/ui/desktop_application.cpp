@@ -8,6 +8,7 @@
 #include <QQuickWindow>
 
 #include "app/app_dependency.h"
+#include "backend/api_client.h"
 #include "backend/auth_repository.h"
 #include "backend/index_repository.h"
 #include "backend/key_store.h"
@@ -25,9 +26,15 @@
 #include "ui/page_content_view_model.h"
 #include "ui/profile_view_model.h"
 #include "ui/run_log_view_model.h"
+#include "ui/svg_image_cache.h"
+#include "ui/svg_image_disk_cache_store.h"
 #include "ui/update_prompt_view_model.h"
 #include "update/app_update_manager.h"
 #include "update/bundle_app_version_provider.h"
+
+// Generated with the Corvanta.Ui QML module. Nothing else names it, so a static link would drop
+// the module's C++ types (SvgIcon) unless the window calls it.
+void qml_register_types_Corvanta_Ui();
 
 namespace corvanta::ui {
 
@@ -65,7 +72,13 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
     dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);
+    svgImages_ = std::make_unique<SVGImageCache>(std::make_shared<SVGImageDiskCacheStore>(),
+                                                 &deps.apiClient().network());
+    SVGImageCache::setShared(svgImages_.get());
 
+    // Pages reach the module's C++ types (SvgIcon) with `import Corvanta.Ui`.
+    qml_register_types_Corvanta_Ui();
+    engine_.addImportPath(QStringLiteral("qrc:/"));
     QQmlContext* context = engine_.rootContext();
     context->setContextProperty(QStringLiteral("layout"), layout_.get());
     context->setContextProperty(QStringLiteral("shell"), shell_.get());

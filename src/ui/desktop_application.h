@@ -28,6 +28,7 @@ class LaunchAtLoginService;
 class PageContentViewModel;
 class ProfileViewModel;
 class RunLogViewModel;
+class SVGImageCache;
 class UpdatePromptViewModel;
 
 // The window's side of the composition root: builds the view models over the shared services,
@@ -67,6 +68,8 @@ private:
     std::unique_ptr<PageContentViewModel> page_;
     std::unique_ptr<UpdatePromptViewModel> updatePrompt_;
     std::unique_ptr<DashboardViewModel> dashboard_;
+    // The model icons' cache, shared with every SvgIcon in the pages.
+    std::unique_ptr<SVGImageCache> svgImages_;
     bool isShutDown_ = false;
     // Last, so it goes first: the pages let go of the view models before those are destroyed.
     QQmlApplicationEngine engine_;

@@ -7,8 +7,8 @@
 
 namespace corvanta::devserver {
 
-// What every /api/ request looked like on the wire, for tests to inspect through
-// GET /admin/requests. Keeps the latest 1000. Thread-safe.
+// What every /api/ and /static/icons/ request looked like on the wire, for tests to inspect
+// through GET /admin/requests. Keeps the latest 1000. Thread-safe.
 class RequestJournal {
 public:
     void record(const httplib::Request& request, const std::string& fault);

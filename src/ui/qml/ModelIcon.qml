@@ -1,7 +1,8 @@
 import QtQuick
+import Corvanta.Ui
 
-// A model's icon. Until the icon itself is drawn here, a rounded tile with the model's first
-// letter stands in for it.
+// A model's icon from the shared SVG cache. Until it is drawn (and when it cannot be), a rounded
+// tile with the model's first letter stands in for it.
 Item {
     id: icon
     property url url
@@ -24,6 +25,7 @@ Item {
 
     Rectangle {
         anchors.fill: parent
+        visible: svg.status !== SvgIcon.Ready
         radius: icon.size * 0.28
         color: icon.colourFor(icon.name)
         Text {
@@ -33,5 +35,13 @@ Item {
             font.bold: true
             color: "#FFFFFF"
         }
+    }
+
+    SvgIcon {
+        id: svg
+        objectName: "modelIconSvg"
+        anchors.fill: parent
+        url: icon.url
+        visible: status === SvgIcon.Ready
     }
 }

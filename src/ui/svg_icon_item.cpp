@@ -1,0 +1,122 @@
+#include "ui/svg_icon_item.h"
+
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <algorithm>
+
+#include "ui/svg_image_cache.h"
+
+namespace corvanta::ui {
+
+SVGIconItem::SVGIconItem(QQuickItem* parent) : QQuickPaintedItem(parent) {
+    setAntialiasing(true);
+    setImplicitSize(24, 24);
+}
+
+SVGIconItem::~SVGIconItem() = default;
+
+void SVGIconItem::setUrl(const QUrl& url) {
+    if (url == url_) {
+        return;
+    }
+    url_ = url;
+    emit urlChanged();
+    request();
+}
+
+void SVGIconItem::setPlaceholderColor(const QColor& color) {
+    if (color == placeholderColor_) {
+        return;
+    }
+    placeholderColor_ = color;
+    emit placeholderColorChanged();
+    if (!renderer_) {
+        update();
+    }
+}
+
+void SVGIconItem::request() {
+    disconnect(onLoaded_);
+    disconnect(onFailed_);
+    renderer_.reset();
+    if (url_.isEmpty()) {
+        setStatus(Null);
+        update();
+        return;
+    }
+    SVGImageCache& cache = SVGImageCache::shared();
+    if (const auto hit = cache.cached(url_)) {
+        show(*hit);
+        return;
+    }
+    setStatus(Loading);
+    update();
+    // Still listening after a failure: when another view loads the same icon later, this one
+    // shows it too.
+    onLoaded_ = connect(&cache, &SVGImageCache::loaded, this,
+                        [this](const QUrl& which, const QByteArray& bytes) {
+                            if (which == url_ && status_ != Ready) {
+                                show(bytes);
+                            }
+                        });
+    onFailed_ = connect(&cache, &SVGImageCache::failed, this, [this](const QUrl& which) {
+        if (which == url_ && status_ == Loading) {
+            setStatus(Error);
+            update();
+        }
+    });
+    cache.load(url_);
+}
+
+void SVGIconItem::show(const QByteArray& bytes) {
+    auto renderer = std::make_unique<QSvgRenderer>(bytes);
+    if (renderer->isValid()) {
+        renderer_ = std::move(renderer);
+        setStatus(Ready);
+    } else {
+        renderer_.reset();
+        setStatus(Error);
+    }
+    update();
+}
+
+void SVGIconItem::setStatus(Status status) {
+    if (status == status_) {
+        return;
+    }
+    status_ = status;
+    emit statusChanged();
+}
+
+QRectF SVGIconItem::fittedRect(const QSizeF& icon, const QRectF& bounds) {
+    if (icon.isEmpty() || bounds.isEmpty()) {
+        return {};
+    }
+    const QSizeF size = icon.scaled(bounds.size(), Qt::KeepAspectRatio);
+    QRectF target(QPointF(), size);
+    target.moveCenter(bounds.center());
+    return target;
+}
+
+void SVGIconItem::paint(QPainter* painter) {
+    const QRectF bounds = boundingRect();
+    if (renderer_) {
+        QSizeF icon = renderer_->viewBoxF().size();
+        if (icon.isEmpty()) {
+            icon = renderer_->defaultSize();
+        }
+        const QRectF target = fittedRect(icon, bounds);
+        if (!target.isEmpty()) {
+            renderer_->render(painter, target);
+        }
+        return;
+    }
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(placeholderColor_);
+    const qreal radius = std::min(bounds.width(), bounds.height()) * 0.2;
+    painter->drawRoundedRect(bounds, radius, radius);
+}
+
+}  // namespace corvanta::ui

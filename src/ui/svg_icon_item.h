@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QtQml/qqmlregistration.h>
+#include <QByteArray>
+#include <QColor>
+#include <QQuickPaintedItem>
+#include <QUrl>
+
+#include <memory>
+
+class QSvgRenderer;
+
+namespace corvanta::ui {
+
+// A remote SVG icon, drawn from the shared icon cache with its aspect ratio kept and centred in
+// the item. A rounded placeholder stands in while it loads, after a failed load, and for bytes
+// that do not draw. In QML: `SvgIcon { url: "https://…/icon.svg"; width: 24; height: 24 }`.
+class SVGIconItem : public QQuickPaintedItem {
+    Q_OBJECT
+    QML_NAMED_ELEMENT(SvgIcon)
+    Q_PROPERTY(QUrl url READ url WRITE setUrl NOTIFY urlChanged)
+    Q_PROPERTY(Status status READ status NOTIFY statusChanged)
+    Q_PROPERTY(QColor placeholderColor READ placeholderColor WRITE setPlaceholderColor NOTIFY
+                   placeholderColorChanged)
+
+public:
+    enum Status { Null, Loading, Ready, Error };
+    Q_ENUM(Status)
+
+    explicit SVGIconItem(QQuickItem* parent = nullptr);
+    ~SVGIconItem() override;
+
+    const QUrl& url() const { return url_; }
+    void setUrl(const QUrl& url);
+    Status status() const { return status_; }
+    const QColor& placeholderColor() const { return placeholderColor_; }
+    void setPlaceholderColor(const QColor& color);
+
+    // Where the icon goes inside `bounds`: the largest rectangle of the icon's proportions,
+    // centred. Empty when nothing would show.
+    static QRectF fittedRect(const QSizeF& icon, const QRectF& bounds);
+
+    void paint(QPainter* painter) override;
+
+signals:
+    void urlChanged();
+    void statusChanged();
+    void placeholderColorChanged();
+
+private:
+    void request();
+    void show(const QByteArray& bytes);
+    void setStatus(Status status);
+
+    QUrl url_;
+    Status status_ = Null;
+    QColor placeholderColor_{0x8e, 0x8e, 0x93, 0x40};
+    std::unique_ptr<QSvgRenderer> renderer_;
+    QMetaObject::Connection onLoaded_;
+    QMetaObject::Connection onFailed_;
+};
+
+}  // namespace corvanta::ui
