@@ -24,6 +24,7 @@
 #include "ui/language_migration.h"
 #include "ui/model_ranking_table_model.h"
 #include "ui/run_log_view_model.h"
+#include "ui/svg_icon_item.h"
 #include "ui/token_production_chart_model.h"
 #include "update/app_update_manager.h"
 
@@ -58,6 +59,26 @@ QObject* findNamed(QObject* root, const QString& name) {
         }
     }
     return nullptr;
+}
+
+// Every object of that name under `root`, each once.
+void collectNamed(QObject* root, const QString& name, QSet<QObject*>& found) {
+    if (!root) {
+        return;
+    }
+    if (root->objectName() == name) {
+        found.insert(root);
+    }
+    for (QObject* child : root->children()) {
+        collectNamed(child, name, found);
+    }
+    if (auto* item = qobject_cast<QQuickItem*>(root)) {
+        for (QQuickItem* child : item->childItems()) {
+            if (child->parent() != root) {
+                collectNamed(child, name, found);
+            }
+        }
+    }
 }
 
 bool isShown(QObject* object) {
@@ -368,6 +389,19 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
     EXPECT_EQ(chart.displayedContribution(), double(chart.contributionTotal()));
     EXPECT_EQ(window.find(QStringLiteral("gaugeLevel"))->property("text").toString(),
               platform::localized(QStringLiteral("gauge_tightening")));
+    // Every model's icon came through the SVG cache and is drawn, not its stand-in.
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            QSet<QObject*> icons;
+            collectNamed(desktop.window()->contentItem(), QStringLiteral("modelIconSvg"), icons);
+            int ready = 0;
+            for (QObject* icon : icons) {
+                ready +=
+                    isShown(icon) && icon->property("status").toInt() == SVGIconItem::Status::Ready;
+            }
+            return ready == 4;
+        },
+        20s));
     // A highlighted point and row, as under the pointer.
     chart.setHoveredIndex(5);
     table.setHoveredRow(1);
