@@ -166,7 +166,7 @@ TEST(Security, RefusesPlainHttpToAnotherHostAndAnUntrustedCertificate) {
     HeadlessProcess client(server.url());
     client.captureStandardError();
     client.start(kKey);
-    EXPECT_EQ(client.waitForExit(30s), 1);
+    EXPECT_EQ(client.waitForExit(90s), 1);
     EXPECT_TRUE(client.standardError().contains("sign-in with CORVANTA_KEY failed"))
         << client.standardError().toStdString();
     EXPECT_TRUE(server.requests().empty());
