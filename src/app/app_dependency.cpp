@@ -6,6 +6,7 @@
 
 #include <cassert>
 
+#include "async/event_loop_drain.h"
 #include "backend/api_client.h"
 #include "backend/auth_repository.h"
 #include "backend/device_repository.h"
@@ -74,6 +75,15 @@ AppDependency::~AppDependency() {
     if (orchestrator_) {
         orchestrator_->stop();
     }
+}
+
+void AppDependency::windDown() {
+    if (orchestrator_) {
+        orchestrator_->stop();
+    }
+    // Lanes hand back their segments and a cancelled submission checks its flag every 100 ms,
+    // so a quarter second without events means the stopped work has ended.
+    async::drainEventLoop(std::chrono::milliseconds(250), std::chrono::seconds(5));
 }
 
 log::LogBufferService& AppDependency::logBuffer() {

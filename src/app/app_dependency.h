@@ -42,6 +42,10 @@ public:
     static AppDependency& shared();
     ~AppDependency() override;
 
+    // For the end of main(), after exec() has returned: stops the engine and lets every
+    // coroutine that was told to stop run to its end while the application object still exists.
+    void windDown();
+
     // Organisation and application names that decide where settings and data live.
     static void applyApplicationNames();
 

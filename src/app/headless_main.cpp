@@ -131,6 +131,6 @@ int main(int argc, char** argv) {
 
     auto running = run(deps);
     const int code = QCoreApplication::exec();
-    // Make sure queued secret writes reach their store before the process goes.
+    deps.windDown();
     return code;
 }

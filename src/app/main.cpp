@@ -60,5 +60,7 @@ int main(int argc, char** argv) {
         sigaction(SIGINT, &action, nullptr);
         sigaction(SIGTERM, &action, nullptr);
     }
-    return QGuiApplication::exec();
+    const int code = QGuiApplication::exec();
+    deps.windDown();
+    return code;
 }

@@ -15,34 +15,36 @@ struct Handoff {
     bool finished = false;
     bool ran = false;
 
+    // The first outcome counts: a drop reported after the work has run changes nothing. Notifies
+    // under the lock: the waiter may free this object as soon as it sees `finished`.
     void finish(bool didRun) {
-        {
-            std::lock_guard lock(mutex);
-            finished = true;
-            ran = didRun;
+        std::lock_guard lock(mutex);
+        if (finished) {
+            return;
         }
+        finished = true;
+        ran = didRun;
         done.notify_all();
     }
+};
+
+// Dies with the last copy of the posted work, on whichever thread drops it: reports the work as
+// not run unless it already ran. (Reading a shared flag from the copies instead would race with
+// the main thread setting it.)
+struct DropReport {
+    std::shared_ptr<Handoff> handoff;
+    ~DropReport() { handoff->finish(false); }
 };
 
 // Marks the handoff finished even when the posted event is dropped unrun (its receiver died).
 struct PostedWork {
     std::shared_ptr<Handoff> handoff;
     std::shared_ptr<std::function<void()>> work;
-    std::shared_ptr<bool> ran = std::make_shared<bool>(false);
+    std::shared_ptr<DropReport> dropReport;
 
-    void operator()() {
+    void operator()() const {
         (*work)();
-        *ran = true;
         handoff->finish(true);
-    }
-    PostedWork(std::shared_ptr<Handoff> h, std::shared_ptr<std::function<void()>> w)
-        : handoff(std::move(h)), work(std::move(w)) {}
-    PostedWork(const PostedWork&) = default;
-    ~PostedWork() {
-        if (ran.use_count() == 1 && !*ran) {
-            handoff->finish(false);
-        }
     }
 };
 
@@ -78,7 +80,9 @@ bool runOnMainThreadAndWait(std::function<void()> work, std::function<bool()> gi
     }
     auto handoff = std::make_shared<Handoff>();
     QMetaObject::invokeMethod(
-        app, PostedWork(handoff, std::make_shared<std::function<void()>>(std::move(work))),
+        app,
+        PostedWork{handoff, std::make_shared<std::function<void()>>(std::move(work)),
+                   std::make_shared<DropReport>(handoff)},
         Qt::QueuedConnection);
     std::unique_lock lock(handoff->mutex);
     while (!handoff->finished) {

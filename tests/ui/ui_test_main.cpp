@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app/app_dependency.h"
+#include "async/event_loop_drain.h"
 
 int main(int argc, char** argv) {
     QTemporaryDir home;
@@ -23,5 +26,8 @@ int main(int argc, char** argv) {
     corvanta::app::AppDependency::applyApplicationNames();
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // Work the tests left in flight ends here, not as leaks when the application goes.
+    corvanta::app::AppDependency::shared().windDown();
+    return result;
 }

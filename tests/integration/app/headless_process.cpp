@@ -32,19 +32,27 @@ void HeadlessProcess::start(const QString& key) {
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env.remove(QStringLiteral("DISPLAY"));
     process_.setProcessEnvironment(env);
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels
+                                                  : QProcess::ForwardedErrorChannel);
     partial_.clear();
     process_.start(QStringLiteral(CORVANTA_HEADLESS_PATH), {});
     process_.waitForStarted(10'000);
 }
 
 void HeadlessProcess::drain() {
+    // Read both pipes: a full standard-error pipe would block the client.
+    errors_ += process_.readAllStandardError();
     partial_ += process_.readAllStandardOutput();
     qsizetype newline = 0;
     while ((newline = partial_.indexOf('\n')) >= 0) {
         lines_.append(QString::fromUtf8(partial_.left(newline)));
         partial_.remove(0, newline + 1);
     }
+}
+
+const QByteArray& HeadlessProcess::standardError() {
+    drain();
+    return errors_;
 }
 
 const QStringList& HeadlessProcess::lines() {

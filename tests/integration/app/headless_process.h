@@ -30,7 +30,12 @@ public:
     // Waits for the process to end on its own; the exit code, or -1.
     int waitForExit(std::chrono::milliseconds limit = std::chrono::seconds(30));
     QString dataDirectory() const;
+    // The private HOME that holds the data, config and cache directories.
+    QString homeDirectory() const { return home_.path(); }
     void clearLines() { lines_.clear(); }
+    // From the next start on, standard error is kept here instead of passing through.
+    void captureStandardError() { captureErrors_ = true; }
+    const QByteArray& standardError();
 
 private:
     void drain();
@@ -40,6 +45,8 @@ private:
     QProcess process_;
     QStringList lines_;
     QByteArray partial_;
+    QByteArray errors_;
+    bool captureErrors_ = false;
 };
 
 }  // namespace corvanta::testing

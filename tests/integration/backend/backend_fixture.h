@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QNetworkReply>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "backend/transport_error.h"
 #include "platform/memory_secret_store.h"
 #include "support/await.h"
+#include "support/coro_test_util.h"
 #include "support/devserver_process.h"
 #include "support/qt_app.h"
 
@@ -31,6 +33,18 @@ protected:
         client = std::make_unique<APIClient>(*tokens);
         auth = std::make_unique<AuthRepository>(*client, *tokens, settings, settings);
         auth->setStopEngine([this] { ++engineStops; });
+    }
+
+    // Requests still in flight (a sign-out's logout call) end before their client goes: a reply
+    // deleted unfinished would leave the coroutine awaiting it suspended for good. A finished
+    // request's reply is deleted later, so none left means none in flight.
+    ~BackendFixture() override {
+        corvanta::testing::processEventsUntil(
+            [this] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return client->findChildren<QNetworkReply*>().isEmpty();
+            },
+            std::chrono::seconds(10));
     }
 
     void signIn() { corvanta::testing::await(auth->login(server->demoKey())); }

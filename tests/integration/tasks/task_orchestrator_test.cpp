@@ -59,6 +59,11 @@ protected:
         deps.log = [this](const QString& deviceId, const QString& category,
                           const QString& message) {
             lines.push_back(QStringLiteral("%1 [%2] %3").arg(deviceId, category, message));
+            if (message == QLatin1String("main loop started")) {
+                ++loopsStarted;
+            } else if (message == QLatin1String("main loop exited")) {
+                ++loopsExited;
+            }
         };
         deps.intervalScale = 0.01;
         orchestrator = std::make_unique<TaskOrchestrator>(std::move(deps));
@@ -67,7 +72,9 @@ protected:
 
     ~OrchestratorTest() override {
         orchestrator->stop();
-        processEventsUntil([this] { return !orchestrator->isRunning(); }, 5s);
+        // Every loop winds down to its end: one left suspended would outlive the objects it
+        // works on.
+        processEventsUntil([this] { return loopsExited == loopsStarted; }, 30s);
         corvanta::testing::processEventsFor(50ms);
     }
 
@@ -96,6 +103,8 @@ protected:
     std::unique_ptr<TaskScheduler> scheduler;
     std::unique_ptr<TaskOrchestrator> orchestrator;
     std::vector<QString> lines;
+    int loopsStarted = 0;
+    int loopsExited = 0;
 };
 
 TEST_F(OrchestratorTest, StartsOnceRegistersAndStopsInOrder) {
