@@ -1,6 +1,9 @@
 #include "fault.h"
 
+#include <cstdint>
+#include <limits>
 #include <stdexcept>
+#include <string>
 
 namespace corvanta::devserver {
 namespace {
@@ -67,6 +70,31 @@ void apply(Fault& fault, const std::string& key, const std::string& value) {
     }
 }
 
+// A whole number of type T under `key`, or `fallback` when the key is missing. Anything else is
+// refused here: the JSON library's own conversion turns 1e300 or 2.5 into undefined behaviour or
+// silent truncation.
+template <typename T>
+T integerField(const nlohmann::json& json, const char* key, T fallback) {
+    const auto found = json.find(key);
+    if (found == json.end()) {
+        return fallback;
+    }
+    if (found->is_number_unsigned()) {
+        const auto value = found->get<std::uint64_t>();
+        if (value <= std::uint64_t(std::numeric_limits<T>::max())) {
+            return T(value);
+        }
+    } else if (found->is_number_integer()) {
+        const auto value = found->get<std::int64_t>();
+        if (value >= std::int64_t(std::numeric_limits<T>::min()) &&
+            value <= std::int64_t(std::numeric_limits<T>::max())) {
+            return T(value);
+        }
+    }
+    throw std::invalid_argument(std::string("fault field ") + key +
+                                " must be a whole number in range");
+}
+
 }  // namespace
 
 Fault Fault::parse(const std::string& text) {
@@ -100,13 +128,13 @@ Fault Fault::fromJson(const nlohmann::json& json) {
     Fault fault;
     fault.path = json.value("path", std::string("*"));
     if (json.contains("status")) {
-        fault.status = json.at("status").get<int>();
+        fault.status = integerField<int>(json, "status", 0);
     }
     if (json.contains("code")) {
-        fault.code = json.at("code").get<long long>();
+        fault.code = integerField<long long>(json, "code", 0);
     }
     fault.msg = json.value("msg", fault.msg);
-    fault.delayMs = json.value("delayMs", 0);
+    fault.delayMs = integerField<int>(json, "delayMs", 0);
     if (json.contains("reply")) {
         fault.reply = parseReply(json.at("reply").get<std::string>());
     }
@@ -116,7 +144,7 @@ Fault Fault::fromJson(const nlohmann::json& json) {
     if (json.contains("redirect")) {
         fault.redirect = json.at("redirect").get<std::string>();
     }
-    fault.count = json.value("count", 1LL);
+    fault.count = integerField<long long>(json, "count", 1);
     return fault;
 }
 

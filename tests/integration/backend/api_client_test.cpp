@@ -313,5 +313,22 @@ TEST_F(ApiClientTest, ContentRepositoriesPublish) {
     EXPECT_FALSE(pages.isLoading());
 }
 
+// Found by fuzzing: a fault whose numbers do not fit their fields is refused with a 400, and the
+// server goes on taking faults.
+TEST_F(ApiClientTest, DevserverRefusesFaultNumbersOutOfRange) {
+    for (const nlohmann::json& bad :
+         {nlohmann::json{{"path", "/api/index/recent"}, {"count", 2.5e119}},
+          nlohmann::json{{"path", "/api/index/recent"}, {"status", 1e10}},
+          nlohmann::json{{"path", "/api/index/recent"}, {"delayMs", 0.5}},
+          nlohmann::json{{"path", "/api/index/recent"}, {"code", "500"}}}) {
+        EXPECT_THROW(server->addFault(bad), std::runtime_error) << bad.dump();
+    }
+    server->addFault({{"path", "/api/index/recent"}, {"status", 502}});
+    EXPECT_EQ(
+        failure<APIError>(client->request<std::vector<SignInRecordDTO>>(IndexEndpoint::recent()))
+            .statusCode(),
+        502);
+}
+
 }  // namespace
 }  // namespace corvanta::backend
