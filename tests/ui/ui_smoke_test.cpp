@@ -36,38 +36,14 @@ using testing::DevServerProcess;
 using testing::processEventsFor;
 using testing::processEventsUntil;
 
-// Finds a named object among the QObject children and the visual children of `root`.
-QObject* findNamed(QObject* root, const QString& name) {
-    if (!root) {
-        return nullptr;
-    }
-    if (root->objectName() == name) {
-        return root;
-    }
-    for (QObject* child : root->children()) {
-        if (QObject* found = findNamed(child, name)) {
-            return found;
-        }
-    }
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems()) {
-            if (child->parent() != root) {
-                if (QObject* found = findNamed(child, name)) {
-                    return found;
-                }
-            }
-        }
-    }
-    return nullptr;
-}
-
-// Every object of that name under `root`, each once.
-void collectNamed(QObject* root, const QString& name, QSet<QObject*>& found) {
+// Every object of that name among the QObject children and the visual children of `root`, in
+// the order met, each once.
+void collectNamed(QObject* root, const QString& name, QList<QObject*>& found) {
     if (!root) {
         return;
     }
-    if (root->objectName() == name) {
-        found.insert(root);
+    if (root->objectName() == name && !found.contains(root)) {
+        found.append(root);
     }
     for (QObject* child : root->children()) {
         collectNamed(child, name, found);
@@ -81,6 +57,12 @@ void collectNamed(QObject* root, const QString& name, QSet<QObject*>& found) {
     }
 }
 
+QObject* findNamed(QObject* root, const QString& name) {
+    QList<QObject*> found;
+    collectNamed(root, name, found);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
 bool isShown(QObject* object) {
     auto* item = qobject_cast<QQuickItem*>(object);
     return item && item->isVisible() && item->width() > 0 && item->height() > 0;
@@ -89,24 +71,11 @@ bool isShown(QObject* object) {
 // The first shown object of that name under `root`: a page that was left may linger hidden
 // beside its replacement until it is deleted.
 QObject* findShown(QObject* root, const QString& name) {
-    if (!root) {
-        return nullptr;
-    }
-    if (root->objectName() == name && isShown(root)) {
-        return root;
-    }
-    for (QObject* child : root->children()) {
-        if (QObject* found = findShown(child, name)) {
-            return found;
-        }
-    }
-    if (auto* item = qobject_cast<QQuickItem*>(root)) {
-        for (QQuickItem* child : item->childItems()) {
-            if (child->parent() != root) {
-                if (QObject* found = findShown(child, name)) {
-                    return found;
-                }
-            }
+    QList<QObject*> found;
+    collectNamed(root, name, found);
+    for (QObject* object : found) {
+        if (isShown(object)) {
+            return object;
         }
     }
     return nullptr;
@@ -392,7 +361,7 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
     // Every model's icon came through the SVG cache and is drawn, not its stand-in.
     ASSERT_TRUE(processEventsUntil(
         [&] {
-            QSet<QObject*> icons;
+            QList<QObject*> icons;
             collectNamed(desktop.window()->contentItem(), QStringLiteral("modelIconSvg"), icons);
             int ready = 0;
             for (QObject* icon : icons) {
