@@ -5,29 +5,18 @@
 #include <stdexcept>
 
 namespace corvanta::testing {
-namespace {
-
-QString readLine(QProcess& process) {
-    while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(10000)) {
-            throw std::runtime_error("corvanta-devserver printed nothing: " +
-                                     process.errorString().toStdString());
-        }
-    }
-    return QString::fromUtf8(process.readLine()).trimmed();
-}
-
-}  // namespace
 
 DevServerProcess::DevServerProcess(QStringList extraArguments) {
-    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(QStringLiteral(CORVANTA_DEVSERVER_PATH),
-                   QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extraArguments);
-    if (!process_.waitForStarted(10000)) {
-        throw std::runtime_error("corvanta-devserver did not start");
+    std::vector<std::string> arguments{"--port", "0"};
+    for (const QString& argument : extraArguments) {
+        arguments.push_back(argument.toStdString());
     }
-    const QString listening = readLine(process_);
-    const QString key = readLine(process_);
+    process_ = std::make_unique<ChildProcess>(CORVANTA_DEVSERVER_PATH, arguments);
+    const QString listening =
+        QString::fromStdString(process_->readLine(std::chrono::seconds(30))).trimmed();
+    const QString key =
+        QString::fromStdString(process_->readLine(std::chrono::seconds(30))).trimmed();
+    process_->discardRemainingOutput();
     const QString listenPrefix = QStringLiteral("listening on ");
     const QString keyPrefix = QStringLiteral("demo key: ");
     if (!listening.startsWith(listenPrefix) || !key.startsWith(keyPrefix)) {
@@ -40,13 +29,7 @@ DevServerProcess::DevServerProcess(QStringList extraArguments) {
     admin_->enable_server_certificate_verification(false);  // the admin side only
 }
 
-DevServerProcess::~DevServerProcess() {
-    process_.terminate();
-    if (!process_.waitForFinished(5000)) {
-        process_.kill();
-        process_.waitForFinished(5000);
-    }
-}
+DevServerProcess::~DevServerProcess() = default;
 
 nlohmann::json DevServerProcess::call(const std::string& method, const std::string& path,
                                       const std::string& body) {

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
+
+#include "support/child_process.h"
 
 namespace httplib {
 class Client;
@@ -35,7 +36,7 @@ private:
     nlohmann::json call(const std::string& method, const std::string& path,
                         const std::string& body = {});
 
-    QProcess process_;
+    std::unique_ptr<ChildProcess> process_;
     QString url_;
     QString demoKey_;
     std::unique_ptr<httplib::Client> admin_;
