@@ -32,7 +32,12 @@ QCoro::Task<std::optional<std::uint64_t>> ValidationPipeline::verifyBatch(
     if (!validator_) {
         co_return std::nullopt;
     }
-    isCancelled_ = false;
+    // A cancel that came before the batch got going stands. Clearing it here would revive a
+    // batch its coordinator abandoned (or outlived) while the batch waited for its first turn
+    // of the event loop, and submit nonces of a task the client has left.
+    if (isCancelled_) {
+        co_return std::nullopt;
+    }
     auto running = std::make_shared<std::stop_source>();
     runningTask_ = running;
 

@@ -154,6 +154,23 @@ TEST(ValidationCoordinator, AbandonedBatchesChangeNothingWhenTheyFinish) {
     EXPECT_EQ(solvedCalls, 0);
     EXPECT_EQ(coordinator.rejectedCount(), 1);
     EXPECT_EQ(coordinator.currentTaskId(), QString("new"));
+
+    // A batch abandoned before its first call went out never calls the validator: that call
+    // would submit a nonce of a task the client has left.
+    validator.calls.clear();
+    coordinator.enqueueCandidates({10}, "left", "seed");
+    coordinator.enqueueCandidates({11}, "taken", "seed");
+    ASSERT_TRUE(processEventsUntil([&] { return idle(coordinator); }));
+    EXPECT_EQ(validator.calls, (std::vector<std::uint64_t>{11}));
+
+    // The same when the coordinator goes away: no call into an owner that may be gone.
+    validator.calls.clear();
+    auto doomed = std::make_unique<ValidationCoordinator>();
+    doomed->setValidator(validator.make());
+    doomed->enqueueCandidates({12}, "task", "seed");
+    doomed.reset();
+    processEventsFor(20ms);
+    EXPECT_TRUE(validator.calls.empty());
 }
 
 TEST(ValidationCoordinator, MarkRangeExhaustedReportsTheFailure) {
