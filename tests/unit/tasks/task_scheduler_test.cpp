@@ -90,6 +90,12 @@ protected:
         makeScheduler();
     }
 
+    // A solved run may leave validator calls for other candidates sleeping; they use this
+    // fixture when they wake, so it outlives them.
+    void TearDown() override {
+        EXPECT_TRUE(processEventsUntil([&] { return validationsInFlight == 0; }));
+    }
+
     void makeScheduler() {
         scheduler.reset();
         TaskSchedulerDependencies deps;
