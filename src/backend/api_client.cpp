@@ -180,11 +180,6 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
     if (!status.isValid()) {
         throw APIError(APIError::Kind::invalidResponse);
     }
-    if (transfer.cutShort()) {
-        throw TransportError(
-            QNetworkReply::RemoteHostClosedError,
-            QStringLiteral("the connection closed before the whole reply arrived"));
-    }
     const int code = status.toInt();
     if (code >= 200 && code <= 299) {
         co_return HTTPResponse{transfer.takeBody(), code};

@@ -70,16 +70,6 @@ void BoundedReply::readAvailable() {
     body_ += reply_->readAll();
 }
 
-bool BoundedReply::cutShort() const {
-    // A compressed body is declared by its compressed length, which the inflated body need not
-    // reach; such replies are left to Qt's own checks.
-    if (oversized_ || reply_->hasRawHeader("Content-Encoding")) {
-        return false;
-    }
-    const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-    return length.isValid() && body_.size() < length.toLongLong();
-}
-
 void BoundedReply::checkDeclaredLength() {
     const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
     if (!oversized_ && length.isValid() && length.toLongLong() > limits_.maxBodyBytes) {

@@ -35,9 +35,6 @@ public:
     QNetworkReply* reply() const { return reply_; }
     bool timedOut() const { return timedOut_; }
     bool oversized() const { return oversized_; }
-    // True when the reply ended before the body its headers declared had arrived. Qt normally
-    // reports that as a closed connection, but not always when the close comes with the headers.
-    bool cutShort() const;
     QByteArray takeBody() { return std::exchange(body_, {}); }
 
 private:
