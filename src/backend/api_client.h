@@ -87,10 +87,11 @@ T APIClient::decodeData(const nlohmann::json& data) {
         return JsonDecode<T>::decode(data, QStringLiteral("data"));
     } catch (const DecodingError& error) {
         throw APIError::decodingFailed(error);
-    } catch (const nlohmann::json::exception& error) {
-        throw APIError::decodingFailed(DecodingError(DecodingError::Kind::dataCorrupted,
-                                                     QStringLiteral("data"),
-                                                     QString::fromUtf8(error.what())));
+    } catch (const nlohmann::json::exception&) {
+        throw APIError::decodingFailed(DecodingError(
+            DecodingError::Kind::dataCorrupted, QStringLiteral("data"),
+            DecodingError::expectedButGot(QStringLiteral("a record this client can read"),
+                                          JsonReader::describeValue(data))));
     }
 }
 

@@ -43,12 +43,18 @@ bool nestedTooDeep(const QByteArray& body) {
 APIResponse APIResponse::parse(const QByteArray& body) {
     if (nestedTooDeep(body)) {
         throw DecodingError(DecodingError::Kind::dataCorrupted, QString(),
-                            QStringLiteral("The given data is nested too deeply."));
+                            DecodingError::expectedButGot(
+                                QStringLiteral("JSON nested at most %1 levels deep").arg(kMaxDepth),
+                                QStringLiteral("deeper nesting")));
     }
     const auto document = nlohmann::json::parse(body.begin(), body.end(), nullptr, false);
     if (document.is_discarded()) {
-        throw DecodingError(DecodingError::Kind::dataCorrupted, QString(),
-                            QStringLiteral("The given data was not valid JSON."));
+        throw DecodingError(
+            DecodingError::Kind::dataCorrupted, QString(),
+            DecodingError::expectedButGot(QStringLiteral("JSON"),
+                                          body.trimmed().isEmpty()
+                                              ? QStringLiteral("an empty body")
+                                              : QStringLiteral("text that is not JSON")));
     }
     const nlohmann::json converted = convertKeysFromSnakeCase(document);
     const JsonReader reader(converted, QString());

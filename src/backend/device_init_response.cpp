@@ -11,15 +11,21 @@ DeviceInitResponse DeviceInitResponse::decode(const nlohmann::json& value, const
     const JsonReader reader(value, path);
     DeviceInitResponse out;
     std::optional<qint64> id;
-    if (const nlohmann::json* raw = reader.find("id")) {
+    const nlohmann::json* raw = reader.find("id");
+    if (raw) {
         id = JsonReader::asInteger(*raw);
         if (!id && raw->is_string()) {
             id = parseDecimalInteger(QString::fromStdString(raw->get_ref<const std::string&>()));
         }
     }
     if (!id) {
+        const QString expected =
+            JsonReader::expectedWholeNumber() + QStringLiteral(", as a number or as text");
         throw DecodingError(DecodingError::Kind::typeMismatch, reader.pathOf("id"),
-                            QStringLiteral("Expected Int or numeric String for id"));
+                            DecodingError::expectedButGot(
+                                expected, raw                    ? JsonReader::describeValue(*raw)
+                                          : value.contains("id") ? QStringLiteral("null")
+                                                                 : QStringLiteral("nothing")));
     }
     out.id = *id;
     if (const nlohmann::json* ip = reader.find("ipAddress"); ip && ip->is_string()) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <vector>
@@ -34,10 +35,24 @@ public:
     // A JSON number that is an exact signed 64-bit integer. Floats count only when integral and
     // below 2^53, where they are still exact.
     static std::optional<qint64> asInteger(const nlohmann::json& value);
-    static QString typeName(const nlohmann::json& value);
 
+    // What a reader expected, in the words of its errors.
+    static QString expectedText();
+    static QString expectedObject();
+    static QString expectedList();
+    // "a whole number from <min> to <max>"; by default the whole signed 64-bit range.
+    static QString expectedWholeNumber(qint64 min = std::numeric_limits<qint64>::min(),
+                                       qint64 max = std::numeric_limits<qint64>::max());
+    // A value as an error shows it: numbers and literals as written, text quoted (and cut when
+    // long), lists and objects by their shape.
+    static QString describeValue(const nlohmann::json& value);
+
+    // `expected` came as `found`; the error says what each was.
     static DecodingError typeMismatch(const QString& path, const QString& expected,
                                       const nlohmann::json& found);
+    // Nothing usable under the key: missing (keyNotFound, "got nothing") or null (valueNotFound,
+    // "got null").
+    DecodingError missing(const char* key, const QString& expected) const;
 
 private:
     const nlohmann::json& object_;
@@ -56,7 +71,7 @@ template <class T>
 struct JsonDecode<std::vector<T>> {
     static std::vector<T> decode(const nlohmann::json& value, const QString& path) {
         if (!value.is_array()) {
-            throw JsonReader::typeMismatch(path, QStringLiteral("Array"), value);
+            throw JsonReader::typeMismatch(path, JsonReader::expectedList(), value);
         }
         std::vector<T> out;
         out.reserve(value.size());

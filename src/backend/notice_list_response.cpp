@@ -14,8 +14,7 @@ NoticeListResponse NoticeListResponse::decode(const nlohmann::json& value, const
     out.time = reader.string("time");
     const nlohmann::json* list = reader.find("data");
     if (!list) {
-        throw DecodingError(DecodingError::Kind::keyNotFound, reader.pathOf("data"),
-                            QStringLiteral("Expected Array value but found null"));
+        throw reader.missing("data", JsonReader::expectedList());
     }
     out.data = JsonDecode<std::vector<NoticeDTO>>::decode(*list, reader.pathOf("data"));
     return out;

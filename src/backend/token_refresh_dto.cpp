@@ -23,8 +23,12 @@ TokenRefreshDTO TokenRefreshDTO::decode(const nlohmann::json& value, const QStri
         candidate = payload->token ? payload->token : payload->accessToken;
     }
     if (!candidate || candidate->trimmed().isEmpty()) {
-        throw DecodingError(DecodingError::Kind::keyNotFound, reader.pathOf("token"),
-                            QStringLiteral("Token refresh response missing token"));
+        throw DecodingError(
+            DecodingError::Kind::keyNotFound, reader.pathOf("token"),
+            DecodingError::expectedButGot(
+                QStringLiteral("a token (under token, accessToken or userinfo)"),
+                candidate ? JsonReader::describeValue(nlohmann::json(candidate->toStdString()))
+                          : QStringLiteral("nothing")));
     }
     return TokenRefreshDTO{*candidate};
 }

@@ -2,14 +2,17 @@
 // snake_case as on the wire).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
+#include "backend/api_error.h"
 #include "backend/api_response.h"
 #include "backend/device_init_response.h"
 #include "backend/device_task_response.h"
 #include "backend/index_response.h"
 #include "backend/json_reader.h"
 #include "backend/key_login_response.h"
+#include "backend/notice_dto.h"
 #include "backend/notice_list_response.h"
 #include "backend/page_detail_response.h"
 #include "backend/token_check_response.h"
@@ -52,8 +55,7 @@ TEST(Decoders, DeviceInitResponse) {
          {R"({"id":""})", R"({"id":4.2})", R"({"id":" 42"})", R"({"id":"42a"})", R"({"id":true})",
           R"({})", R"({"id":"9223372036854775808"})", R"({"id":9223372036854775808})"}) {
         const DecodingError error = decodingFailure<DeviceInitResponse>(json);
-        EXPECT_EQ(error.debugDescription(), QStringLiteral("Expected Int or numeric String for id"))
-            << json;
+        EXPECT_EQ(error.kind(), DecodingError::Kind::typeMismatch) << json;
         EXPECT_EQ(error.path(), QStringLiteral("data.id"));
     }
     EXPECT_EQ(decodeData<DeviceInitResponse>(R"({"id":"12","ip_address":null})"),
@@ -143,7 +145,7 @@ TEST(Decoders, TokenRefreshDTO) {
     for (const char* json : {R"({})", R"({"token":"  \n"})", R"({"userInfo":{}})"}) {
         const DecodingError error = decodingFailure<TokenRefreshDTO>(json);
         EXPECT_EQ(error.kind(), DecodingError::Kind::keyNotFound);
-        EXPECT_EQ(error.debugDescription(), QStringLiteral("Token refresh response missing token"));
+        EXPECT_EQ(error.path(), QStringLiteral("data.token"));
     }
     decodingFailure<TokenRefreshDTO>(R"({"token":1})");
 }
@@ -239,6 +241,107 @@ TEST(Decoders, GarbageAndTruncatedInputsFailCleanly) {
     const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
     EXPECT_THROW(APIResponse::parse(deep), DecodingError);
     EXPECT_THROW(APIResponse::parse(QByteArray("{\"code\":1,\"msg\":\"\xff\"}")), DecodingError);
+}
+
+// Every decoding error says, in this client's words, which field, what was expected and what came.
+TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
+    const QString anyWholeNumber =
+        QStringLiteral("a whole number from -9223372036854775808 to 9223372036854775807");
+    struct Case {
+        std::function<DecodingError()> fail;
+        DecodingError::Kind kind;
+        QString text;
+    };
+    const auto task = [](const char* data) {
+        return [data] { return decodingFailure<DeviceTaskResponse>(data); };
+    };
+    const auto reply = [](QByteArray body) {
+        return [body] {
+            try {
+                APIResponse::parse(body);
+            } catch (const DecodingError& error) {
+                return error;
+            }
+            ADD_FAILURE() << "parsed: " << body.toStdString();
+            return DecodingError(DecodingError::Kind::dataCorrupted, {}, {});
+        };
+    };
+    const std::vector<Case> cases = {
+        // A value of the wrong type: each kind of JSON value as it came.
+        {task(R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551616})"),
+         DecodingError::Kind::typeMismatch,
+         "data.nonceUpperBound: expected " + anyWholeNumber + ", got 1.8446744073709552e19"},
+        {task(R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551615})"),
+         DecodingError::Kind::typeMismatch,
+         "data.nonceUpperBound: expected " + anyWholeNumber + ", got 18446744073709551615"},
+        {task(R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})"),
+         DecodingError::Kind::typeMismatch,
+         "data.nonceUpperBound: expected " + anyWholeNumber + ", got 1.5"},
+        {task(R"({"taskId":"T","beginTime":5,"difficulty":"3"})"),
+         DecodingError::Kind::typeMismatch,
+         "data.difficulty: expected " + anyWholeNumber + ", got \"3\""},
+        {task(R"({"taskId":-12,"beginTime":5})"), DecodingError::Kind::typeMismatch,
+         QStringLiteral("data.taskId: expected text, got -12")},
+        {task(R"({"taskId":true,"beginTime":5})"), DecodingError::Kind::typeMismatch,
+         QStringLiteral("data.taskId: expected text, got true")},
+        {task(R"({"taskId":"T","beginTime":5,"seed":[1,2]})"), DecodingError::Kind::typeMismatch,
+         QStringLiteral("data.seed: expected text, got a list of 2 items")},
+        {task(R"({"taskId":"T","beginTime":5,"seed":{"a":1}})"), DecodingError::Kind::typeMismatch,
+         QStringLiteral("data.seed: expected text, got an object")},
+        {task(R"("just text that goes on for quite a bit longer than anyone needs")"),
+         DecodingError::Kind::typeMismatch,
+         QStringLiteral("data: expected an object, got \"just text that goes on for quite a bit "
+                        "l\u2026\"")},
+        {[] { return decodingFailure<DeviceInitResponse>(R"({"id":4.2})"); },
+         DecodingError::Kind::typeMismatch,
+         "data.id: expected " + anyWholeNumber + ", as a number or as text, got 4.2"},
+        {[] {
+             return decodingFailure<NoticeListResponse>(R"({"code":1,"msg":"","time":"1",)"
+                                                        R"("data":[{"id":1,"title":"t",)"
+                                                        R"("content":"c"},{"id":"2"}]})");
+         },
+         DecodingError::Kind::typeMismatch,
+         "data.data[1].id: expected " + anyWholeNumber + ", got \"2\""},
+        {[] { return decodingFailure<std::vector<NoticeDTO>>("7"); },
+         DecodingError::Kind::typeMismatch, QStringLiteral("data: expected a list, got 7")},
+        // A value that is null, and a key that is not there at all.
+        {task(R"({"taskId":null,"beginTime":5})"), DecodingError::Kind::valueNotFound,
+         QStringLiteral("data.taskId: expected text, got null")},
+        {task(R"({"taskId":"T"})"), DecodingError::Kind::keyNotFound,
+         "data.beginTime: expected " + anyWholeNumber + ", got nothing"},
+        {[] { return decodingFailure<NoticeListResponse>(R"({"code":1,"msg":"","time":"1"})"); },
+         DecodingError::Kind::keyNotFound,
+         QStringLiteral("data.data: expected a list, got nothing")},
+        {[] { return decodingFailure<DeviceInitResponse>(R"({"id":null})"); },
+         DecodingError::Kind::typeMismatch,
+         "data.id: expected " + anyWholeNumber + ", as a number or as text, got null"},
+        {[] { return decodingFailure<TokenRefreshDTO>(R"({"token":" "})"); },
+         DecodingError::Kind::keyNotFound,
+         QStringLiteral(
+             "data.token: expected a token (under token, accessToken or userinfo), got \" \"")},
+        {reply(R"({"msg":"x"})"), DecodingError::Kind::keyNotFound,
+         "code: expected " + anyWholeNumber + ", got nothing"},
+        // A body that is no JSON document at all.
+        {reply("{\"code\":1,"), DecodingError::Kind::dataCorrupted,
+         QStringLiteral("the reply: expected JSON, got text that is not JSON")},
+        {reply(""), DecodingError::Kind::dataCorrupted,
+         QStringLiteral("the reply: expected JSON, got an empty body")},
+        {reply(QByteArray(300, '[') + QByteArray(300, ']')), DecodingError::Kind::dataCorrupted,
+         QStringLiteral("the reply: expected JSON nested at most 256 levels deep, got deeper "
+                        "nesting")},
+    };
+    for (const Case& c : cases) {
+        const DecodingError error = c.fail();
+        EXPECT_EQ(error.kind(), c.kind) << c.text.toStdString();
+        EXPECT_EQ(error.localizedDescription(), c.text);
+        EXPECT_EQ(std::string(error.what()), c.text.toStdString());
+    }
+    // The page shows it inside the client's own sentence.
+    const auto failed = APIError::decodingFailed(
+        decodingFailure<DeviceTaskResponse>(R"({"taskId":"T","beginTime":"soon"})"));
+    EXPECT_EQ(failed.localizedDescription(),
+              "The server's reply could not be read (data.beginTime: expected " + anyWholeNumber +
+                  ", got \"soon\").");
 }
 
 }  // namespace
