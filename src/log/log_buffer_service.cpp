@@ -1,7 +1,10 @@
 #include "log/log_buffer_service.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <tuple>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -9,6 +12,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -59,6 +63,58 @@ void deleteDatabaseFiles(const QString& path) {
     for (const QString& suffix : kCompanionSuffixes) {
         QFile::remove(path + suffix);
     }
+}
+
+// An archive's name and what it says about when the archive was written.
+struct ArchiveEntry {
+    QString path;
+    qint64 writtenAtMs = 0;   // UTC
+    qint64 modifiedAtMs = 0;  // UTC
+    int suffix = 0;           // the "_1", "_2" ... of a taken name
+    QString name;
+};
+
+// Every zone's offset from UTC is a whole number of quarter hours, at most 14 hours either way.
+constexpr qint64 kQuarterHourMs = 15 * 60 * 1000;
+constexpr qint64 kLargestZoneOffsetMs = 14 * 60 * 60 * 1000;
+
+// When an archive was written. Its name holds the wall-clock time of the zone it was written in,
+// which alone can name two instants an hour apart (a daylight-saving fall-back) or read as
+// another instant after a move to another zone. The file's modification time, set to the same
+// instant at rotation, gives that zone's offset from UTC (to the quarter hour), and with it the
+// stamp reads back as the instant it was taken. A modification time that cannot be such an
+// offset away (the file was copied or touched later) leaves the stamp read in this machine's
+// zone; a name that is no stamp leaves the modification time alone.
+ArchiveEntry describeArchive(const QFileInfo& file) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^corvanta_logs_(\\d{8})_(\\d{6})_(\\d{3})(?:_(\\d+))?\\.db$"));
+    ArchiveEntry entry;
+    entry.path = file.filePath();
+    entry.name = file.fileName();
+    entry.modifiedAtMs = file.lastModified().toMSecsSinceEpoch();
+    entry.writtenAtMs = entry.modifiedAtMs;
+    const QRegularExpressionMatch match = pattern.match(entry.name);
+    if (!match.hasMatch()) {
+        return entry;
+    }
+    const QDate date = QDate::fromString(match.captured(1), QStringLiteral("yyyyMMdd"));
+    const QTime time =
+        QTime::fromString(match.captured(2) + match.captured(3), QStringLiteral("HHmmsszzz"));
+    if (!date.isValid() || !time.isValid()) {
+        return entry;
+    }
+    entry.suffix = match.captured(4).toInt();
+    const qint64 wallMs = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
+    const qint64 offsetMs = wallMs - entry.modifiedAtMs;
+    const qint64 quarters =
+        (offsetMs >= 0 ? offsetMs + kQuarterHourMs / 2 : offsetMs - kQuarterHourMs / 2) /
+        kQuarterHourMs;
+    if (std::abs(quarters * kQuarterHourMs) <= kLargestZoneOffsetMs) {
+        entry.writtenAtMs = wallMs - quarters * kQuarterHourMs;
+    } else {
+        entry.writtenAtMs = QDateTime(date, time, Qt::LocalTime).toMSecsSinceEpoch();
+    }
+    return entry;
 }
 
 // The newest `limit` reloadable lines of one file, oldest first. Uses a connection of its own so
@@ -286,7 +342,8 @@ void LogBufferService::rotateIfNeeded() {
         return;
     }
     closeCurrentDatabase();
-    const QString archive = nextArchivePath();
+    const QDateTime now = nowProvider_();
+    const QString archive = nextArchivePath(now);
     if (QFile::rename(dbPath_, archive)) {
         // Only present when SQLite could not fold them into the file on close; they belong to
         // the archive and must not be taken for the new file's.
@@ -295,15 +352,19 @@ void LogBufferService::rotateIfNeeded() {
                 QFile::rename(dbPath_ + suffix, archive + suffix);
             }
         }
+        // The file's clock agrees with its stamp: archives are ordered by the two together.
+        QFile file(archive);
+        if (file.open(QIODevice::ReadOnly)) {
+            file.setFileTime(now, QFileDevice::FileModificationTime);
+        }
     }
     openCurrentDatabase();
     holdCurrentDatabase();
     pruneArchives();
 }
 
-QString LogBufferService::nextArchivePath() const {
-    const QString stamp =
-        nowProvider_().toLocalTime().toString(QStringLiteral("yyyyMMdd_HHmmss_zzz"));
+QString LogBufferService::nextArchivePath(const QDateTime& now) const {
+    const QString stamp = now.toLocalTime().toString(QStringLiteral("yyyyMMdd_HHmmss_zzz"));
     const QDir dir(dbDirectory_);
     QString path = dir.filePath(kArchivePrefix + stamp + QStringLiteral(".db"));
     for (int n = 1; QFileInfo::exists(path); ++n) {
@@ -314,20 +375,24 @@ QString LogBufferService::nextArchivePath() const {
 }
 
 QStringList LogBufferService::archivedDatabaseFiles() const {
-    QStringList names;
+    std::vector<ArchiveEntry> archives;
     const QFileInfoList entries =
         QDir(dbDirectory_).entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         if (entry.fileName().startsWith(kArchivePrefix) && entry.suffix() == QLatin1String("db")) {
-            names.append(entry.fileName());
+            archives.push_back(describeArchive(entry));
         }
     }
-    // The stamp in the name makes name order the order of creation.
-    std::sort(names.begin(), names.end());
+    // Oldest first by the time each was written; archives written at the same instant by their
+    // files' clocks, then by the suffix their names took in turn.
+    std::sort(archives.begin(), archives.end(), [](const ArchiveEntry& a, const ArchiveEntry& b) {
+        return std::tie(a.writtenAtMs, a.modifiedAtMs, a.suffix, a.name) <
+               std::tie(b.writtenAtMs, b.modifiedAtMs, b.suffix, b.name);
+    });
     QStringList paths;
-    paths.reserve(names.size());
-    for (const QString& name : names) {
-        paths.append(QDir(dbDirectory_).filePath(name));
+    paths.reserve(static_cast<qsizetype>(archives.size()));
+    for (const ArchiveEntry& archive : archives) {
+        paths.append(archive.path);
     }
     return paths;
 }

@@ -97,7 +97,8 @@ private:
     void insertRow(const QString& deviceId, const QByteArray& line, const QDateTime& now);
     quint64 currentDatabaseSize();
     void rotateIfNeeded();
-    QString nextArchivePath() const;
+    QString nextArchivePath(const QDateTime& now) const;
+    // Oldest first, by the time each was written.
     QStringList archivedDatabaseFiles() const;
     void pruneArchives();
     void loadRecentLines(int limit);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <chrono>
 #include <memory>
 #include <string>
@@ -224,6 +226,93 @@ TEST_F(LogBufferServiceTest, RotationNamesArchivesAndKeepsTheNewestFiles) {
         EXPECT_FALSE(file.startsWith("corvanta_logs_") && !file.endsWith(".db"))
             << file.toStdString();
     }
+}
+
+// Sets the process's time zone while it lives, then restores the one before.
+class TimeZoneScope {
+public:
+    explicit TimeZoneScope(const char* zone)
+        : hadZone_(qEnvironmentVariableIsSet("TZ")), previous_(qgetenv("TZ")) {
+        set(zone);
+    }
+    ~TimeZoneScope() {
+        if (hadZone_) {
+            qputenv("TZ", previous_);
+        } else {
+            qunsetenv("TZ");
+        }
+        tzset();
+    }
+    TimeZoneScope(const TimeZoneScope&) = delete;
+    TimeZoneScope& operator=(const TimeZoneScope&) = delete;
+
+    static void set(const char* zone) {
+        qputenv("TZ", zone);
+        tzset();
+    }
+
+private:
+    bool hadZone_;
+    QByteArray previous_;
+};
+
+TEST_F(LogBufferServiceTest, ArchivesAreOrderedByTheTimeTheyWereWritten) {
+    TimeZoneScope zone("America/New_York");
+    const auto at = [](int day, int hour, int minute) {
+        return QDateTime(QDate(2026, 11, day), QTime(hour, minute), QTimeZone::utc());
+    };
+    const auto line = [](const QDateTime& time, const QString& message) {
+        return "[" + time.toString("yyyy-MM-ddTHH:mm:ss") + "Z] [TASK] " + message;
+    };
+    // On 1 November 2026 New York's clocks go from 01:59 EDT back to 01:00 EST: the archives
+    // written at 01:10 and 01:40 EST are the newest, though their names sort among the others.
+    const QDateTime times[] = {at(1, 5, 20), at(1, 5, 50), at(1, 6, 10), at(1, 6, 40)};
+    const QString messages[] = {"01:20 EDT", "01:50 EDT", "01:10 EST", "01:40 EST"};
+    {
+        clock_ = at(1, 4, 0);
+        auto service = makeService(0, 3);  // every append rotates; two archives are kept
+        for (int i = 0; i < 4; ++i) {
+            clock_ = times[i];
+            service->append("1", "TASK", messages[i]);
+        }
+    }
+    EXPECT_EQ(entries().filter(QRegularExpression("^corvanta_logs_")),
+              QStringList({"corvanta_logs_20261101_011000_000.db",
+                           "corvanta_logs_20261101_014000_000.db"}));
+    {
+        auto restarted = makeService(1 << 30, 3);
+        EXPECT_EQ(restarted->logLines(),
+                  QStringList({line(times[2], messages[2]), line(times[3], messages[3])}));
+    }
+
+    // A move to another zone: the Tokyo archive is older than the New York one written an hour
+    // later, whose name puts it on the day before.
+    QTemporaryDir moved;
+    const auto rotateIn = [&](const char* zoneName, const QDateTime& time, const QString& text) {
+        TimeZoneScope::set(zoneName);
+        clock_ = time;
+        auto service = makeServiceIn(moved.path(), 1 << 30, 10);
+        service->append("1", "TASK", text);
+        service.reset();
+        // A later start with a limit of one byte archives what the run left.
+        auto rotating = makeServiceIn(moved.path(), 0, 10);
+    };
+    rotateIn("Asia/Tokyo", at(2, 0, 0), "in Tokyo");
+    rotateIn("America/New_York", at(2, 1, 0), "in New York");
+    EXPECT_EQ(QDir(moved.path()).entryList({"corvanta_logs_*"}, QDir::Files, QDir::Name),
+              QStringList({"corvanta_logs_20261101_200000_000.db",
+                           "corvanta_logs_20261102_090000_000.db"}));
+    // An archive whose name holds no stamp counts by its file's time: older than both.
+    const QString renamed = QDir(moved.path()).filePath("corvanta_logs_saved.db");
+    writeLogFile(renamed, {"saved earlier"});
+    {
+        QFile file(renamed);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(file.setFileTime(at(1, 12, 0), QFileDevice::FileModificationTime));
+    }
+    auto reloaded = makeServiceIn(moved.path(), 1 << 30, 10);
+    EXPECT_EQ(reloaded->logLines(), QStringList({"saved earlier", line(at(2, 0, 0), "in Tokyo"),
+                                                 line(at(2, 1, 0), "in New York")}));
 }
 
 TEST_F(LogBufferServiceTest, SingleFileSettingDeletesEveryArchiveWithItsCompanions) {
