@@ -113,6 +113,7 @@ void AppShellViewModel::windowShown() {
 
 void AppShellViewModel::authenticationChanged(bool changed) {
     emit contentSizeChanged();
+    updateConnectionStatus();
     if (changed) {
         emit isAuthenticatedChanged();
     }
@@ -159,8 +160,8 @@ void AppShellViewModel::shutdown() {
 
 void AppShellViewModel::updateConnectionStatus() {
     const auto& orchestrator = deps_.orchestrator();
-    const QString status =
-        connectionStatusFor(orchestrator.isRunning(), orchestrator.currentState(), lastReply_);
+    const QString status = connectionStatusFor(isAuthenticated(), orchestrator.isRunning(),
+                                               orchestrator.currentState(), lastReply_);
     if (status != connectionStatus_) {
         connectionStatus_ = status;
         emit connectionStatusChanged();

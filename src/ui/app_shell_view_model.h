@@ -25,6 +25,7 @@ class AppShellViewModel : public QObject {
     Q_PROPERTY(QString selectedModule READ selectedModule WRITE setSelectedModule NOTIFY
                    selectedModuleChanged)
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
+    Q_PROPERTY(QString connectionColor READ connectionColor NOTIFY connectionStatusChanged)
     Q_PROPERTY(bool isDark READ isDark CONSTANT)
     Q_PROPERTY(QString headingFont READ headingFont CONSTANT)
     Q_PROPERTY(QObject* logout READ logout CONSTANT)
@@ -45,7 +46,9 @@ public:
     QStringList modules() const;
     const QString& selectedModule() const { return selectedModule_; }
     void setSelectedModule(const QString& module);
+    // The indicator's status (also its label's key) and the theme colour of its dot.
     const QString& connectionStatus() const { return connectionStatus_; }
+    QString connectionColor() const { return connectionStatusColor(connectionStatus_); }
     bool isDark() const { return isDark_; }
     const QString& headingFont() const { return headingFont_; }
     QObject* logout() { return &logout_; }
@@ -75,7 +78,7 @@ private:
     bool isDark_ = false;
     LogoutButtonModel logout_;
     QString selectedModule_ = QStringLiteral("dashboard");
-    QString connectionStatus_ = QStringLiteral("disconnected");
+    QString connectionStatus_ = QStringLiteral("status_signed_out");
     LastBackendReply lastReply_ = LastBackendReply::none;
     bool didAttemptSessionRestore_ = false;
     bool didStartAuthenticatedServices_ = false;

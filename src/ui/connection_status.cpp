@@ -2,16 +2,38 @@
 
 namespace corvanta::ui {
 
-QString connectionStatusFor(bool engineRunning, const QString& engineState,
+QString connectionStatusFor(bool signedIn, bool engineRunning, const QString& engineState,
                             LastBackendReply lastReply) {
-    if (!engineRunning || engineState == QLatin1String("paused") ||
-        engineState == QLatin1String("stopped")) {
-        return QStringLiteral("disconnected");
+    if (!signedIn) {
+        return QStringLiteral("status_signed_out");
     }
-    if (engineState == QLatin1String("running") && lastReply == LastBackendReply::answered) {
-        return QStringLiteral("connected");
+    if (engineState == QLatin1String("paused")) {
+        return QStringLiteral("status_paused");
     }
-    return QStringLiteral("connecting");
+    if (engineState == QLatin1String("waiting_key")) {
+        return QStringLiteral("status_waiting_key");
+    }
+    if (engineRunning && engineState == QLatin1String("running")) {
+        return lastReply == LastBackendReply::answered ? QStringLiteral("status_running")
+                                                       : QStringLiteral("status_connecting");
+    }
+    return QStringLiteral("status_stopped");
+}
+
+QString connectionStatusColor(const QString& status) {
+    if (status == QLatin1String("status_running")) {
+        return QStringLiteral("success");
+    }
+    if (status == QLatin1String("status_connecting")) {
+        return QStringLiteral("accent");
+    }
+    if (status == QLatin1String("status_paused") || status == QLatin1String("status_waiting_key")) {
+        return QStringLiteral("warning");
+    }
+    if (status == QLatin1String("status_stopped")) {
+        return QStringLiteral("secondaryText");
+    }
+    return QStringLiteral("danger");
 }
 
 }  // namespace corvanta::ui

@@ -8,13 +8,19 @@ namespace corvanta::ui {
 // never got one, or nothing yet since the engine started.
 enum class LastBackendReply { none, answered, failed };
 
-// The top bar's indicator, "connected", "connecting" or "disconnected" (also its label's key):
-// - an engine that is not running, or paused, does not talk to the backend: disconnected;
-// - a running engine whose latest transfer got an answer and that is working ("running"):
-//   connected;
-// - a running engine still waiting for its first answer, retrying after a failed transfer, or
-//   waiting for a key: connecting.
-QString connectionStatusFor(bool engineRunning, const QString& engineState,
+// The top bar's indicator: whether the user is signed in and what the engine is doing. The value
+// is also its label's key in the string table.
+// - signed out: "status_signed_out";
+// - paused: "status_paused"; waiting for an account key: "status_waiting_key";
+// - running, and the latest transfer got an answer: "status_running"; still waiting for the
+//   first answer, or retrying after a failed transfer: "status_connecting";
+// - anything else (stopped, or not started): "status_stopped".
+QString connectionStatusFor(bool signedIn, bool engineRunning, const QString& engineState,
                             LastBackendReply lastReply);
+
+// The theme colour of the indicator's dot for a status: "success" (running), "accent"
+// (connecting), "warning" (paused or waiting for a key), "secondaryText" (stopped) or "danger"
+// (signed out).
+QString connectionStatusColor(const QString& status);
 
 }  // namespace corvanta::ui

@@ -179,6 +179,13 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     EXPECT_NE(window.find(QStringLiteral("dashboardPage")), nullptr);
     // Signing in started the engine.
     ASSERT_TRUE(processEventsUntil([&] { return deps.orchestrator().isRunning(); }, 10s));
+    // The indicator says so once the backend has answered.
+    const auto indicator = [&] {
+        return window.find(QStringLiteral("connectionLabel"))->property("text").toString();
+    };
+    EXPECT_TRUE(processEventsUntil(
+        [&] { return indicator() == platform::localized(QStringLiteral("status_running")); }, 20s))
+        << indicator().toStdString();
 
     window.click(QStringLiteral("module_device_info"));
     ASSERT_TRUE(window.waitShown(QStringLiteral("devicePage")));
@@ -197,6 +204,7 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
         [&] { return orchestrator.currentState() == QLatin1String("running"); }, 10s));
     window.click(QStringLiteral("startPauseButton"));
     EXPECT_EQ(orchestrator.currentState(), QStringLiteral("paused"));
+    EXPECT_EQ(indicator(), QStringLiteral("Signed in · Paused"));
     EXPECT_FALSE(desktop.runLog().isPauseButton());
     auto* list = window.find(QStringLiteral("runLogList"));
     ASSERT_NE(list, nullptr);
@@ -320,6 +328,8 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
     // The engine is not what this test looks at: it gets the cores back at once.
     ASSERT_TRUE(processEventsUntil([&] { return deps.orchestrator().isRunning(); }, 10s));
     deps.orchestrator().stop();
+    EXPECT_EQ(window.find(QStringLiteral("connectionLabel"))->property("text").toString(),
+              QStringLiteral("Signed in · Stopped"));
 
     // The dashboard is the first page; showing it loaded the index.
     auto& dashboard = desktop.dashboard();

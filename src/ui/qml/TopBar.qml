@@ -87,8 +87,7 @@ Rectangle {
                 width: layout.s(12)
                 height: width
                 radius: width / 2
-                color: shell.connectionStatus === "connected" ? theme.success
-                     : shell.connectionStatus === "connecting" ? theme.warning : theme.danger
+                color: theme[shell.connectionColor]
             }
             Text {
                 objectName: "connectionLabel"

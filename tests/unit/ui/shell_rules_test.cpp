@@ -103,20 +103,50 @@ TEST(RunLogViewModel, ButtonAndPinnedRules) {
     EXPECT_FALSE(RunLogViewModel::isPinned(479, 500, 1000));
 }
 
-TEST(ConnectionStatus, FollowsTheEngineAndTheLastReply) {
-    const auto running = QStringLiteral("running");
-    EXPECT_EQ(connectionStatusFor(false, running, LastBackendReply::answered),
-              QStringLiteral("disconnected"));
-    EXPECT_EQ(connectionStatusFor(true, QStringLiteral("paused"), LastBackendReply::answered),
-              QStringLiteral("disconnected"));
-    EXPECT_EQ(connectionStatusFor(true, running, LastBackendReply::none),
-              QStringLiteral("connecting"));
-    EXPECT_EQ(connectionStatusFor(true, running, LastBackendReply::failed),
-              QStringLiteral("connecting"));
-    EXPECT_EQ(connectionStatusFor(true, QStringLiteral("waiting_key"), LastBackendReply::answered),
-              QStringLiteral("connecting"));
-    EXPECT_EQ(connectionStatusFor(true, running, LastBackendReply::answered),
-              QStringLiteral("connected"));
+TEST(ConnectionStatus, SaysWhetherTheUserIsSignedInAndWhatTheEngineIsDoing) {
+    struct Case {
+        bool signedIn;
+        bool engineRunning;
+        const char* state;
+        LastBackendReply lastReply;
+        const char* status;
+        const char* text;
+        const char* color;
+    };
+    const Case cases[] = {
+        {true, true, "running", LastBackendReply::answered, "status_running", "Signed in · Running",
+         "success"},
+        {true, true, "running", LastBackendReply::none, "status_connecting",
+         "Signed in · Connecting", "accent"},
+        {true, true, "running", LastBackendReply::failed, "status_connecting",
+         "Signed in · Connecting", "accent"},
+        // Paused: while the loop winds down and after it has ended.
+        {true, true, "paused", LastBackendReply::answered, "status_paused", "Signed in · Paused",
+         "warning"},
+        {true, false, "paused", LastBackendReply::answered, "status_paused", "Signed in · Paused",
+         "warning"},
+        {true, true, "waiting_key", LastBackendReply::answered, "status_waiting_key",
+         "Signed in · Waiting for a key", "warning"},
+        {true, false, "waiting_key", LastBackendReply::none, "status_waiting_key",
+         "Signed in · Waiting for a key", "warning"},
+        {true, false, "stopped", LastBackendReply::answered, "status_stopped",
+         "Signed in · Stopped", "secondaryText"},
+        {true, false, "idle", LastBackendReply::none, "status_stopped", "Signed in · Stopped",
+         "secondaryText"},
+        {true, false, "running", LastBackendReply::answered, "status_stopped",
+         "Signed in · Stopped", "secondaryText"},
+        {false, false, "stopped", LastBackendReply::answered, "status_signed_out", "Signed out",
+         "danger"},
+        {false, true, "running", LastBackendReply::answered, "status_signed_out", "Signed out",
+         "danger"},
+    };
+    for (const Case& c : cases) {
+        const QString status = connectionStatusFor(c.signedIn, c.engineRunning,
+                                                   QString::fromUtf8(c.state), c.lastReply);
+        EXPECT_EQ(status, QString::fromUtf8(c.status)) << c.state;
+        EXPECT_EQ(localized(status), QString::fromUtf8(c.text)) << c.status;
+        EXPECT_EQ(connectionStatusColor(status), QString::fromUtf8(c.color)) << c.status;
+    }
 }
 
 TEST(PageContentViewModel, WrapsTheContentAsReceived) {
