@@ -1,8 +1,12 @@
 #include "ui/app_shell_view_model.h"
 
+#include <algorithm>
+
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPointer>
+#include <QScreen>
+#include <QWindow>
 
 #include <QCoroTask>
 
@@ -57,6 +61,25 @@ AppShellViewModel::AppShellViewModel(app::AppDependency& deps, QString headingFo
 
 QSize AppShellViewModel::contentSizeFor(bool signedIn, bool updatePending) {
     return signedIn || updatePending ? QSize(1280, 720) : QSize(520, 420);
+}
+
+QRect AppShellViewModel::windowGeometryFor(QSize content, QRect available, QMargins frame) {
+    const int frameWidth = frame.left() + frame.right();
+    const int frameHeight = frame.top() + frame.bottom();
+    const QSize size(std::max(std::min(content.width(), available.width() - frameWidth), 1),
+                     std::max(std::min(content.height(), available.height() - frameHeight), 1));
+    const int x = available.x() + std::max((available.width() - size.width() - frameWidth) / 2, 0);
+    const int y =
+        available.y() + std::max((available.height() - size.height() - frameHeight) / 2, 0);
+    return QRect(QPoint(x + frame.left(), y + frame.top()), size);
+}
+
+QRect AppShellViewModel::fittedWindowGeometry(QWindow* window) const {
+    QScreen* screen = window != nullptr ? window->screen() : nullptr;
+    if (screen == nullptr) {
+        return QRect(QPoint(0, 0), contentSize());
+    }
+    return windowGeometryFor(contentSize(), screen->availableGeometry(), window->frameMargins());
 }
 
 bool AppShellViewModel::isDarkTheme(const QString& theme, bool systemIsDark) {

@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QMargins>
 #include <QObject>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
 #include "ui/connection_status.h"
 #include "ui/logout_button_model.h"
+
+class QWindow;
 
 namespace corvanta::app {
 class AppDependency;
@@ -36,6 +40,12 @@ public:
 
     // 520 × 420 for the login page alone, 1280 × 720 for the main view or the update prompt.
     static QSize contentSizeFor(bool signedIn, bool updatePending);
+    // The window's content rectangle for `content` on a screen whose free area (without panels)
+    // is `available`, the window's frame taking `frame` around it: the content size cut down to
+    // what fits the free area with its frame (the pages then scroll), centred in that area.
+    static QRect windowGeometryFor(QSize content, QRect available, QMargins frame);
+    // The same for the current content on the window's own screen, with its own frame.
+    Q_INVOKABLE QRect fittedWindowGeometry(QWindow* window) const;
     // "theme_dark", "theme_light" (also anything unknown), or "theme_system" following the
     // desktop.
     static bool isDarkTheme(const QString& theme, bool systemIsDark);

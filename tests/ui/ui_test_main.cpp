@@ -1,5 +1,8 @@
-// gtest main for the window tests: a QGuiApplication rendering offscreen, with the user's
-// folders in a private temporary directory so that nothing of a real installation is touched.
+// gtest main for the window tests: a QGuiApplication rendering offscreen on one screen of a fixed
+// size (1920 × 1080 unless the executable is built with CORVANTA_TEST_SCREEN_WIDTH and _HEIGHT),
+// with the user's folders in a private temporary directory so that nothing of a real installation
+// is touched.
+#include <QFile>
 #include <QGuiApplication>
 #include <QQuickStyle>
 #include <QTemporaryDir>
@@ -11,10 +14,25 @@
 #include "app/app_dependency.h"
 #include "async/event_loop_drain.h"
 
+#ifndef CORVANTA_TEST_SCREEN_WIDTH
+#define CORVANTA_TEST_SCREEN_WIDTH 1920
+#define CORVANTA_TEST_SCREEN_HEIGHT 1080
+#endif
+
 int main(int argc, char** argv) {
     QTemporaryDir home;
     const QByteArray root = home.path().toUtf8();
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The offscreen platform's own screen size differs between Qt versions.
+    QFile screens(home.filePath(QStringLiteral("offscreen.json")));
+    if (!screens.open(QIODevice::WriteOnly) ||
+        screens.write(QByteArray(R"({"screens":[{"name":"test","x":0,"y":0,"width":)") +
+                      QByteArray::number(CORVANTA_TEST_SCREEN_WIDTH) + R"(,"height":)" +
+                      QByteArray::number(CORVANTA_TEST_SCREEN_HEIGHT) +
+                      R"(,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})") < 0) {
+        return 2;
+    }
+    screens.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(screens.fileName()));
     qputenv("HOME", root);
     qputenv("XDG_DATA_HOME", root + "/data");
     qputenv("XDG_CONFIG_HOME", root + "/config");

@@ -7,18 +7,22 @@ ApplicationWindow {
     objectName: "mainWindow"
     visible: true
     title: "Corvanta"
-    minimumWidth: shell.contentWidth
-    minimumHeight: shell.contentHeight
     color: theme.background
 
-    // The content size decides the window size; a maximised or full-screen window stays as it is.
+    // The content size decides the window size, but never beyond the screen's free area; a
+    // maximised or full-screen window stays as it is.
     function fitContent() {
         if (window.visibility === Window.Maximized || window.visibility === Window.FullScreen)
             return
-        window.width = shell.contentWidth
-        window.height = shell.contentHeight
-        window.x = Screen.virtualX + Math.max(0, (Screen.desktopAvailableWidth - window.width) / 2)
-        window.y = Screen.virtualY + Math.max(0, (Screen.desktopAvailableHeight - window.height) / 2)
+        const area = shell.fittedWindowGeometry(window)
+        window.minimumWidth = Math.min(window.minimumWidth, area.width)
+        window.minimumHeight = Math.min(window.minimumHeight, area.height)
+        window.width = area.width
+        window.height = area.height
+        window.minimumWidth = area.width
+        window.minimumHeight = area.height
+        window.x = area.x
+        window.y = area.y
     }
 
     onWidthChanged: layout.width = width
@@ -33,10 +37,34 @@ ApplicationWindow {
         fitContent()
         shell.windowShown()
     }
+    // The frame is known once the window is on screen.
+    onVisibleChanged: if (visible) fitContent()
 
-    Loader {
+    // A window smaller than the page's design (a small screen) scrolls the page instead of
+    // cutting it.
+    Flickable {
+        id: pageScroller
+        objectName: "pageScroller"
         anchors.fill: parent
-        sourceComponent: shell.isAuthenticated ? mainView : loginPage
+        contentWidth: Math.max(width, shell.contentWidth)
+        contentHeight: Math.max(height, shell.contentHeight)
+        interactive: contentWidth > width || contentHeight > height
+        boundsBehavior: Flickable.StopAtBounds
+        clip: true
+        ScrollBar.vertical: ScrollBar {
+            policy: pageScroller.contentHeight > pageScroller.height ? ScrollBar.AlwaysOn
+                                                                     : ScrollBar.AsNeeded
+        }
+        ScrollBar.horizontal: ScrollBar {
+            policy: pageScroller.contentWidth > pageScroller.width ? ScrollBar.AlwaysOn
+                                                                   : ScrollBar.AsNeeded
+        }
+
+        Loader {
+            width: pageScroller.contentWidth
+            height: pageScroller.contentHeight
+            sourceComponent: shell.isAuthenticated ? mainView : loginPage
+        }
     }
 
     Component {

@@ -46,6 +46,16 @@ TEST(AppShellViewModel, WindowSizeAndThemeRules) {
     EXPECT_TRUE(AppShellViewModel::isDarkTheme(QStringLiteral("theme_system"), true));
     EXPECT_FALSE(AppShellViewModel::isDarkTheme(QStringLiteral("theme_system"), false));
     EXPECT_FALSE(AppShellViewModel::isDarkTheme(QStringLiteral("something"), true));
+
+    // The window never outgrows the screen's free area: on a 1366 × 768 laptop with a 32-point
+    // panel and a 30-point title bar the main view gets 1280 × 705 and scrolls.
+    const QMargins frame(0, 30, 0, 1);
+    EXPECT_EQ(AppShellViewModel::windowGeometryFor({1280, 720}, {0, 32, 1366, 736}, frame),
+              QRect(43, 62, 1280, 705));
+    EXPECT_EQ(AppShellViewModel::windowGeometryFor({520, 420}, {0, 32, 1366, 736}, frame),
+              QRect(423, 204, 520, 420));
+    EXPECT_EQ(AppShellViewModel::windowGeometryFor({1280, 720}, {1920, 0, 2560, 1440}, {}),
+              QRect(2560, 360, 1280, 720));
 }
 
 TEST(LogoutButtonModel, ArmsThenSignsOutOrDisarmsAfterTheDelay) {
