@@ -1,10 +1,16 @@
 #include "engine/compute_engine.h"
 
+#include <cxxabi.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <thread>
+#include <typeinfo>
+#include <utility>
 
 #include "engine/difficulty.h"
 #include "engine/gpu/kernel_source.h"
@@ -35,6 +41,26 @@ bool confirmHit(std::string_view seed, std::uint64_t nonce, int difficulty) {
     std::string message(seed);
     message += std::to_string(nonce);
     return meetsDifficulty(sha256(message), difficulty);
+}
+
+// The readable name of an exception's type ("std::bad_alloc"): what tells one kind of fault from
+// another in the run log.
+std::string typeName(const std::type_info& type) {
+    int status = 0;
+    const std::unique_ptr<char, void (*)(void*)> readable(
+        abi::__cxa_demangle(type.name(), nullptr, nullptr, &status), std::free);
+    return status == 0 && readable ? std::string(readable.get()) : std::string(type.name());
+}
+
+// The kind of a fault and what it says.
+std::pair<std::string, std::string> describeFault(const std::exception_ptr& fault) {
+    try {
+        std::rethrow_exception(fault);
+    } catch (const std::exception& error) {
+        return {typeName(typeid(error)), error.what()};
+    } catch (...) {
+        return {"unknown exception", {}};
+    }
 }
 
 }  // namespace
@@ -93,16 +119,62 @@ std::shared_ptr<ComputeSearch> ComputeEngine::startSearch(SearchRequest request,
     const std::uint64_t id = registerToken(token);
     pool_->submit([this, id, token, search, request = std::move(request),
                    onCandidate = std::move(onCandidate), onComplete = std::move(onComplete)] {
-        ComputeSearchResult result = request.lane == ComputeWorkerLaneKind::cpu
-                                         ? runCpuSearch(request, *token, onCandidate)
-                                         : runGpuSearch(request, *token, onCandidate);
+        ComputeSearchResult result = runSearch(request, *token, onCandidate);
         unregisterToken(id);
         if (onComplete) {
-            onComplete(result);
+            try {
+                onComplete(result);
+            } catch (...) {
+                reportSearchFault(request, std::current_exception());
+            }
         }
         search->finish(std::move(result));
     });
     return search;
+}
+
+ComputeSearchResult ComputeEngine::runSearch(const SearchRequest& request,
+                                             const ComputeCancellationToken& token,
+                                             const CandidateCallback& onCandidate) {
+    try {
+        if (options_.beforeSearch) {
+            options_.beforeSearch(request);
+        }
+        return request.lane == ComputeWorkerLaneKind::cpu
+                   ? runCpuSearch(request, token, onCandidate)
+                   : runGpuSearch(request, token, onCandidate);
+    } catch (...) {
+        reportSearchFault(request, std::current_exception());
+    }
+    // Hits handed on before the fault stay handed on; the range is searched again all the same.
+    ComputeSearchResult failed;
+    failed.usedGPU = request.lane == ComputeWorkerLaneKind::gpu;
+    failed.note = "search-failed";
+    failed.status = ComputeSearchStatus::failed;
+    return failed;
+}
+
+void ComputeEngine::reportSearchFault(const SearchRequest& request,
+                                      const std::exception_ptr& fault) {
+    try {
+        auto [kind, what] = describeFault(fault);
+        {
+            std::lock_guard lock(lock_);
+            if (!reportedFaultKinds_.insert(kind).second) {
+                return;  // said once already; a repeating fault must not flood the log
+            }
+        }
+        std::string message = "❌ search failed lane=" + std::string(rawValue(request.lane)) +
+                              " range=[" + std::to_string(request.start) + "..<" +
+                              std::to_string(request.end) + ") error=" + kind;
+        if (!what.empty() && what != kind) {
+            message += ": " + what;
+        }
+        message += "; the range goes back to the pool (later faults of this kind are not logged)";
+        log("ERROR", message);
+    } catch (...) {
+        // Out of memory even for the message: the failed result still tells the lane.
+    }
 }
 
 ComputeSearchResult ComputeEngine::searchRange(SearchRequest request,
@@ -234,7 +306,7 @@ ComputeEngine::ParityOutcome ComputeEngine::awaitParityProbe() {
     ParityOutcome outcome = ParityOutcome::failed;
     try {
         outcome = probeParity();
-    } catch (const std::exception&) {
+    } catch (...) {
         outcome = ParityOutcome::failed;  // out of memory on the host: treat the GPU as unusable
     }
     {
@@ -281,8 +353,13 @@ std::vector<std::uint64_t> ComputeEngine::probeCpuHits(std::string_view seed, st
     auto token = std::make_shared<ComputeCancellationToken>();
     const std::uint64_t id = registerToken(token);
     std::vector<std::uint64_t> hits;
-    NonceSearcher searcher(seed, difficulty, options_.cpuImpl);
-    searcher.search(0, end, token->flag(), [&](std::uint64_t nonce) { hits.push_back(nonce); });
+    try {
+        NonceSearcher searcher(seed, difficulty, options_.cpuImpl);
+        searcher.search(0, end, token->flag(), [&](std::uint64_t nonce) { hits.push_back(nonce); });
+    } catch (...) {
+        unregisterToken(id);
+        throw;
+    }
     unregisterToken(id);
     interrupted = token->isCancelled();
     return hits;

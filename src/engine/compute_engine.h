@@ -2,12 +2,14 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -91,6 +93,9 @@ public:
         std::uint64_t gpuDispatchSize = kGpuDispatchSize;
         // For tests only: GPU kernel source to build instead of the embedded sha256_search.cl.
         std::optional<std::string> gpuKernelSource;
+        // For tests only: runs on the search thread before every search. What it throws fails
+        // that search the way any other fault on a search thread does.
+        std::function<void(const SearchRequest&)> beforeSearch;
     };
 
     ComputeEngine();
@@ -101,7 +106,10 @@ public:
     ComputeEngine& operator=(const ComputeEngine&) = delete;
 
     // Starts a search of [start, end). Throws std::invalid_argument, without searching, when the
-    // range's start lies above its end.
+    // range's start lies above its end. A fault on the search thread (an exception from the
+    // search, from `onCandidate` or from the GPU) never ends the process: the search comes back
+    // with status `failed`, note "search-failed" and no hits, so its range counts as not
+    // searched, and the first fault of each kind is written to the run log under "ERROR".
     std::shared_ptr<ComputeSearch> startSearch(SearchRequest request,
                                                CandidateCallback onCandidate = {},
                                                CompletionCallback onComplete = {});
@@ -146,6 +154,10 @@ private:
     ParityOutcome probeParity();
     std::vector<std::uint64_t> probeCpuHits(std::string_view seed, std::uint64_t end,
                                             int difficulty, bool& interrupted);
+    ComputeSearchResult runSearch(const SearchRequest& request,
+                                  const ComputeCancellationToken& token,
+                                  const CandidateCallback& onCandidate);
+    void reportSearchFault(const SearchRequest& request, const std::exception_ptr& fault);
     ComputeSearchResult runCpuSearch(const SearchRequest& request,
                                      const ComputeCancellationToken& token,
                                      const CandidateCallback& onCandidate);
@@ -171,6 +183,8 @@ private:
     std::optional<bool> cachedGPUParityResult_;
     std::shared_future<ParityOutcome> gpuParityTask_;
     std::size_t parityProbeRuns_ = 0;
+    // Kinds of search-thread fault already written to the run log.
+    std::set<std::string> reportedFaultKinds_;
     // Declared last: destroyed first, so every search ends while the fields above still exist.
     std::unique_ptr<SearchThreadPool> pool_;
 };

@@ -7,6 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
+#include <string>
+
+#include "engine/system_log.h"
 
 namespace corvanta::engine {
 
@@ -23,6 +27,23 @@ void lowerCurrentThreadPriority() {
     }
 #endif
 }
+
+namespace {
+
+// Jobs report their own failures; one that throws all the same must not end the process, and the
+// thread goes on to the next job.
+void runJob(const std::function<void()>& job) {
+    try {
+        job();
+    } catch (const std::exception& error) {
+        writeSystemLog(SystemLogLevel::error,
+                       std::string("search thread job failed: ") + error.what());
+    } catch (...) {
+        writeSystemLog(SystemLogLevel::error, "search thread job failed");
+    }
+}
+
+}  // namespace
 
 SearchThreadPool::~SearchThreadPool() {
     {
@@ -63,7 +84,7 @@ void SearchThreadPool::workerLoop() {
         std::function<void()> job = std::move(jobs_.front());
         jobs_.pop_front();
         lock.unlock();
-        job();
+        runJob(job);
         lock.lock();
     }
 }

@@ -13,7 +13,8 @@ namespace corvanta::engine {
 // Background threads for searches, at low priority (SCHED_BATCH, nice +10) so that everything
 // else on the machine comes first. A job never waits for another one to finish: when no thread
 // is idle a new one is started, and idle threads are kept for reuse. The destructor waits for
-// every job and joins every thread.
+// every job and joins every thread. A job that throws is logged to the system log and ends; its
+// thread lives on.
 class SearchThreadPool {
 public:
     SearchThreadPool() = default;

@@ -6,14 +6,19 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <limits>
 #include <mutex>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/compute_engine.h"
 #include "engine/difficulty.h"
+#include "engine/search_thread_pool.h"
 #include "engine/task_throughput_monitor.h"
 #include "engine/worker_registry.h"
 
@@ -193,6 +198,86 @@ TEST(ComputeEngineGpu, WithoutADeviceTheRangeComesBackUnprocessed) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0],
               (std::pair<std::string, std::string>{"GPU#0", "fallback reason=no-metal-device"}));
+}
+
+TEST(ComputeEngineFaults, AFaultOnASearchThreadFailsTheSearchNotTheProcess) {
+    // Throws for any search whose range starts at 7: a fault in the engine's own steps.
+    ComputeEngine::Options options;
+    options.beforeSearch = [](const SearchRequest& request) {
+        if (request.start == 7) {
+            throw std::bad_alloc();
+        }
+    };
+    ComputeEngine engine(options);
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::mutex mutex;
+    engine.setOnLog([&](std::string_view category, std::string_view message) {
+        std::lock_guard lock(mutex);
+        lines.emplace_back(category, message);
+    });
+    const auto expectFailed = [](const ComputeSearchResult& result, bool gpu) {
+        EXPECT_EQ(result.status, ComputeSearchStatus::failed);
+        EXPECT_EQ(result.note, "search-failed");
+        EXPECT_EQ(result.usedGPU, gpu);
+        EXPECT_TRUE(result.nonces.empty());
+    };
+
+    // A candidate hand-off that throws, twice: one line in the run log.
+    for (int i = 0; i < 2; ++i) {
+        expectFailed(
+            engine.searchRange(cpuRequest(0, 4096, "abc", 2),
+                               [](std::uint64_t) { throw std::runtime_error("hand-off refused"); }),
+            false);
+    }
+    // Another kind of fault, on either lane kind, and one that is no std::exception.
+    for (const auto lane : {ComputeWorkerLaneKind::cpu, ComputeWorkerLaneKind::gpu}) {
+        SearchRequest request{7, 900, "abc", 2, lane, std::nullopt};
+        expectFailed(engine.searchRange(request), lane == ComputeWorkerLaneKind::gpu);
+    }
+    expectFailed(engine.searchRange(cpuRequest(0, 100, "abc", 0), [](std::uint64_t) { throw 42; }),
+                 false);
+
+    // A failure while handing the result back still finishes the search.
+    auto search = engine.startSearch(
+        cpuRequest(0, 100, "abc", 1), {},
+        [](const ComputeSearchResult&) { throw std::logic_error("completion refused"); });
+    EXPECT_EQ(search->wait().nonces, opensslHits("abc", 0, 100, 1));
+
+    {
+        std::lock_guard lock(mutex);
+        const std::vector<std::pair<std::string, std::string>> expected = {
+            {"ERROR",
+             "❌ search failed lane=cpu range=[0..<4096) error=std::runtime_error: hand-off "
+             "refused; the range goes back to the pool (later faults of this kind are not "
+             "logged)"},
+            {"ERROR",
+             "❌ search failed lane=cpu range=[7..<900) error=std::bad_alloc; the range goes "
+             "back to the pool (later faults of this kind are not logged)"},
+            {"ERROR",
+             "❌ search failed lane=cpu range=[0..<100) error=unknown exception; the range goes "
+             "back to the pool (later faults of this kind are not logged)"},
+            {"ERROR",
+             "❌ search failed lane=cpu range=[0..<100) error=std::logic_error: completion "
+             "refused; the range goes back to the pool (later faults of this kind are not "
+             "logged)"},
+        };
+        EXPECT_EQ(lines, expected);
+    }
+    // The engine goes on: no search left behind, and the same ranges search normally.
+    EXPECT_EQ(engine.activeSearchCount(), 0u);
+    EXPECT_EQ(engine.searchRange(cpuRequest(0, 4096, "abc", 2)).nonces,
+              opensslHits("abc", 0, 4096, 2));
+    EXPECT_EQ(engine.searchRange(cpuRequest(8, 900, "abc", 2)).status,
+              ComputeSearchStatus::completed);
+}
+
+TEST(ComputeEngineFaults, AJobThatThrowsLeavesThePoolWorking) {
+    SearchThreadPool pool;
+    std::promise<void> ran;
+    pool.submit([] { throw std::runtime_error("job failed"); });
+    pool.submit([] { throw 7; });
+    pool.submit([&] { ran.set_value(); });
+    EXPECT_EQ(ran.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 TEST(ThroughputAndRegistry, SharedCountersStayConsistentAcrossLanes) {

@@ -3,9 +3,12 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -105,6 +108,7 @@ protected:
         deps.stateStore = std::make_unique<TaskStateStore>(dir.path());
         deps.timing.intervalScale = 0.01;
         deps.chunkSizes = LaneChunkSizes{4'000, 1'000};
+        deps.engineOptions.beforeSearch = beforeSearch;
         scheduler = std::make_unique<TaskScheduler>(std::move(deps));
         scheduler->setOnLog([this](const QString& category, const QString& message) {
             lines.push_back(category + QStringLiteral(" ") + message);
@@ -142,6 +146,8 @@ protected:
     int validationsInFlight = 0;
     std::uint64_t lastPosition = 0;
     int currentDifficulty = 2;
+    // Runs on the search thread before every search (see ComputeEngine::Options).
+    std::function<void(const engine::SearchRequest&)> beforeSearch;
 };
 
 TEST_F(SchedulerTest, ARealHitAcceptedByValidationSolvesTheTask) {
@@ -302,6 +308,39 @@ TEST_F(SchedulerTest, AStopWhileFoundNoncesAwaitTheBackendKeepsThemForTheNextRun
     EXPECT_FALSE(scheduler->stateStore()->load(seed.toStdString()).has_value());
     // The first run's abandoned calls still end (their answers are dropped).
     EXPECT_TRUE(processEventsUntil([&] { return validationsInFlight == 0; }));
+}
+
+TEST_F(SchedulerTest, AFaultOnASearchThreadSendsTheRangeBackToBeSearchedLater) {
+    // The first search of the range's first segment fails on its search thread.
+    auto searches = std::make_shared<std::atomic<int>>(0);
+    beforeSearch = [searches](const engine::SearchRequest& request) {
+        if (request.start == 0 && searches->fetch_add(1) == 0) {
+            throw std::runtime_error("injected fault");
+        }
+    };
+    makeScheduler();
+    advice = adviceOf(2);  // one lane of each kind
+    installValidator({}, /*rejectAll=*/true);
+    EXPECT_FALSE(runSync(scheduler->runTask("task-f", "faulty", 2, 30'000, 0, {}), 60s));
+    EXPECT_GE(searches->load(), 2);
+    EXPECT_EQ(count("ERROR ❌ search failed lane="), 1);
+    EXPECT_TRUE(
+        logged("error=std::runtime_error: injected fault; the range goes back to the pool"));
+    EXPECT_EQ(count("returned [0..<"), 1);
+    EXPECT_TRUE(logged("reason=failed note=search-failed"));
+    EXPECT_TRUE(
+        logged("VALIDATE ❌ validation failed id=task-f reason=range_exhausted_no_valid_nonce"));
+    // The failed segment was searched later: every hit of the range went to validation once.
+    std::vector<std::uint64_t> hits;
+    for (std::uint64_t n = 0; n < 30'000; ++n) {
+        if (isHit("faulty", n, 2)) {
+            hits.push_back(n);
+        }
+    }
+    ASSERT_FALSE(hits.empty());
+    EXPECT_LT(hits.front(), 1'000u);
+    std::sort(validated.begin(), validated.end());
+    EXPECT_EQ(validated, hits);
 }
 
 TEST_F(SchedulerTest, ProgressOfAnotherTaskIsDiscarded) {
