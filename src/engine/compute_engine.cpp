@@ -369,6 +369,17 @@ std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchBatch(std::stri
                                                                        int difficulty,
                                                                        std::uint64_t first,
                                                                        std::uint64_t end) {
+    return dispatchCounted(seed, difficulty, first, end, nullptr);
+}
+
+std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchCounted(std::string_view seed,
+                                                                         int difficulty,
+                                                                         std::uint64_t first,
+                                                                         std::uint64_t end,
+                                                                         std::uint32_t* hitCount) {
+    if (hitCount != nullptr) {
+        *hitCount = 0;
+    }
     if (!gpuDevice_ || !gpuPipeline_ || difficulty < 0 || difficulty > 64) {
         return std::nullopt;
     }
@@ -383,7 +394,49 @@ std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchBatch(std::stri
         return std::nullopt;
     }
     return gpuPipeline_->dispatch(seed, static_cast<std::uint32_t>(difficulty), first,
-                                  static_cast<std::uint32_t>(count));
+                                  static_cast<std::uint32_t>(count), hitCount);
+}
+
+std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchEveryHit(
+    const SearchRequest& request, std::uint64_t first, std::uint64_t end,
+    const ComputeCancellationToken& token, std::uint32_t& overflowHits) {
+    constexpr std::uint64_t kSlots = gpu::OpenClPipeline::kMaxResultsPerDispatch;
+    overflowHits = 0;
+    std::vector<std::uint64_t> hits;
+    // Pieces still to search, the lowest last, so that hits come out in ascending order.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> pending{{first, end}};
+    while (!pending.empty()) {
+        const auto [pieceStart, pieceEnd] = pending.back();
+        pending.pop_back();
+        if (pieceStart != first && token.isCancelled()) {
+            break;  // a cancelled search keeps the hits found so far
+        }
+        std::uint32_t found = 0;
+        auto pieceHits =
+            dispatchCounted(request.seed, request.difficulty, pieceStart, pieceEnd, &found);
+        if (!pieceHits) {
+            return std::nullopt;
+        }
+        if (found <= pieceHits->size()) {
+            hits.insert(hits.end(), pieceHits->begin(), pieceHits->end());
+            continue;
+        }
+        // The grid found more hits than it has slots for: search it again in pieces expected to
+        // fill half their slots. A piece of at most kSlots nonces has a slot for every nonce, so
+        // the splitting ends.
+        if (overflowHits == 0) {
+            overflowHits = found;
+        }
+        const std::uint64_t count = pieceEnd - pieceStart;
+        const std::uint64_t pieceSize = std::max<std::uint64_t>(count * (kSlots / 2) / found, 1);
+        const std::uint64_t pieces = (count + pieceSize - 1) / pieceSize;
+        for (std::uint64_t i = pieces; i-- > 0;) {
+            const std::uint64_t start = pieceStart + i * pieceSize;
+            pending.emplace_back(start, std::min(start + pieceSize, pieceEnd));
+        }
+    }
+    std::sort(hits.begin(), hits.end());
+    return hits;
 }
 
 ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
@@ -429,8 +482,9 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
         const std::string batch = std::to_string(batches + 1);
         log(label, " -> dispatch claim=" + claim + " startNonce=" + std::to_string(cursor));
         const auto startedAt = std::chrono::steady_clock::now();
+        std::uint32_t overflowHits = 0;
         const auto dispatched =
-            dispatchBatch(request.seed, request.difficulty, cursor, cursor + count);
+            dispatchEveryHit(request, cursor, cursor + count, token, overflowHits);
         if (!dispatched) {
             log(label, "❌ dispatch claim=" + claim + " batch=" + batch + " failed");
             std::sort(result.nonces.begin(), result.nonces.end());
@@ -441,6 +495,12 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
         }
         const std::string elapsed = formatSeconds(
             std::chrono::duration<double>(std::chrono::steady_clock::now() - startedAt).count());
+        if (overflowHits > 0) {
+            log(label, "⚠️ dispatch claim=" + claim + " batch=" + batch + " found " +
+                           std::to_string(overflowHits) + " hits, more than its " +
+                           std::to_string(gpu::OpenClPipeline::kMaxResultsPerDispatch) +
+                           " result slots; searched again in smaller pieces");
+        }
 
         std::vector<std::uint64_t> hits;
         hits.reserve(dispatched->size());

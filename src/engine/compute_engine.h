@@ -142,7 +142,8 @@ public:
     // One GPU grid over [first, end): the hits, sorted ascending, or nothing when the GPU is
     // unavailable, the difficulty is not 0 to 64, the seed is over 99 bytes, the range holds 2^32
     // nonces or more, or OpenCL fails. Blocks until the device has finished. The hits come
-    // straight from the kernel; searchRange checks them again before handing them on.
+    // straight from the kernel; searchRange checks them again before handing them on. At most
+    // 65536 hits come back; searchRange searches a grid that found more again in smaller pieces.
     std::optional<std::vector<std::uint64_t>> dispatchBatch(std::string_view seed, int difficulty,
                                                             std::uint64_t first, std::uint64_t end);
 
@@ -158,6 +159,13 @@ private:
                                   const ComputeCancellationToken& token,
                                   const CandidateCallback& onCandidate);
     void reportSearchFault(const SearchRequest& request, const std::exception_ptr& fault);
+    std::optional<std::vector<std::uint64_t>> dispatchCounted(std::string_view seed, int difficulty,
+                                                              std::uint64_t first,
+                                                              std::uint64_t end,
+                                                              std::uint32_t* hitCount);
+    std::optional<std::vector<std::uint64_t>> dispatchEveryHit(
+        const SearchRequest& request, std::uint64_t first, std::uint64_t end,
+        const ComputeCancellationToken& token, std::uint32_t& overflowHits);
     ComputeSearchResult runCpuSearch(const SearchRequest& request,
                                      const ComputeCancellationToken& token,
                                      const CandidateCallback& onCandidate);

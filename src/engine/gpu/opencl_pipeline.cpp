@@ -116,7 +116,8 @@ std::unique_ptr<OpenClPipeline> OpenClPipeline::build(const OpenClDevice& device
 std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_view seed,
                                                                    std::uint32_t difficulty,
                                                                    std::uint64_t first,
-                                                                   std::uint32_t count) const {
+                                                                   std::uint32_t count,
+                                                                   std::uint32_t* hitCount) const {
     const auto plan = DispatchPlan::build(seed, first, count);
     if (!plan) {
         return std::nullopt;
@@ -199,6 +200,9 @@ std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_v
         return std::nullopt;
     }
     std::sort(hits.begin(), hits.end());
+    if (hitCount != nullptr) {
+        *hitCount = counter;
+    }
     return hits;
 }
 

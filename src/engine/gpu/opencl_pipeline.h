@@ -26,11 +26,12 @@ public:
 
     // Runs one grid over [first, first + count) and gives its hits sorted ascending, at most
     // kMaxResultsPerDispatch of them; empty on any OpenCL failure. The difficulty must be 0 to
-    // 64 and the seed at most 99 bytes. Blocks until the device has finished.
+    // 64 and the seed at most 99 bytes. Blocks until the device has finished. `hitCount`, when
+    // given, receives how many nonces met the difficulty, those that found no slot included.
     std::optional<std::vector<std::uint64_t>> dispatch(std::string_view seed,
                                                        std::uint32_t difficulty,
-                                                       std::uint64_t first,
-                                                       std::uint32_t count) const;
+                                                       std::uint64_t first, std::uint32_t count,
+                                                       std::uint32_t* hitCount = nullptr) const;
 
     // Takes a built program that has the kernel; use build().
     OpenClPipeline(OpenClDevice device, ClContext context, ClProgram program,

@@ -230,6 +230,41 @@ TEST(GpuDispatchLoopTest, RangeOneLongerThanADispatchTakesTwo) {
     engine.setOnLog({});
 }
 
+TEST(GpuDispatchLoopTest, HitsBeyondTheResultSlotsAreSearchedAgainInPieces) {
+    // 2^21 nonces at difficulty 1 hold about 131,000 hits: twice what one grid has slots for.
+    constexpr std::uint64_t kCount = std::uint64_t{1} << 21;
+    ComputeEngine engine(withDispatchSize(kCount));
+    LogRecorder log;
+    engine.setOnLog(log.callback());
+    std::vector<std::uint64_t> candidates;
+    SearchRequest request = gpuRequest("abc", 0, kCount, 1);
+    request.tag = DispatchTag{"GPU#0", 5};
+    const auto result =
+        engine.searchRange(request, [&](std::uint64_t nonce) { candidates.push_back(nonce); });
+
+    const auto expected = referenceHits("abc", 0, kCount, 1);
+    ASSERT_GT(expected.size(), 65'536u);
+    EXPECT_EQ(result.status, ComputeSearchStatus::completed);
+    EXPECT_EQ(result.note, "gpu-only");
+    EXPECT_EQ(result.batches, 1);
+    EXPECT_TRUE(result.nonces == expected) << result.nonces.size() << " of " << expected.size();
+    EXPECT_TRUE(candidates == expected) << candidates.size() << " of " << expected.size();
+
+    // One dispatch, and one line saying it was searched again.
+    EXPECT_EQ(dispatchLines(log, "GPU#0").size(), 1u);
+    std::vector<std::string> overflowLines;
+    for (const std::string& message : log.messages("GPU#0")) {
+        if (message.rfind("⚠️", 0) == 0) {
+            overflowLines.push_back(message);
+        }
+    }
+    const std::vector<std::string> expectedOverflow = {
+        "⚠️ dispatch claim=5 batch=1 found " + std::to_string(expected.size()) +
+        " hits, more than its 65536 result slots; searched again in smaller pieces"};
+    EXPECT_EQ(overflowLines, expectedOverflow);
+    engine.setOnLog({});
+}
+
 TEST(GpuDispatchLoopTest, CancelAllSearchesEndsAfterTheRunningDispatch) {
     ComputeEngine engine(withDispatchSize(2'000));
     ASSERT_TRUE(engine.runParityProbe());
