@@ -4,6 +4,42 @@
 
 namespace corvanta::engine {
 
+namespace {
+
+// The parts of `ranges` inside [low, high), normalized.
+std::vector<NonceRange> clipRanges(std::vector<NonceRange> ranges, std::uint64_t low,
+                                   std::uint64_t high) {
+    for (NonceRange& range : ranges) {
+        range.start = std::max(range.start, low);
+        range.end = std::min(range.end, high);
+    }
+    return normalizeRanges(std::move(ranges));
+}
+
+// `from` without the nonces of `cut`; both normalized.
+std::vector<NonceRange> subtractRanges(const std::vector<NonceRange>& from,
+                                       const std::vector<NonceRange>& cut) {
+    std::vector<NonceRange> rest;
+    auto next = cut.begin();
+    for (NonceRange range : from) {
+        while (next != cut.end() && next->end <= range.start) {
+            ++next;
+        }
+        for (auto c = next; c != cut.end() && c->start < range.end; ++c) {
+            if (c->start > range.start) {
+                rest.push_back({range.start, c->start});
+            }
+            range.start = std::max(range.start, c->end);
+        }
+        if (!range.isEmpty()) {
+            rest.push_back(range);
+        }
+    }
+    return rest;
+}
+
+}  // namespace
+
 RangePool::RangePool(std::uint64_t lowerBound, std::uint64_t upperBound)
     : lowerBound_(lowerBound), upperBound_(upperBound), nextUnallocated_(lowerBound) {}
 
@@ -13,11 +49,21 @@ RangePool::RangePool(std::uint64_t lowerBound, std::uint64_t upperBound,
                      const std::vector<NonceRange>& claimedRanges)
     : lowerBound_(lowerBound),
       upperBound_(upperBound),
-      nextUnallocated_(std::min(std::max(lowerBound, nextUnallocated), upperBound)) {
-    completedRanges_ = normalizeRanges(completedRanges);
+      nextUnallocated_(std::min(std::max(lowerBound, nextUnallocated), upperBound)),
+      piecewiseFragments_(true) {
+    completedRanges_ = clipRanges(completedRanges, lowerBound, upperBound);
+    // Completed ranges above the saved next nonce (a damaged row) move it up, so fresh claims
+    // never reach them; the gaps below them are searched as fragments.
+    const std::uint64_t top = completedRanges_.empty()
+                                  ? nextUnallocated_
+                                  : std::max(nextUnallocated_, completedRanges_.back().end);
     std::vector<NonceRange> unfinished = returnedRanges;
     unfinished.insert(unfinished.end(), claimedRanges.begin(), claimedRanges.end());
-    fragments_ = normalizeRanges(std::move(unfinished));
+    unfinished.push_back({nextUnallocated_, top});
+    // Unfinished ranges at or above the next nonce are fresh nonces already.
+    fragments_ =
+        subtractRanges(clipRanges(std::move(unfinished), lowerBound, top), completedRanges_);
+    nextUnallocated_ = top;
 }
 
 std::optional<NonceRange> RangePool::claim(std::uint64_t size) {
@@ -27,8 +73,14 @@ std::optional<NonceRange> RangePool::claim(std::uint64_t size) {
     std::lock_guard lock(mutex_);
     NonceRange range;
     if (!fragments_.empty()) {
-        range = fragments_.back();
-        fragments_.pop_back();
+        NonceRange& highest = fragments_.back();
+        if (piecewiseFragments_ && highest.size() > size) {
+            range = NonceRange{highest.start, highest.start + size};
+            highest.start = range.end;
+        } else {
+            range = highest;
+            fragments_.pop_back();
+        }
     } else if (nextUnallocated_ >= upperBound_) {
         return std::nullopt;
     } else {

@@ -25,7 +25,11 @@ public:
     // A fresh pool: nothing handed out yet.
     RangePool(std::uint64_t lowerBound, std::uint64_t upperBound);
     // A pool restored from saved progress. Ranges that were claimed when the progress was saved
-    // were never finished, so they become fragments and are searched again.
+    // were never finished, so they become fragments and are searched again. A saved row may be
+    // damaged or come from an older client, so everything is clipped to [lowerBound, upperBound),
+    // nothing completed is handed out again, and fragments go out in pieces of at most the size a
+    // lane asks for: a lane that is interrupted again loses one piece, not a whole merged
+    // fragment.
     RangePool(std::uint64_t lowerBound, std::uint64_t upperBound, std::uint64_t nextUnallocated,
               const std::vector<NonceRange>& completedRanges,
               const std::vector<NonceRange>& returnedRanges,
@@ -34,8 +38,9 @@ public:
     RangePool(const RangePool&) = delete;
     RangePool& operator=(const RangePool&) = delete;
 
-    // Returned ranges first (the highest one, whole), then fresh nonces in pieces of `size`.
-    // A size of 0 returns nothing and changes nothing.
+    // Returned ranges first (the highest one; whole in a fresh pool, at most `size` of it in a
+    // restored one), then fresh nonces in pieces of `size`. A size of 0 returns nothing and
+    // changes nothing.
     std::optional<NonceRange> claim(std::uint64_t size);
     // Gives a range back unsearched; it is handed out again before any fresh nonce.
     void returnRange(NonceRange range);
@@ -59,6 +64,8 @@ private:
     std::vector<NonceRange> claimedRanges_;
     std::vector<NonceRange> completedRanges_;
     std::uint64_t nextUnallocated_;
+    // Restored pools cut fragments down to the claimed size.
+    bool piecewiseFragments_ = false;
 };
 
 }  // namespace corvanta::engine

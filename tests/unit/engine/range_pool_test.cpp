@@ -106,14 +106,55 @@ TEST(RangePool, RestoreClampsAndSearchesClaimedRangesAgain) {
     EXPECT_EQ(above.snapshot().nextUnallocated, 200u);
     EXPECT_TRUE(above.isExhausted());
 
-    RangePool restored(0, 1000, 200, {{300, 400}, {250, 300}}, {{100, 200}}, {{0, 100}, {0, 100}});
+    RangePool restored(0, 1000, 400, {{300, 400}, {250, 300}}, {{100, 200}}, {{0, 100}, {0, 100}});
     auto snapshot = restored.snapshot();
     EXPECT_EQ(snapshot.returnedRanges, (std::vector<NonceRange>{{0, 200}}));
     EXPECT_TRUE(snapshot.claimedRanges.empty());
     EXPECT_EQ(snapshot.completedRanges, (std::vector<NonceRange>{{250, 400}}));
-    EXPECT_EQ(restored.claim(10), (NonceRange{0, 200}));
-    // completedRanges are never consulted by claim: fresh nonces continue at 200.
-    EXPECT_EQ(restored.claim(500), (NonceRange{200, 700}));
+    EXPECT_EQ(restored.claim(250), (NonceRange{0, 200}));
+    EXPECT_EQ(restored.claim(500), (NonceRange{400, 900}));
+}
+
+TEST(RangePool, RestoredFragmentsGoOutInPiecesOfTheClaimedSize) {
+    // A task killed often: what was in flight merged into one large fragment.
+    RangePool pool(0, 10'000, 9'000, {{0, 1'000}}, {{1'000, 5'000}}, {{5'000, 9'000}});
+    EXPECT_EQ(pool.claim(1'500), (NonceRange{1'000, 2'500}));
+    EXPECT_EQ(pool.snapshot().returnedRanges, (std::vector<NonceRange>{{2'500, 9'000}}));
+    EXPECT_EQ(pool.claim(1'500), (NonceRange{2'500, 4'000}));
+    // A piece given back joins the rest of its fragment again.
+    pool.returnRange({2'500, 4'000});
+    EXPECT_EQ(pool.snapshot().returnedRanges, (std::vector<NonceRange>{{2'500, 9'000}}));
+    std::uint64_t handedOut = 1'500;
+    while (auto range = pool.claim(2'000)) {
+        EXPECT_LE(range->size(), 2'000u);
+        handedOut += range->size();
+        pool.complete(*range);
+    }
+    EXPECT_EQ(handedOut, 9'000u);  // the fragments and the fresh nonces, each once
+    EXPECT_TRUE(pool.isExhausted());
+}
+
+TEST(RangePool, ADamagedRestoredRowClaimsNothingOutsideTheSpaceAndNothingCompleted) {
+    // Overlapping, inverted and out-of-bound ranges, completed ranges above the saved next
+    // nonce and unfinished ranges that overlap completed ones.
+    RangePool pool(100, 1'000, 300, {{150, 200}, {500, 600}, {900, 5'000}, {700, 650}},
+                   {{0, 160}, {180, 260}, {2'000, 3'000}, {40, 20}},
+                   {{250, 320}, {550, 560}, {990, kMax}});
+    const auto snapshot = pool.snapshot();
+    EXPECT_EQ(snapshot.completedRanges,
+              (std::vector<NonceRange>{{150, 200}, {500, 600}, {900, 1'000}}));
+    EXPECT_EQ(snapshot.nextUnallocated, 1'000u);
+    std::vector<NonceRange> claimed;
+    while (auto range = pool.claim(64)) {
+        claimed.push_back(*range);
+    }
+    std::sort(claimed.begin(), claimed.end());
+    // Every nonce of [100, 1000) not completed goes out exactly once.
+    EXPECT_EQ(normalizeRanges(claimed),
+              (std::vector<NonceRange>{{100, 150}, {200, 500}, {600, 900}}));
+    for (std::size_t i = 1; i < claimed.size(); ++i) {
+        EXPECT_LE(claimed[i - 1].end, claimed[i].start);
+    }
 }
 
 TEST(RangePool, LowerBoundAtOrAboveUpperBoundIsExhaustedFromTheStart) {
