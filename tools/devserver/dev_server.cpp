@@ -135,6 +135,16 @@ void DevServer::writeEnvelope(httplib::Response& response, const Envelope& envel
         "application/json");
 }
 
+void DevServer::dropReply(httplib::Response& response) {
+    // Headers promise a body that never comes: the connection just closes.
+    response.status = 200;
+    response.body.clear();  // a body would be sent instead of the provider
+    response.set_header("Connection", "close");
+    response.set_content_provider(
+        100, "application/json",
+        [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+}
+
 bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
     if (fault.status) {
         response.status = *fault.status;
@@ -185,15 +195,11 @@ bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
                 });
             return true;
         case Fault::Reply::drop:
-            // Headers promise a body that never comes: the connection just closes.
-            response.status = 200;
-            response.set_header("Connection", "close");
-            response.set_content_provider(
-                100, "application/json",
-                [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+            dropReply(response);
             return true;
         case Fault::Reply::normal:
         case Fault::Reply::truncated:
+        case Fault::Reply::lost:
             return false;
     }
     return false;
@@ -220,6 +226,9 @@ void DevServer::route(const std::string& method, const std::string& path, Access
         if (fault && fault->reply == Fault::Reply::truncated) {
             const std::string cut = response.body.substr(0, response.body.size() / 2);
             response.set_content(cut, "application/json");
+        }
+        if (fault && fault->reply == Fault::Reply::lost) {
+            dropReply(response);
         }
     };
     if (method == "GET") {
@@ -430,6 +439,7 @@ DevServer::Envelope DevServer::pullTask(const httplib::Request& request, std::in
     switch (state_.submit(account, request.get_param_value("task_id"),
                           request.get_param_value("result"))) {
         case Outcome::accepted:
+        case Outcome::acceptedAgain:
             return Envelope{1, "accepted", nullptr};
         case Outcome::unknownTask:
             return Envelope{0, "unknown task", nullptr};

@@ -49,6 +49,7 @@ private:
                ApiHandler handler);
     // Produces the faulty reply; false when the fault leaves the request to the normal handler.
     bool applyFault(const Fault& fault, httplib::Response& response);
+    static void dropReply(httplib::Response& response);
     static void writeEnvelope(httplib::Response& response, const Envelope& envelope);
     std::string tokenOf(const httplib::Request& request) const;
     // Sleeps for a fault's delay, cut short when the server stops.

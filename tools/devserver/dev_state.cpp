@@ -231,7 +231,9 @@ DevState::SubmitOutcome DevState::submit(std::int64_t accountId, const std::stri
         return SubmitOutcome::badNonce;
     }
     if (task.accepted) {
-        return SubmitOutcome::alreadySolved;
+        // A client whose reply was lost sends the accepted nonce again: the same answer again.
+        return *task.accepted == *nonce ? SubmitOutcome::acceptedAgain
+                                        : SubmitOutcome::alreadySolved;
     }
     // Without an upper bound in the reply, clients search the default space of 10 * 2^32.
     const std::uint64_t bound = task.upperBound == 0 ? 42949672960ULL : task.upperBound;

@@ -45,6 +45,7 @@ public:
 
     enum class SubmitOutcome {
         accepted,
+        acceptedAgain,  // the task's accepted nonce, sent again (counted once)
         unknownTask,
         notYours,
         badNonce,

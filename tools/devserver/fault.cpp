@@ -27,6 +27,9 @@ Fault::Reply parseReply(const std::string& text) {
     if (text == "drop") {
         return Fault::Reply::drop;
     }
+    if (text == "lost") {
+        return Fault::Reply::lost;
+    }
     throw std::invalid_argument("unknown reply kind: " + text);
 }
 
@@ -44,6 +47,8 @@ std::string replyText(Fault::Reply reply) {
             return "oversized-declared";
         case Fault::Reply::drop:
             return "drop";
+        case Fault::Reply::lost:
+            return "lost";
     }
     return "normal";
 }
@@ -61,6 +66,8 @@ void apply(Fault& fault, const std::string& key, const std::string& value) {
         fault.reply = parseReply(value);
     } else if (key == "count") {
         fault.count = std::stoll(value);
+    } else if (key == "after") {
+        fault.after = std::stoll(value);
     } else if (key == "redirect") {
         fault.redirect = value;
     } else if (key == "body") {
@@ -145,15 +152,14 @@ Fault Fault::fromJson(const nlohmann::json& json) {
         fault.redirect = json.at("redirect").get<std::string>();
     }
     fault.count = integerField<long long>(json, "count", 1);
+    fault.after = integerField<long long>(json, "after", 0);
     return fault;
 }
 
 nlohmann::json Fault::toJson() const {
-    nlohmann::json json{{"path", path},
-                        {"msg", msg},
-                        {"delayMs", delayMs},
-                        {"reply", replyText(reply)},
-                        {"count", count}};
+    nlohmann::json json{{"path", path},       {"msg", msg},
+                        {"delayMs", delayMs}, {"reply", replyText(reply)},
+                        {"count", count},     {"after", after}};
     if (status) {
         json["status"] = *status;
     }

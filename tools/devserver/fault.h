@@ -7,10 +7,12 @@
 namespace corvanta::devserver {
 
 // A misbehaviour of one path ("*" for every public path) for its next `count` requests (-1:
-// until cleared). Parts combine: the delay comes first, then the first of status, code, body,
-// redirect, reply that is set; a fault with only a delay lets the request through afterwards.
+// until cleared), after letting `after` of them through untouched. Parts combine: the delay
+// comes first, then the first of status, code, body, redirect, reply that is set; a fault with
+// only a delay lets the request through afterwards. The reply `lost` handles the request (a
+// submission is accepted) and then drops the reply like `drop`.
 struct Fault {
-    enum class Reply { normal, malformed, truncated, oversized, oversizedDeclared, drop };
+    enum class Reply { normal, malformed, truncated, oversized, oversizedDeclared, drop, lost };
 
     std::string path = "*";
     std::optional<int> status;      // HTTP status, with a short text body
@@ -21,8 +23,10 @@ struct Fault {
     std::optional<std::string> body;      // this exact body, HTTP 200, application/json
     std::optional<std::string> redirect;  // HTTP 302 to this location
     long long count = 1;
+    long long after = 0;  // matching requests to let through before the fault applies
 
-    // "PATH:key=value,key=value" with keys status, code, msg, delay, reply, count, redirect, body.
+    // "PATH:key=value,key=value" with keys status, code, msg, delay, reply, count, after,
+    // redirect, body.
     // The body key must come last: its value is the rest of the text, commas included.
     static Fault parse(const std::string& text);
     static Fault fromJson(const nlohmann::json& json);

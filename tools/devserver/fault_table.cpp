@@ -18,6 +18,10 @@ std::optional<Fault> FaultTable::take(const std::string& path) {
         if (it->path != path && it->path != "*") {
             continue;
         }
+        if (it->after > 0) {
+            --it->after;
+            continue;
+        }
         Fault taken = *it;
         if (it->count > 0 && --it->count == 0) {
             faults_.erase(it);

@@ -13,7 +13,8 @@ class FaultTable {
 public:
     void add(Fault fault);
     void clear();
-    // The first fault for `path` (or "*") that still has requests left, used up by one.
+    // The first fault for `path` (or "*") that still has requests left, used up by one. A fault
+    // still letting requests through counts this one and leaves it to the faults after it.
     std::optional<Fault> take(const std::string& path);
     nlohmann::json toJson() const;
 

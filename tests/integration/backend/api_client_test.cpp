@@ -31,9 +31,9 @@ bool waitUntil(const std::function<bool()>& condition) {
     return true;
 }
 
-// The first nonce whose digest starts with a zero hex digit (difficulty 1).
-std::uint64_t solve(const QString& seed) {
-    for (std::uint64_t nonce = 0;; ++nonce) {
+// The first nonce from `from` on whose digest starts with a zero hex digit (difficulty 1).
+std::uint64_t solve(const QString& seed, std::uint64_t from = 0) {
+    for (std::uint64_t nonce = from;; ++nonce) {
         const QByteArray message = seed.toUtf8() + QByteArray::number(quint64(nonce));
         unsigned char digest[EVP_MAX_MD_SIZE];
         unsigned int length = 0;
@@ -260,10 +260,15 @@ TEST_F(ApiClientTest, DeviceRepositoryRegistersAndSubmits) {
                   .kind(),
               APIError::Kind::serverError);
     await(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)));
-    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)))
+    // The accepted nonce again (a client whose reply was lost) is answered the same; another
+    // nonce for the solved task is refused.
+    await(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)));
+    const QString other = QString::number(quint64(solve(*task.seed, good.toULongLong() + 1)));
+    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, other)))
                   .message(),
               QStringLiteral("task already solved"));
-    EXPECT_EQ(server->tasks()[0]["submitted"].size(), 3u);
+    EXPECT_EQ(server->tasks()[0]["submitted"].size(), 4u);
+    EXPECT_EQ(server->tasks()[0]["accepted"].get<std::uint64_t>(), good.toULongLong());
     EXPECT_EQ(failure<APIError>(devices.fetchTask(device.id + 1000)).kind(),
               APIError::Kind::serverError);
 }
