@@ -64,8 +64,13 @@ AppDependency::AppDependency(QObject* parent) : QObject(parent) {
     });
     update::AppUpdateManager::setSharedClientProvider(
         [this]() -> backend::APIClient& { return *apiClient_; });
-    authRepository_->setStopEngine([this] {
-        if (orchestrator_) {
+    authRepository_->setStopEngine([this](backend::AuthRepository::EngineStop why) {
+        if (!orchestrator_) {
+            return;
+        }
+        if (why == backend::AuthRepository::EngineStop::signInEnded) {
+            orchestrator_->signInEnded();
+        } else {
             orchestrator_->stop();
         }
     });

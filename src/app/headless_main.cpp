@@ -65,8 +65,11 @@ QCoro::Task<void> run(AppDependency& deps) {
         if (orchestrator.currentState() != QLatin1String("paused")) {
             const bool requested = qApp->property("stopRequested").toBool();
             if (!requested) {
-                printError(QStringLiteral("the engine stopped by itself (state %1)")
-                               .arg(orchestrator.currentState()));
+                printError(QStringLiteral("the engine stopped by itself: %1 (state %2)")
+                               .arg(orchestrator.stopReason().isEmpty()
+                                        ? QStringLiteral("no reason given")
+                                        : orchestrator.stopReason(),
+                                    orchestrator.currentState()));
             }
             QCoreApplication::exit(requested ? 0 : 3);
         }
@@ -78,8 +81,8 @@ QCoro::Task<void> run(AppDependency& deps) {
         co_return;
     }
     if (!orchestrator.isRunning()) {
-        printError(QStringLiteral("the engine did not start (device registration failed; state %1)")
-                       .arg(orchestrator.currentState()));
+        printError(QStringLiteral("the engine did not start: %1 (state %2)")
+                       .arg(orchestrator.stopReason(), orchestrator.currentState()));
         QCoreApplication::exit(2);
     }
 }

@@ -74,9 +74,9 @@ void AuthRepository::setLoading(bool value) {
     }
 }
 
-void AuthRepository::stopEngine() {
+void AuthRepository::stopEngine(EngineStop why) {
     if (stopEngine_) {
-        stopEngine_();
+        stopEngine_(why);
     }
 }
 
@@ -220,14 +220,14 @@ QCoro::Task<bool> AuthRepository::restoreSignIn() {
 }
 
 void AuthRepository::clearLocalSignIn() {
-    stopEngine();
+    stopEngine(EngineStop::signInEnded);
     tokens_.clear();
     standardDefaults_.remove(kCachedUser);
     setAuthenticated(false);
 }
 
 void AuthRepository::signOut() {
-    stopEngine();
+    stopEngine(EngineStop::signedOut);
     // Runs after this returns, so the request leaves without the token cleared below.
     QTimer::singleShot(0, this, [this] { logoutRemote(); });
     tokens_.clear();

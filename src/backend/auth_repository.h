@@ -22,6 +22,8 @@ class AuthRepository : public QObject {
 
 public:
     using Clock = std::function<QDateTime()>;
+    // Why the engine is stopped: the sign-in ended by itself, or the user signed out.
+    enum class EngineStop { signInEnded, signedOut };
 
     static constexpr qint64 kRefreshThresholdSeconds = 86400;
 
@@ -33,7 +35,9 @@ public:
     bool isAuthenticated() const { return isAuthenticated_; }
     bool isLoading() const { return isLoading_; }
 
-    void setStopEngine(std::function<void()> stopEngine) { stopEngine_ = std::move(stopEngine); }
+    void setStopEngine(std::function<void(EngineStop)> stopEngine) {
+        stopEngine_ = std::move(stopEngine);
+    }
 
     // Signs in with a key. Throws APIError (invalidRequest for a blank key, invalidResponse for
     // a reply without a token) or the request's error; the key is saved only on success.
@@ -60,7 +64,7 @@ signals:
 private:
     void setAuthenticated(bool value);
     void setLoading(bool value);
-    void stopEngine();
+    void stopEngine(EngineStop why);
     void applyRemaining(qint64 remaining);
 
     APIClient& client_;
@@ -68,7 +72,7 @@ private:
     QSettings& keyDefaults_;
     QSettings& standardDefaults_;
     Clock clock_;
-    std::function<void()> stopEngine_;
+    std::function<void(EngineStop)> stopEngine_;
     bool isAuthenticated_ = false;
     bool isLoading_ = false;
 };

@@ -19,7 +19,9 @@ struct ComputeWorkerLane {
     friend bool operator==(const ComputeWorkerLane&, const ComputeWorkerLane&) = default;
 };
 
-// What a child of a run's worker group reports.
-enum class WorkerResult { solved, quit };
+// What a child of a run's worker group reports: a worker always `quit`s; the child that waits
+// for the solved signal reports `solved`, or `signalClosed` when its wait ended without an event
+// (the run was cancelled or the signal ended).
+enum class WorkerResult { solved, quit, signalClosed };
 
 }  // namespace corvanta::tasks

@@ -5,9 +5,11 @@
 
 #include "async/cancellable_sleep.h"
 #include "backend/api_client.h"
+#include "backend/api_error.h"
 #include "backend/backend_error.h"
 #include "backend/device_endpoint.h"
 #include "backend/device_repository.h"
+#include "backend/transport_error.h"
 #include "guard/pressure_controller.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
@@ -27,11 +29,32 @@ QString describe(const std::exception& error) {
 
 // The validator the coordinator calls; it holds the orchestrator weakly.
 QCoro::Task<bool> submitThrough(QPointer<TaskOrchestrator> orchestrator, std::uint64_t nonce,
-                                QString taskId) {
+                                QString taskId, std::stop_token stop) {
     if (!orchestrator) {
         co_return false;
     }
-    co_return co_await orchestrator->submitResult(nonce, std::move(taskId));
+    co_return co_await orchestrator->submitResult(nonce, std::move(taskId), std::move(stop));
+}
+
+// A submission whose answer never arrived (no connection, a time-out, a dropped or unreadable
+// reply) or that met a server error: the backend may not have seen it, or may have accepted it
+// and lost the reply, so the same nonce goes again. A refusal, a 401 or a stop is final.
+bool worthSendingAgain(const std::exception& error) {
+    if (const auto* transport = dynamic_cast<const backend::TransportError*>(&error)) {
+        return !transport->isCancellation();
+    }
+    if (const auto* api = dynamic_cast<const backend::APIError*>(&error)) {
+        switch (api->kind()) {
+            case backend::APIError::Kind::httpError:
+                return api->statusCode() >= 500 && api->statusCode() <= 599;
+            case backend::APIError::Kind::invalidResponse:
+            case backend::APIError::Kind::decodingFailed:
+                return true;
+            default:
+                return false;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -146,6 +169,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
     setState(QStringLiteral("running"));
     setRunning(true);
     isCancelled_ = false;
+    stopReason_.clear();
     taskFetchFailureTracker_ = TaskFetchFailureTracker{};
     startTicker();
 
@@ -177,7 +201,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
             co_return;  // stopped (or restarted) while registering
         }
         if (!registered) {
-            log(QStringLiteral("ERROR"), QStringLiteral("❌ device registration failed"));
+            endBecause(QStringLiteral("ERROR"), QStringLiteral("❌ device registration failed"));
             setRunning(false);
             setState(QStringLiteral("stopped"));
             cancelTicker();
@@ -185,9 +209,10 @@ QCoro::Task<void> TaskOrchestrator::start() {
         }
     }
 
-    deps_.coordinator->setValidator([self](std::uint64_t nonce, QString, QString taskId) {
-        return submitThrough(self, nonce, std::move(taskId));
-    });
+    deps_.coordinator->setValidator(
+        [self](std::uint64_t nonce, QString, QString taskId, std::stop_token stop) {
+            return submitThrough(self, nonce, std::move(taskId), std::move(stop));
+        });
     if (deps_.pressure) {
         deps_.pressure->start();
     }
@@ -282,24 +307,31 @@ QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetc
 QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t generation) {
     QPointer<TaskOrchestrator> self(this);
     log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop started"));
-    // The stop token ends this loop even when a new start has set the shared flags again.
-    while (self && isRunning_ && !isCancelled_ && !stop.stop_requested()) {
+    // After every await the loop looks at the stop token (which ends it even when a new start
+    // has set the shared flags again) and at the pause flag: a pause between tasks runs no task.
+    auto halted = [&] { return stop.stop_requested() || isCancelled_; };
+    while (self && isRunning_ && !halted()) {
+        loopChecksSignIn_ = true;
         const bool signedIn = co_await deps_.verifySignIn();
         if (!self) {
             co_return;
         }
-        if (stop.stop_requested()) {
+        loopChecksSignIn_ = false;
+        if (!signedIn) {
+            // An ended sign-in has already stopped the engine through signInEnded(); a check
+            // that failed otherwise (no connection, a server error) stops it here.
+            if (!halted()) {
+                stopBecause(QStringLiteral("AUTH"),
+                            QStringLiteral("token unavailable; stopping engine"));
+            }
             break;
         }
-        if (!signedIn) {
-            log(QStringLiteral("AUTH"), QStringLiteral("token unavailable; stopping engine"));
-            setRunning(false);
-            isCancelled_ = true;
-            setState(QStringLiteral("stopped"));
+        if (halted()) {
             break;
         }
         if (corvantaKey_.trimmed().isEmpty()) {
-            log(QStringLiteral("AUTH"), QStringLiteral("no key configured; task loop paused"));
+            endBecause(QStringLiteral("AUTH"),
+                       QStringLiteral("no key configured; task loop paused"));
             setState(QStringLiteral("waiting_key"));
             break;
         }
@@ -307,11 +339,11 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         if (!self) {
             co_return;
         }
-        if (stop.stop_requested()) {
+        if (halted()) {
             break;
         }
         if (!verified) {
-            log(QStringLiteral("ERROR"), QStringLiteral("❌ key verification failed"));
+            endBecause(QStringLiteral("ERROR"), QStringLiteral("❌ key verification failed"));
             setState(QStringLiteral("stopped"));
             break;
         }
@@ -319,16 +351,16 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         if (!self) {
             co_return;
         }
-        if (stop.stop_requested()) {
+        if (halted()) {
             break;
         }
         if (!task) {
             auto& tracker = taskFetchFailureTracker_;
             ++tracker.failureCount;
             if (tracker.failureCount >= tracker.maxFailures) {
-                log(QStringLiteral("ERROR"),
-                    QStringLiteral("❌ task fetch failed %1 consecutive times; loop stopped")
-                        .arg(tracker.maxFailures));
+                endBecause(QStringLiteral("ERROR"),
+                           QStringLiteral("❌ task fetch failed %1 consecutive times; loop stopped")
+                               .arg(tracker.maxFailures));
                 setState(QStringLiteral("stopped"));
                 break;
             }
@@ -338,6 +370,17 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
                 co_return;
             }
             continue;
+        }
+        // The run of an earlier start may still be winding down its lanes; the scheduler runs
+        // one task at a time.
+        while (deps_.scheduler->isRunning() && !halted()) {
+            co_await async::sleepFor(50ms, stop);
+            if (!self) {
+                co_return;
+            }
+        }
+        if (halted()) {
+            break;
         }
 
         taskFetchFailureTracker_.failureCount = 0;
@@ -375,7 +418,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             ++sessionStats_.completedCount;
             refreshProgress();
             log(QStringLiteral("TASK"), QStringLiteral("✅ verified id=") + task->taskId);
-        } else if (isCancelled_ || stop.stop_requested()) {
+        } else if (halted()) {
             log(QStringLiteral("TASK"), QStringLiteral("⏸️ search cancelled"));
         } else {
             ++sessionStats_.failedCount;
@@ -408,9 +451,14 @@ void TaskOrchestrator::finishLoop(std::uint64_t generation) {
     emit loopExited();
 }
 
-QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString taskId) {
+QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString taskId,
+                                                 std::stop_token stop) {
     QPointer<TaskOrchestrator> self(this);
-    auto inactive = [&] { return !self || !isRunning_ || isCancelled_; };
+    // Nothing is sent for a task the scheduler no longer runs, nor once the call is told to stop.
+    auto inactive = [&] {
+        return !self || !isRunning_ || isCancelled_ || stop.stop_requested() ||
+               !deps_.scheduler->runsTask(taskId);
+    };
     if (inactive()) {
         co_return false;
     }
@@ -425,7 +473,8 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
             while (wait > 0 && !inactive()) {
                 const double step = std::min(wait, 0.1);
                 co_await async::sleepFor(
-                    scaled(std::chrono::milliseconds(static_cast<std::int64_t>(step * 1000))), {});
+                    scaled(std::chrono::milliseconds(static_cast<std::int64_t>(step * 1000))),
+                    stop);
                 wait -= step;
             }
         }
@@ -433,31 +482,57 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
     if (inactive()) {
         co_return false;
     }
+    ++submitsCheckingSignIn_;
     const bool signedIn = co_await deps_.verifySignIn();
     if (!self) {
         co_return false;
     }
+    --submitsCheckingSignIn_;
     if (!signedIn) {
-        log(QStringLiteral("AUTH"), QStringLiteral("token invalid before submit; stopping engine"));
-        setRunning(false);
-        isCancelled_ = true;
-        setState(QStringLiteral("stopped"));
+        // An ended sign-in has already stopped the engine through signInEnded(); a check that
+        // failed otherwise stops it here, lanes and all.
+        if (isRunning_ && !isCancelled_ && !stop.stop_requested()) {
+            stopBecause(QStringLiteral("AUTH"),
+                        QStringLiteral("token invalid before submit; stopping engine"));
+        }
+        co_return false;
+    }
+    if (inactive()) {
         co_return false;
     }
     const QString nonceText = QString::number(nonce);
     log(QStringLiteral("SUBMIT"),
         QStringLiteral("📤 pullTask start id=") + taskId + QStringLiteral(" nonce=") + nonceText);
+    constexpr int maxAttempts = 3;
     QString failure;
     bool sent = false;
-    try {
-        co_await deps_.devices->apiClient().requestEmpty(
-            backend::DeviceEndpoint::pullTask(taskId, nonceText));
-        sent = true;
-    } catch (const std::exception& error) {
-        failure = describe(error);
-    }
-    if (!self) {
-        co_return false;
+    for (int attempt = 1; !sent; ++attempt) {
+        bool again = false;
+        try {
+            co_await deps_.devices->apiClient().requestEmpty(
+                backend::DeviceEndpoint::pullTask(taskId, nonceText), stop);
+            sent = true;
+        } catch (const std::exception& error) {
+            failure = describe(error);
+            again = worthSendingAgain(error);
+        }
+        if (!self || stop.stop_requested()) {
+            co_return false;  // stopped: no verdict on the nonce
+        }
+        if (sent || !again || attempt == maxAttempts) {
+            break;
+        }
+        const auto delay = std::chrono::seconds(attempt);
+        log(QStringLiteral("SUBMIT"), QStringLiteral("⚠️ pullTask attempt=%1/%2 failed id=")
+                                              .arg(attempt)
+                                              .arg(maxAttempts) +
+                                          taskId + QStringLiteral(" nonce=") + nonceText +
+                                          QStringLiteral(" error=") + failure +
+                                          QStringLiteral("; retry in %1s").arg(delay.count()));
+        co_await async::sleepFor(scaled(delay), stop);
+        if (inactive()) {
+            co_return false;
+        }
     }
     if (!sent) {
         log(QStringLiteral("SUBMIT"), QStringLiteral("❌ pullTask failed id=") + taskId +
@@ -465,7 +540,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
                                           QStringLiteral(" error=") + failure);
         co_return false;
     }
-    if (inactive()) {
+    if (!self || !isRunning_ || isCancelled_) {
         co_return false;
     }
     log(QStringLiteral("SUBMIT"),
@@ -493,6 +568,29 @@ void TaskOrchestrator::stop() {
     }
     log(QStringLiteral("TASK_ENGINE"), QStringLiteral("engine stopped"));
     setState(QStringLiteral("stopped"));
+}
+
+void TaskOrchestrator::endBecause(const QString& category, const QString& reason) {
+    log(category, reason);
+    stopReason_ = reason;
+}
+
+void TaskOrchestrator::stopBecause(const QString& category, const QString& reason) {
+    if (!isRunning_) {
+        return;
+    }
+    endBecause(category, reason);
+    stop();
+}
+
+void TaskOrchestrator::signInEnded() {
+    // The check that found the sign-in over gives the words; a submit's check only when the
+    // loop is not checking as well.
+    const bool bySubmit = submitsCheckingSignIn_ > 0 && !loopChecksSignIn_;
+    stopBecause(QStringLiteral("AUTH"), bySubmit
+                                            ? QStringLiteral("token invalid before submit; "
+                                                             "stopping engine")
+                                            : QStringLiteral("token unavailable; stopping engine"));
 }
 
 void TaskOrchestrator::pause() {

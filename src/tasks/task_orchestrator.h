@@ -77,9 +77,14 @@ public:
     void stop();
     // Pauses a running engine, or takes a pause back.
     void pause();
+    // The account repository has ended the sign-in (a 401, an expired token): the engine stops
+    // and says why.
+    void signInEnded();
 
     // Sends a validated nonce to the backend, not earlier than 5 s after its task was fetched.
-    QCoro::Task<bool> submitResult(std::uint64_t nonce, QString taskId);
+    // A transport failure or an HTTP 5xx is sent again with the same nonce, up to twice, 1 s and
+    // then 2 s later; a refusal is final. `stop` ends a call that has not sent its nonce yet.
+    QCoro::Task<bool> submitResult(std::uint64_t nonce, QString taskId, std::stop_token stop = {});
 
     bool isRunning() const { return isRunning_; }
     const QString& currentState() const { return currentState_; }
@@ -89,6 +94,9 @@ public:
     qint64 deviceId() const { return deviceId_; }
     void setDeviceId(qint64 id) { deviceId_ = id; }
     const TaskSessionStats& sessionStats() const { return sessionStats_; }
+    // The reason line of the last time the engine stopped by itself ("❌ key verification
+    // failed", ...); empty while it runs and after a stop or pause asked for by the user.
+    const QString& stopReason() const { return stopReason_; }
 
     // The key as the run log shows it: every character but the last four as "•" when it has five
     // or more, else the key itself.
@@ -115,6 +123,10 @@ private:
     QCoro::Task<bool> verifyKey(std::stop_token stop);
     QCoro::Task<std::optional<FetchedTask>> fetchNextTask(std::stop_token stop);
     void finishLoop(std::uint64_t generation);
+    // The loop ends by itself: writes the reason line and keeps it for stopReason().
+    void endBecause(const QString& category, const QString& reason);
+    // As endBecause, and stops the engine the way stop() does.
+    void stopBecause(const QString& category, const QString& reason);
     void startTicker();
     void cancelTicker();
     void refreshProgress();
@@ -130,6 +142,10 @@ private:
     QString corvantaKey_;
     qint64 deviceId_ = 0;
     bool isCancelled_ = false;
+    QString stopReason_;
+    // Sign-in checks in flight, so that an ended sign-in is reported with the right words.
+    bool loopChecksSignIn_ = false;
+    int submitsCheckingSignIn_ = 0;
     // Counts starts, so a loop that outlives a stop and a new start leaves the new run alone.
     std::uint64_t runGeneration_ = 0;
     std::shared_ptr<std::stop_source> loopTask_;

@@ -4,9 +4,13 @@
 #include <QMetaObject>
 #include <QPointer>
 
+#include <algorithm>
+#include <stdexcept>
+
 #include "async/cancellable_sleep.h"
 #include "tasks/lane_plan.h"
 #include "tasks/solved_signal.h"
+#include "tasks/store_error.h"
 #include "tasks/validation_coordinator.h"
 #include "tasks/worker_lane_loop.h"
 
@@ -16,10 +20,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<SolvedSignal> solved,
-                                        std::stop_token stop) {
-    const bool event = co_await solved->next(std::move(stop));
-    co_return event ? WorkerResult::solved : WorkerResult::quit;
+// Wakes on the group's stop and on cancelRun() as well, so that a run left without workers ends
+// when it is cancelled.
+QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<SolvedSignal> solved, std::stop_token stop,
+                                        std::stop_token cancelled) {
+    std::stop_source wake;
+    auto forward = [&wake] { wake.request_stop(); };
+    std::stop_callback onStop(stop, forward);
+    std::stop_callback onCancel(cancelled, forward);
+    const std::stop_token token = wake.get_token();
+    const bool event = co_await solved->next(token);
+    co_return event ? WorkerResult::solved : WorkerResult::signalClosed;
 }
 
 }  // namespace
@@ -45,9 +56,14 @@ std::unique_ptr<TaskStateStore> TaskScheduler::openDefaultStore() {
 }
 
 void TaskScheduler::cancelRun() {
+    std::shared_ptr<std::stop_source> runCancel;
     {
         std::lock_guard lock(lock_);
         isCancelled_ = true;
+        runCancel = runCancel_;
+    }
+    if (runCancel) {
+        runCancel->request_stop();
     }
     computeEngine_->cancelAllSearches();
 }
@@ -55,6 +71,14 @@ void TaskScheduler::cancelRun() {
 bool TaskScheduler::isCancelled() const {
     std::lock_guard lock(lock_);
     return isCancelled_;
+}
+
+bool TaskScheduler::runsTask(const QString& taskId) const {
+    return running_ && !isCancelled() && currentTaskId_ == taskId;
+}
+
+bool TaskScheduler::runCancelled(const std::stop_token& stop) const {
+    return stop.stop_requested() || isCancelled();
 }
 
 guard::PressureAdvice TaskScheduler::advice() const {
@@ -133,10 +157,29 @@ QString TaskScheduler::startLine(const std::vector<ComputeWorkerLane>& lanes,
 QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int difficulty,
                                          std::uint64_t upperBound, std::uint64_t startNonce,
                                          std::stop_token stop) {
+    if (running_) {
+        // Two runs would share the pool, the lanes' task fields and the coordinator.
+        throw std::logic_error(("the task scheduler is still running task " + currentTaskId_ +
+                                "; task " + taskId + " cannot start before it has ended")
+                                   .toStdString());
+    }
+    running_ = true;
+    // Cleared however the run ends, also when its coroutine is destroyed unfinished.
+    struct RunMark {
+        QPointer<TaskScheduler> scheduler;
+        ~RunMark() {
+            if (scheduler) {
+                scheduler->running_ = false;
+            }
+        }
+    } const runMark{this};
+    auto runCancel = std::make_shared<std::stop_source>();
     {
         std::lock_guard lock(lock_);
         isCancelled_ = false;
+        runCancel_ = runCancel;
     }
+    keptCandidates_.clear();
     currentTaskId_ = taskId;
     currentSeed_ = seed;
     currentSeedUtf8_ = seed.toStdString();
@@ -170,6 +213,15 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
             solved->push();
         }
     });
+    // A stop or pause resets validation before the lanes' last saves: what it drops is kept
+    // for them.
+    const auto savedOnTaskAbandoned = coordinator_.onTaskAbandoned();
+    coordinator_.setOnTaskAbandoned(
+        [self, taskId](const QString& id, const std::vector<std::uint64_t>& unsettled) {
+            if (self && id == taskId) {
+                self->keepCandidates(unsettled);
+            }
+        });
     if (restored && !choice.restoredRecord->candidateNonces.empty()) {
         coordinator_.enqueueCandidates(choice.restoredRecord->candidateNonces, taskId, seed);
     }
@@ -180,12 +232,13 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
     bool result = false;
     std::exception_ptr failure;
     try {
-        result = co_await runWorkerGroup(std::move(lanes), solved, stop);
+        result = co_await runWorkerGroup(std::move(lanes), solved, stop, runCancel->get_token());
     } catch (...) {
         failure = std::current_exception();
     }
     if (self) {
         coordinator_.setOnTaskSolved(savedOnTaskSolved);
+        coordinator_.setOnTaskAbandoned(savedOnTaskAbandoned);
         computeEngine_->setOnLog({});
     }
     solved->end();
@@ -215,6 +268,58 @@ bool TaskScheduler::validationPending() const {
            !coordinator_.pendingQueue().empty();
 }
 
+std::vector<std::uint64_t> TaskScheduler::unsettledCandidates() const {
+    std::vector<std::uint64_t> nonces = keptCandidates_;
+    if (coordinator_.currentTaskId() == currentTaskId_) {
+        for (const auto* list : {&coordinator_.currentBatch(), &coordinator_.pendingQueue()}) {
+            for (std::uint64_t nonce : *list) {
+                if (std::find(nonces.begin(), nonces.end(), nonce) == nonces.end()) {
+                    nonces.push_back(nonce);
+                }
+            }
+        }
+    }
+    return nonces;
+}
+
+void TaskScheduler::keepCandidates(const std::vector<std::uint64_t>& nonces) {
+    for (std::uint64_t nonce : nonces) {
+        if (std::find(keptCandidates_.begin(), keptCandidates_.end(), nonce) ==
+            keptCandidates_.end()) {
+            keptCandidates_.push_back(nonce);
+        }
+    }
+}
+
+void TaskScheduler::persistProgress() {
+    if (!stateStore_ || !rangePool_) {
+        return;
+    }
+    const auto snapshot = rangePool_->snapshot();
+    TaskRangeProgress progress;
+    progress.taskId = currentTaskId_.toStdString();
+    progress.seed = currentSeedUtf8_;
+    progress.difficulty = currentDifficulty_;
+    progress.upperBound = currentUpperBound_;
+    progress.nextUnallocated = snapshot.nextUnallocated;
+    progress.completedRanges = snapshot.completedRanges;
+    progress.returnedRanges = snapshot.returnedRanges;
+    progress.claimedRanges = snapshot.claimedRanges;
+    progress.candidateNonces = unsettledCandidates();
+    try {
+        stateStore_->save(progress);
+    } catch (const StoreError& error) {
+        log(QStringLiteral("STATE"), QStringLiteral("persist failed error=") +
+                                         QString::fromStdString(error.what()) +
+                                         QStringLiteral(" (%1 error %2.)")
+                                             .arg(QString::fromStdString(error.domain()))
+                                             .arg(error.code()));
+    } catch (const std::exception& error) {
+        log(QStringLiteral("STATE"),
+            QStringLiteral("persist failed error=") + QString::fromStdString(error.what()));
+    }
+}
+
 void TaskScheduler::deleteProgress() {
     if (stateStore_) {
         stateStore_->remove(currentSeedUtf8_);
@@ -223,7 +328,7 @@ void TaskScheduler::deleteProgress() {
 
 QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> lanes,
                                                 std::shared_ptr<SolvedSignal> solved,
-                                                std::stop_token stop) {
+                                                std::stop_token stop, std::stop_token cancelled) {
     async::TaskGroup<WorkerResult> group(stop);
     auto registry = workerRegistry_;
     for (std::size_t i = 0; i < lanes.size(); ++i) {
@@ -231,14 +336,19 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
             return runWorker(static_cast<int>(i), lane, registry, std::move(token));
         });
     }
-    group.spawn(
-        [solved](std::stop_token token) { return waitForSolved(solved, std::move(token)); });
+    group.spawn([solved, cancelled](std::stop_token token) {
+        return waitForSolved(solved, std::move(token), cancelled);
+    });
 
     int launched = static_cast<int>(lanes.size());
     int running = launched;
     for (;;) {
         const auto next = co_await group.next();
         if (!next) {
+            // Every child has ended.
+            if (runCancelled(stop)) {
+                co_return co_await finishAbandoned(group, solved);
+            }
             co_return false;
         }
         if (*next == WorkerResult::solved) {
@@ -247,46 +357,34 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
                 QStringLiteral("✅ validation passed; cancelling workers launched=") +
                     QString::number(launched));
         }
-        if (running > 1) {
+        // Only workers count; the solved-signal child is none.
+        if (*next == WorkerResult::quit) {
             --running;
+        }
+        if (running > 0) {
             continue;
         }
-        if (running == 0) {
-            continue;
+        // No worker runs. A cancelled run is abandoned, whatever is left of its range: a stop or
+        // a pause is no verdict on the task.
+        if (runCancelled(stop)) {
+            co_return co_await finishAbandoned(group, solved);
         }
-        // The last worker is out.
-        if (workRemains()) {
-            if (!isCancelled() && !stop.stop_requested() && advice().suggestedChunkSize != 0 &&
-                launched <= 15) {
-                const int id = launched;
-                const ComputeWorkerLane lane{engine::ComputeWorkerLaneKind::gpu, id,
-                                             deps_.chunkSizes.gpu};
-                group.spawn([this, id, lane, registry](std::stop_token token) {
-                    return runWorker(id, lane, registry, std::move(token));
-                });
-                log(QStringLiteral("ORCH"), QStringLiteral("worker add id=%1 lane=GPU#%1 "
-                                                           "reason=returned-fragment")
-                                                .arg(id));
-                ++launched;
-                running = 1;
-                continue;
-            }
-            if (isCancelled() || stop.stop_requested()) {
-                // A cancelled run with work left ends here, its progress kept. Waiting for the
-                // group would wait for ever after a pause, which stops the lanes without
-                // cancelling the task that awaits the run.
-                solved->end();
-                group.cancelAll();
-                co_await group.waitAll();
-                co_return false;
-            }
-            running = 0;
-            continue;
+        if (!workRemains()) {
+            co_return co_await endOfRangeWait(group, solved, stop);
         }
-        if (isCancelled() || stop.stop_requested()) {
-            co_return co_await finishFailed(group, solved, validationPending());
+        if (advice().suggestedChunkSize != 0 && launched <= 15) {
+            const int id = launched;
+            const ComputeWorkerLane lane{engine::ComputeWorkerLaneKind::gpu, id,
+                                         deps_.chunkSizes.gpu};
+            group.spawn([this, id, lane, registry](std::stop_token token) {
+                return runWorker(id, lane, registry, std::move(token));
+            });
+            log(QStringLiteral("ORCH"),
+                QStringLiteral("worker add id=%1 lane=GPU#%1 reason=returned-fragment").arg(id));
+            ++launched;
+            running = 1;
         }
-        co_return co_await endOfRangeWait(group, solved, stop);
+        // Otherwise the run waits for the solved signal or for its cancellation.
     }
 }
 
@@ -301,6 +399,10 @@ QCoro::Task<bool> TaskScheduler::endOfRangeWait(async::TaskGroup<WorkerResult>& 
         }
         if (!validationPending()) {
             co_await async::sleepFor(timing.scaled(50ms), stop);
+            // A stop resets validation: an empty queue then says nothing about the task.
+            if (runCancelled(stop)) {
+                co_return co_await finishAbandoned(group, solved);
+            }
             if (coordinator_.passedCount() >= 1) {
                 co_return co_await finishSolved(
                     group, solved, QStringLiteral("✅ validation passed after final queue drain"));
@@ -310,8 +412,8 @@ QCoro::Task<bool> TaskScheduler::endOfRangeWait(async::TaskGroup<WorkerResult>& 
             }
         }
         co_await async::sleepFor(timing.scaled(500ms), stop);
-        if (isCancelled() || stop.stop_requested()) {
-            co_return co_await finishFailed(group, solved, validationPending());
+        if (runCancelled(stop)) {
+            co_return co_await finishAbandoned(group, solved);
         }
     }
 }
@@ -319,6 +421,8 @@ QCoro::Task<bool> TaskScheduler::endOfRangeWait(async::TaskGroup<WorkerResult>& 
 QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& group,
                                               const std::shared_ptr<SolvedSignal>& solved,
                                               const QString& line) {
+    // The flag too: candidates the lanes still report are not submitted for a solved task.
+    cancelRun();
     solved->end();
     group.cancelAll();
     deleteProgress();
@@ -331,22 +435,25 @@ QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& gr
 }
 
 QCoro::Task<bool> TaskScheduler::finishFailed(async::TaskGroup<WorkerResult>& group,
-                                              const std::shared_ptr<SolvedSignal>& solved,
-                                              bool keepProgress) {
+                                              const std::shared_ptr<SolvedSignal>& solved) {
     const auto failure = coordinator_.markRangeExhausted(currentTaskId_, currentSeed_);
     log(QStringLiteral("VALIDATE"), failure.logText());
     solved->end();
     group.cancelAll();
-    if (keepProgress) {
-        // Stopped while found nonces still waited for the backend: the stored record holds them,
-        // and the next run of this task submits them again instead of searching the whole range
-        // anew.
-        co_await group.waitAll();
-        co_return false;
-    }
     deleteProgress();
     co_await group.waitAll();
     deleteProgress();
+    co_return false;
+}
+
+QCoro::Task<bool> TaskScheduler::finishAbandoned(async::TaskGroup<WorkerResult>& group,
+                                                 const std::shared_ptr<SolvedSignal>& solved) {
+    solved->end();
+    group.cancelAll();
+    co_await group.waitAll();
+    // The last word on disk: the pool as the lanes left it and every candidate not yet accepted
+    // (the lanes' own last saves may come before a late reset of validation).
+    persistProgress();
     co_return false;
 }
 

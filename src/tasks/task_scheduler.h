@@ -60,8 +60,10 @@ struct TaskSchedulerDependencies {
 
 // Runs one proof-of-work task to its end over its worker lanes: restores or creates the range
 // pool, plans lanes from the pressure advice, and waits until a candidate is accepted, the whole
-// range was searched without success, or the run is abandoned. Main thread only, except
-// cancelRun() and isCancelled().
+// range was searched without success, or the run is abandoned (cancelled). An abandoned run
+// keeps its stored progress with every candidate not yet accepted, and the next run of the task
+// validates those first. One run at a time. Main thread only, except cancelRun() and
+// isCancelled().
 class TaskScheduler : public QObject {
     Q_OBJECT
 
@@ -78,13 +80,18 @@ public:
     // opened.
     static std::unique_ptr<TaskStateStore> openDefaultStore();
 
-    // True when the task was solved. Stopping `stop` abandons the run (stored progress is kept).
+    // True when the task was solved. Stopping `stop`, or cancelRun(), abandons the run (stored
+    // progress is kept). Throws std::logic_error while another run is in progress.
     QCoro::Task<bool> runTask(QString taskId, QString seed, int difficulty,
                               std::uint64_t upperBound, std::uint64_t startNonce,
                               std::stop_token stop);
-    // Stops the lanes of the current run. Any thread; returns at once.
+    // Stops the lanes of the current run, which then ends abandoned. Any thread; returns at once.
     void cancelRun();
     bool isCancelled() const;
+    // A run is in progress (from runTask's start until it returns).
+    bool isRunning() const { return running_; }
+    // A run of `taskId` is in progress and not cancelled: its candidates may still be submitted.
+    bool runsTask(const QString& taskId) const;
 
     void setOnLog(LogCallback onLog) { onLog_ = std::move(onLog); }
     void setOnProgress(ProgressCallback onProgress) { onProgress_ = std::move(onProgress); }
@@ -106,7 +113,8 @@ private:
     QString startLine(const std::vector<ComputeWorkerLane>& lanes, std::uint64_t upperBound,
                       std::uint64_t startNonce, bool restored) const;
     QCoro::Task<bool> runWorkerGroup(std::vector<ComputeWorkerLane> lanes,
-                                     std::shared_ptr<SolvedSignal> solved, std::stop_token stop);
+                                     std::shared_ptr<SolvedSignal> solved, std::stop_token stop,
+                                     std::stop_token cancelled);
     QCoro::Task<WorkerResult> runWorker(int workerId, ComputeWorkerLane lane,
                                         std::shared_ptr<engine::WorkerRegistry> registry,
                                         std::stop_token stop);
@@ -117,10 +125,18 @@ private:
                                    const std::shared_ptr<SolvedSignal>& solved,
                                    const QString& line);
     QCoro::Task<bool> finishFailed(async::TaskGroup<WorkerResult>& group,
-                                   const std::shared_ptr<SolvedSignal>& solved,
-                                   bool keepProgress = false);
+                                   const std::shared_ptr<SolvedSignal>& solved);
+    QCoro::Task<bool> finishAbandoned(async::TaskGroup<WorkerResult>& group,
+                                      const std::shared_ptr<SolvedSignal>& solved);
+    bool runCancelled(const std::stop_token& stop) const;
     bool workRemains() const;
     bool validationPending() const;
+    // Candidates of the current run not yet accepted: those kept when validation was abandoned,
+    // then those the coordinator still holds for the run's task.
+    std::vector<std::uint64_t> unsettledCandidates() const;
+    void keepCandidates(const std::vector<std::uint64_t>& nonces);
+    // Saves the pool and the unsettled candidates of the current run (when there is a store).
+    void persistProgress();
     void deleteProgress();
     void log(const QString& category, const QString& message) const;
     guard::PressureAdvice advice() const;
@@ -133,6 +149,10 @@ private:
     std::shared_ptr<engine::WorkerRegistry> workerRegistry_;
     mutable std::mutex lock_;
     bool isCancelled_ = false;
+    // Requested by cancelRun(); wakes a run that waits with no worker left.
+    std::shared_ptr<std::stop_source> runCancel_;
+    bool running_ = false;
+    std::vector<std::uint64_t> keptCandidates_;
     std::shared_ptr<engine::RangePool> rangePool_;
     QString currentTaskId_;
     QString currentSeed_;

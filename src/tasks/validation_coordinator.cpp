@@ -38,9 +38,21 @@ void ValidationCoordinator::advanceGeneration(bool abandonPipeline) {
     old->cancel();
 }
 
+void ValidationCoordinator::reportAbandoned() {
+    if (!currentTaskId_ || !onTaskAbandoned_ || (currentBatch_.empty() && pendingQueue_.empty())) {
+        return;
+    }
+    std::vector<std::uint64_t> unsettled = currentBatch_;
+    unsettled.insert(unsettled.end(), pendingQueue_.begin(), pendingQueue_.end());
+    // A copy: the callback may replace itself.
+    auto callback = onTaskAbandoned_;
+    callback(*currentTaskId_, unsettled);
+}
+
 void ValidationCoordinator::enqueueCandidates(const std::vector<std::uint64_t>& nonces,
                                               const QString& taskId, const QString& seed) {
     if (!currentTaskId_ || *currentTaskId_ != taskId) {
+        reportAbandoned();
         advanceGeneration(isVerifying_);
         currentTaskId_ = taskId;
         currentSeed_ = seed;
@@ -113,6 +125,7 @@ void ValidationCoordinator::finishBatch(std::int64_t generation, const QString& 
 }
 
 void ValidationCoordinator::resetValidation() {
+    reportAbandoned();
     advanceGeneration(isVerifying_);
     currentTaskId_.reset();
     currentSeed_.clear();
@@ -128,6 +141,7 @@ void ValidationCoordinator::resetValidation() {
 
 ValidationTaskFailure ValidationCoordinator::markRangeExhausted(const QString& taskId,
                                                                 const QString& seed) {
+    reportAbandoned();
     advanceGeneration(isVerifying_);
     currentTaskId_ = taskId;
     currentSeed_ = seed;

@@ -27,6 +27,10 @@ class ValidationCoordinator : public QObject {
 public:
     using TaskSolvedCallback = std::function<void(const QString& taskId)>;
     using TaskFailedCallback = std::function<void(const ValidationTaskFailure&)>;
+    // The nonces of a task that were queued or under validation when its validation was
+    // abandoned (reset, task switch, failure report), in the order they would have gone out.
+    using TaskAbandonedCallback =
+        std::function<void(const QString& taskId, const std::vector<std::uint64_t>& unsettled)>;
 
     explicit ValidationCoordinator(QObject* parent = nullptr);
     ~ValidationCoordinator() override;
@@ -53,6 +57,10 @@ public:
     const TaskSolvedCallback& onTaskSolved() const { return onTaskSolved_; }
     void setOnTaskSolved(TaskSolvedCallback callback) { onTaskSolved_ = std::move(callback); }
     void setOnTaskFailed(TaskFailedCallback callback) { onTaskFailed_ = std::move(callback); }
+    const TaskAbandonedCallback& onTaskAbandoned() const { return onTaskAbandoned_; }
+    void setOnTaskAbandoned(TaskAbandonedCallback callback) {
+        onTaskAbandoned_ = std::move(callback);
+    }
 
 signals:
     void pendingCountChanged();
@@ -62,6 +70,7 @@ signals:
 
 private:
     void advanceGeneration(bool abandonPipeline);
+    void reportAbandoned();
     void startNextBatch();
     void finishBatch(std::int64_t generation, const QString& taskId,
                      std::optional<std::uint64_t> accepted);
@@ -85,6 +94,7 @@ private:
     int failedCount_ = 0;
     TaskSolvedCallback onTaskSolved_;
     TaskFailedCallback onTaskFailed_;
+    TaskAbandonedCallback onTaskAbandoned_;
 };
 
 }  // namespace corvanta::tasks

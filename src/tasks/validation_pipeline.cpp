@@ -16,7 +16,7 @@ QCoro::Task<std::optional<std::uint64_t>> ValidationPipeline::validateOne(std::u
     Validator validator = validator_;
     bool accepted = false;
     try {
-        accepted = co_await validator(nonce, seed, taskId);
+        accepted = co_await validator(nonce, seed, taskId, stop);
     } catch (...) {
         accepted = false;
     }

@@ -14,8 +14,10 @@ namespace corvanta::tasks {
 
 // Decides whether a candidate nonce of a task is valid (the orchestrator submits it to the
 // backend). Must be safe to call while other calls are in flight. A failure counts as false.
-using Validator =
-    std::function<QCoro::Task<bool>(std::uint64_t nonce, QString seed, QString taskId)>;
+// `stop` is requested when the answer is no longer wanted (a sibling was accepted, the task was
+// left or validation was reset): a call that has not sent its nonce yet must not send it.
+using Validator = std::function<QCoro::Task<bool>(std::uint64_t nonce, QString seed, QString taskId,
+                                                  std::stop_token stop)>;
 
 // Validates one batch of candidates with at most `maxConcurrent` validator calls in flight and
 // stops at the first accepted nonce. Lives on the main thread.

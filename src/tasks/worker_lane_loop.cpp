@@ -6,7 +6,6 @@
 #include "async/engine_search.h"
 #include "async/main_thread.h"
 #include "tasks/lane_plan.h"
-#include "tasks/store_error.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
 
@@ -133,7 +132,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
 
         const engine::NonceRange range = *claimed;
         const int segment = segments_ + 1;
-        persistProgress();
+        scheduler_.persistProgress();
         if (segment == 1 || !throttled(lastClaimLogAt_, 10000ms)) {
             log(prefix_ +
                 QStringLiteral("claim segment=%1 startNonce=%2 endNonce=%3 size=%4")
@@ -177,7 +176,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
 
         if (cancelled(stop)) {
             pool->returnRange(range);
-            persistProgress();
+            scheduler_.persistProgress();
             log(prefix_ + QStringLiteral("returned [%1..<%2) reason=cancelled")
                               .arg(range.start)
                               .arg(range.end));
@@ -185,7 +184,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
         }
         if (result.status != ComputeSearchStatus::completed) {
             pool->returnRange(range);
-            persistProgress();
+            scheduler_.persistProgress();
             log(prefix_ +
                 QStringLiteral("returned [%1..<%2) reason=").arg(range.start).arg(range.end) +
                 statusName(result.status) + QStringLiteral(" note=") +
@@ -193,7 +192,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
             co_return;
         }
         pool->complete(range);
-        persistProgress();
+        scheduler_.persistProgress();
         writeDoneLine(result, segment, range.start, range.end, elapsed);
         throughputStep(result, range.start, range.end);
         if (scheduler_.onProgress_) {
@@ -212,47 +211,19 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
 void WorkerLaneLoop::reportCandidate(TaskScheduler& scheduler, const QString& category,
                                      const QString& prefix, std::uint64_t nonce, int segment) {
     auto& coordinator = scheduler.coordinator_;
-    coordinator.enqueueCandidates({nonce}, scheduler.currentTaskId_, scheduler.currentSeed_);
+    if (scheduler.isCancelled()) {
+        // The run is being abandoned and its validation was reset: the nonce is kept for the
+        // run's last save instead of being validated (and refused) now.
+        scheduler.keepCandidates({nonce});
+    } else {
+        coordinator.enqueueCandidates({nonce}, scheduler.currentTaskId_, scheduler.currentSeed_);
+    }
     scheduler.log(
         category,
         prefix + QStringLiteral("candidate nonce=%1 segment=%2 queued validationPending=%3")
                      .arg(nonce)
                      .arg(segment)
                      .arg(coordinator.pendingCount()));
-}
-
-void WorkerLaneLoop::persistProgress() {
-    TaskStateStore* store = scheduler_.stateStore();
-    if (store == nullptr) {
-        return;
-    }
-    const auto snapshot = scheduler_.rangePool_->snapshot();
-    const auto& coordinator = scheduler_.coordinator_;
-    TaskRangeProgress progress;
-    progress.taskId = scheduler_.currentTaskId_.toStdString();
-    progress.seed = scheduler_.currentSeedUtf8_;
-    progress.difficulty = scheduler_.currentDifficulty_;
-    progress.upperBound = scheduler_.currentUpperBound_;
-    progress.nextUnallocated = snapshot.nextUnallocated;
-    progress.completedRanges = snapshot.completedRanges;
-    progress.returnedRanges = snapshot.returnedRanges;
-    progress.claimedRanges = snapshot.claimedRanges;
-    progress.candidateNonces = coordinator.currentBatch();
-    progress.candidateNonces.insert(progress.candidateNonces.end(),
-                                    coordinator.pendingQueue().begin(),
-                                    coordinator.pendingQueue().end());
-    try {
-        store->save(progress);
-    } catch (const StoreError& error) {
-        scheduler_.log(QStringLiteral("STATE"), QStringLiteral("persist failed error=") +
-                                                    QString::fromStdString(error.what()) +
-                                                    QStringLiteral(" (%1 error %2.)")
-                                                        .arg(QString::fromStdString(error.domain()))
-                                                        .arg(error.code()));
-    } catch (const std::exception& error) {
-        scheduler_.log(QStringLiteral("STATE"), QStringLiteral("persist failed error=") +
-                                                    QString::fromStdString(error.what()));
-    }
 }
 
 void WorkerLaneLoop::writeDoneLine(const engine::ComputeSearchResult& result, int segment,

@@ -30,7 +30,6 @@ private:
     bool poolExhausted() const;
     // True when a pause line with `key` is due (and records it as written).
     bool pauseLineDue(const QString& key);
-    void persistProgress();
     static void reportCandidate(TaskScheduler& scheduler, const QString& category,
                                 const QString& prefix, std::uint64_t nonce, int segment);
     void writeDoneLine(const engine::ComputeSearchResult& result, int segment, std::uint64_t start,

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QThread>
+#include <QUrlQuery>
 
 #include <map>
 
@@ -22,6 +25,25 @@ QStringList sqlite(const QString& database, const QString& statement) {
     process.start(QStringLiteral("sqlite3"), {database, statement});
     process.waitForFinished(20'000);
     return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// The nonces of the pullTask requests for `taskId` in the server's journal, oldest first, and
+// whether a fault was applied to each.
+std::vector<std::pair<std::uint64_t, bool>> submissions(DevServerProcess& server,
+                                                        const std::string& taskId) {
+    std::vector<std::pair<std::uint64_t, bool>> found;
+    for (const auto& request : server.requests()) {
+        if (request["path"] != "/api/device/pullTask") {
+            continue;
+        }
+        const QUrlQuery form(QString::fromStdString(request["body"].get<std::string>()));
+        if (form.queryItemValue(QStringLiteral("task_id")).toStdString() != taskId) {
+            continue;
+        }
+        found.emplace_back(form.queryItemValue(QStringLiteral("result")).toULongLong(),
+                           !request["fault"].get<std::string>().empty());
+    }
+    return found;
 }
 
 TEST(Headless, SolvesTasksInARowAndKeepsTheRunLog) {
@@ -190,6 +212,90 @@ TEST(Headless, AKilledClientResumesItsTaskWithoutSearchingFinishedRangesAgain) {
         }
     }
     EXPECT_GE(claims, 1);
+    EXPECT_EQ(client.terminate(), 0);
+}
+
+TEST(Headless, ASignInThatEndsBetweenTasksNamesTheReason) {
+    DevServerProcess server;
+    // The sign-in's own token check passes; the engine's first check finds the sign-in over.
+    server.addFault({{"path", "/api/token/check"}, {"code", 401}, {"after", 1}});
+    HeadlessProcess client(server.url());
+    client.captureStandardError();
+    client.start(server.demoKey());
+    EXPECT_EQ(client.waitForExit(60s), 3);
+    // (QStringList::indexOf wants a regular expression to match whole lines.)
+    const auto reason = client.lines().indexOf(
+        QRegularExpression(QStringLiteral(".*\\[AUTH\\] token unavailable; stopping engine")));
+    ASSERT_GE(reason, 0) << client.lines().join('\n').toStdString();
+    EXPECT_GT(client.lines().indexOf(QRegularExpression(QStringLiteral(".*main loop exited"))),
+              reason);
+    // Its last word on standard error (system-log lines come before it).
+    EXPECT_EQ(client.standardError().trimmed().split('\n').last().toStdString(),
+              "corvanta-headless: the engine stopped by itself: token unavailable; stopping "
+              "engine (state stopped)");
+}
+
+TEST(Headless, AStopWhileSubmitsHangKeepsTheFoundNoncesForTheNextLife) {
+    DevServerProcess server({"--difficulty", "5", "--reissue", "1"});
+    server.addFault({{"path", "/api/device/pullTask"}, {"delayMs", 60000}, {"count", -1}});
+    HeadlessProcess client(server.url());
+    client.start(server.demoKey());
+    ASSERT_TRUE(client.waitFor("📤 pullTask start id=T1 nonce=", 1, 90s))
+        << client.lines().join('\n').toStdString();
+    // Stopped once the submission hangs at the server.
+    QElapsedTimer waited;
+    waited.start();
+    while (submissions(server, "T1").empty() && waited.elapsed() < 20'000) {
+        QThread::msleep(50);
+    }
+    const auto sent = submissions(server, "T1");
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(client.terminate(), 0);
+    EXPECT_EQ(client.countMatching("validation failed"), 0);
+
+    const QString tasksDb = client.dataDirectory() + QStringLiteral("/corvanta_tasks.db");
+    const QStringList stored =
+        sqlite(tasksDb, QStringLiteral("SELECT candidate_nonces FROM task_progress;"));
+    ASSERT_EQ(stored.size(), 1);
+    const auto candidates = nlohmann::json::parse(stored.first().toStdString());
+    // The nonce whose submission hung is among them.
+    EXPECT_NE(std::find(candidates.begin(), candidates.end(), sent.front().first), candidates.end())
+        << stored.first().toStdString();
+
+    // The next life submits a kept nonce first and solves the task with it.
+    server.clearFaults();
+    server.clearRequests();
+    client.clearLines();
+    client.start(server.demoKey());
+    ASSERT_TRUE(client.waitFor("\\[TASK\\] ✅ verified id=T1$", 1, 90s))
+        << client.lines().join('\n').toStdString();
+    const auto resent = submissions(server, "T1");
+    ASSERT_FALSE(resent.empty());
+    EXPECT_NE(std::find(candidates.begin(), candidates.end(), resent.front().first),
+              candidates.end());
+    EXPECT_EQ(client.terminate(), 0);
+}
+
+TEST(Headless, ALostReplyToAnAcceptedSubmissionIsSentAgainAndTheTaskEndsVerified) {
+    DevServerProcess server({"--difficulty", "5"});
+    // The backend accepts the first submission, and its reply never arrives.
+    server.addFault({{"path", "/api/device/pullTask"}, {"reply", "lost"}});
+    HeadlessProcess client(server.url());
+    client.start(server.demoKey());
+    ASSERT_TRUE(client.waitFor("\\[TASK\\] ✅ verified id=T1$", 1, 90s))
+        << client.lines().join('\n').toStdString();
+    const auto sent = submissions(server, "T1");
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_TRUE(sent.front().second);
+    const auto tasks = server.tasks();
+    ASSERT_FALSE(tasks.empty());
+    EXPECT_EQ(tasks[0]["accepted"].get<std::uint64_t>(), sent.front().first);
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(),
+                            [&](const auto& s) { return s.first == sent.front().first; }),
+              2);
+    EXPECT_EQ(client.countMatching(
+                  QStringLiteral("✅ pullTask ok id=T1 nonce=%1$").arg(sent.front().first)),
+              1);
     EXPECT_EQ(client.terminate(), 0);
 }
 

@@ -32,7 +32,7 @@ protected:
         corvanta::testing::await(tokens->load());
         client = std::make_unique<APIClient>(*tokens);
         auth = std::make_unique<AuthRepository>(*client, *tokens, settings, settings);
-        auth->setStopEngine([this] { ++engineStops; });
+        auth->setStopEngine([this](AuthRepository::EngineStop) { ++engineStops; });
     }
 
     // Requests still in flight (a sign-out's logout call) end before their client goes: a reply

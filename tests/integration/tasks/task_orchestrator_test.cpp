@@ -2,8 +2,11 @@
 
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QUrlQuery>
 
+#include <algorithm>
 #include <memory>
+#include <set>
 
 #include "backend/api_client.h"
 #include "backend/auth_repository.h"
@@ -30,7 +33,8 @@ using corvanta::testing::runSync;
 // devserver of its own; waits are scaled down a hundredfold.
 class OrchestratorTest : public ::testing::Test {
 protected:
-    explicit OrchestratorTest(QStringList serverArguments = {"--difficulty", "12"}) {
+    explicit OrchestratorTest(QStringList serverArguments = {"--difficulty", "12"},
+                              double intervalScale = 0.01) {
         server = std::make_unique<corvanta::testing::DevServerProcess>(serverArguments);
         qputenv("CORVANTA_API_BASE_URL", server->url().toUtf8());
         tokens = std::make_unique<backend::TokenManager>([store = store] { return store; });
@@ -65,9 +69,15 @@ protected:
                 ++loopsExited;
             }
         };
-        deps.intervalScale = 0.01;
+        deps.intervalScale = intervalScale;
         orchestrator = std::make_unique<TaskOrchestrator>(std::move(deps));
-        auth->setStopEngine([this] { orchestrator->stop(); });
+        auth->setStopEngine([this](backend::AuthRepository::EngineStop why) {
+            if (why == backend::AuthRepository::EngineStop::signInEnded) {
+                orchestrator->signInEnded();
+            } else {
+                orchestrator->stop();
+            }
+        });
     }
 
     ~OrchestratorTest() override {
@@ -88,6 +98,24 @@ protected:
     }
     bool waitForLine(const QString& needle, std::chrono::milliseconds limit = 30s) {
         return processEventsUntil([&] { return indexOf(needle) >= 0; }, limit);
+    }
+    int countLines(const QString& needle) const {
+        return static_cast<int>(std::count_if(
+            lines.begin(), lines.end(), [&](const QString& l) { return l.contains(needle); }));
+    }
+    // The server's journal entries for `path`, oldest first.
+    std::vector<nlohmann::json> requestsTo(const std::string& path) {
+        std::vector<nlohmann::json> found;
+        for (const auto& request : server->requests()) {
+            if (request["path"] == path) {
+                found.push_back(request);
+            }
+        }
+        return found;
+    }
+    // The form fields of a journal entry.
+    static QUrlQuery form(const nlohmann::json& request) {
+        return QUrlQuery(QString::fromStdString(request["body"].get<std::string>()));
     }
 
     std::unique_ptr<corvanta::testing::DevServerProcess> server;
@@ -213,6 +241,17 @@ TEST_F(OrchestratorTest, ReadsTheTaskReplyAsTheRulesSay) {
     ASSERT_TRUE(waitForLine("[SUBMIT] ❌ pullTask failed id=X9 nonce="));
     EXPECT_GE(indexOf("[SUBMIT] ⏳ wait "), 0);
     EXPECT_LT(indexOf("[SUBMIT] ⏳ wait "), indexOf("📤 pullTask start id=X9"));
+    // A refusal is final: each nonce went out once.
+    orchestrator->stop();
+    ASSERT_TRUE(waitForLine("main loop exited"));
+    std::set<QString> nonces;
+    const auto submits = requestsTo("/api/device/pullTask");
+    for (const auto& request : submits) {
+        nonces.insert(form(request).queryItemValue(QStringLiteral("result")));
+    }
+    EXPECT_FALSE(submits.empty());
+    EXPECT_EQ(nonces.size(), submits.size());
+    EXPECT_EQ(indexOf("pullTask attempt="), -1);
 
     EXPECT_EQ(TaskOrchestrator::maskedKey("abcd"), "abcd");
     EXPECT_EQ(TaskOrchestrator::maskedKey("abcdef"), "••cdef");
@@ -234,6 +273,128 @@ TEST_F(EmptyTaskTest, UnusableRepliesCountAsFetchFailures) {
     EXPECT_GE(indexOf("[ERROR] ❌ task fetch failed 3 consecutive times; loop stopped"), 0);
     ASSERT_TRUE(processEventsUntil([&] { return !orchestrator->isRunning(); }));
     EXPECT_EQ(orchestrator->currentState(), "stopped");
+}
+
+TEST_F(OrchestratorTest, ASignInThatEndsBetweenTasksStopsTheEngineAndSaysWhy) {
+    server->addFault({{"path", "/api/token/check"}, {"code", 401}});
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("main loop exited"));
+    const auto reason = indexOf("[AUTH] token unavailable; stopping engine");
+    ASSERT_GE(reason, 0);
+    EXPECT_LT(reason, indexOf("main loop exited"));
+    EXPECT_EQ(countLines("token unavailable; stopping engine"), 1);
+    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->stopReason(), "token unavailable; stopping engine");
+    EXPECT_FALSE(auth->isAuthenticated());
+    EXPECT_EQ(indexOf("fetched id="), -1);
+}
+
+TEST_F(OrchestratorTest, APauseBetweenTasksRunsNoTaskAndLeavesTheStoredProgress) {
+    // Stored progress of the task the (slow) fetch will hand out.
+    TaskRangeProgress stored;
+    stored.taskId = "P1";
+    stored.seed = "pause-seed";
+    stored.difficulty = 3;
+    stored.upperBound = 300'000;
+    stored.nextUnallocated = 100'000;
+    stored.completedRanges = {{0, 100'000}};
+    stored.candidateNonces = {4'242};
+    scheduler->stateStore()->save(stored);
+    server->addFault(
+        {{"path", "/api/device/getTask"},
+         {"delayMs", 1500},
+         {"body", R"({"code":1,"msg":"ok","data":{"task_id":"P1","begin_time":0,)"
+                  R"("seed":"pause-seed","difficulty":3,"nonce_upper_bound":300000}})"}});
+    runSync(orchestrator->start());
+    ASSERT_TRUE(processEventsUntil([&] { return !requestsTo("/api/device/getTask").empty(); }));
+    orchestrator->pause();
+    ASSERT_TRUE(waitForLine("main loop exited"));
+    EXPECT_FALSE(orchestrator->isRunning());
+    EXPECT_EQ(orchestrator->currentState(), "paused");
+    EXPECT_EQ(indexOf("scheduler start"), -1);
+    EXPECT_EQ(indexOf("fetched id=P1"), -1);
+    EXPECT_TRUE(requestsTo("/api/device/pullTask").empty());
+    const auto after = scheduler->stateStore()->load("pause-seed");
+    ASSERT_TRUE(after.has_value());
+    EXPECT_EQ(after->taskId, stored.taskId);
+    EXPECT_EQ(after->nextUnallocated, stored.nextUnallocated);
+    EXPECT_EQ(after->completedRanges, stored.completedRanges);
+    EXPECT_EQ(after->returnedRanges, stored.returnedRanges);
+    EXPECT_EQ(after->claimedRanges, stored.claimedRanges);
+    EXPECT_EQ(after->candidateNonces, stored.candidateNonces);
+}
+
+// Tasks whose candidates come at once.
+class EasyTaskTest : public OrchestratorTest {
+protected:
+    EasyTaskTest() : OrchestratorTest({"--difficulty", "4"}) {}
+};
+
+TEST_F(EasyTaskTest, ASignInCheckFailingBeforeASubmitStopsTheEngineLanesAndAll) {
+    // The loop's check passes; the one before the first submission finds no backend.
+    server->addFault({{"path", "/api/token/check"}, {"status", 502}, {"after", 1}});
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("[AUTH] token invalid before submit; stopping engine"));
+    ASSERT_TRUE(waitForLine("main loop exited", 20s));
+    EXPECT_FALSE(orchestrator->isRunning());
+    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->stopReason(), "token invalid before submit; stopping engine");
+    EXPECT_FALSE(scheduler->isRunning());
+    // The lanes are gone: nothing is searched after the stop.
+    corvanta::testing::processEventsFor(300ms);
+    const auto stopped = indexOf("[TASK_ENGINE] engine stopped");
+    ASSERT_GT(stopped, indexOf("token invalid before submit"));
+    for (std::size_t i = static_cast<std::size_t>(stopped); i < lines.size(); ++i) {
+        EXPECT_FALSE(lines[i].contains("] done ") || lines[i].contains("claim segment="))
+            << lines[i].toStdString();
+    }
+    // The engine still signs in: a start goes on with the next task.
+    lines.clear();
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("[TASK] fetched id=T2 "));
+}
+
+TEST_F(EasyTaskTest, ASubmissionWithoutAnAnswerIsSentAgainWithTheSameNonce) {
+    server->addFault({{"path", "/api/device/pullTask"}, {"status", 502}, {"count", 2}});
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("[TASK] ✅ verified id=T1"));
+    const auto submits = requestsTo("/api/device/pullTask");
+    ASSERT_GE(submits.size(), 3u);
+    // The first faulted nonce went again until the server answered.
+    const QString nonce = form(submits.front()).queryItemValue(QStringLiteral("result"));
+    EXPECT_GE(std::count_if(submits.begin(), submits.end(),
+                            [&](const auto& r) {
+                                return form(r).queryItemValue(QStringLiteral("result")) == nonce;
+                            }),
+              2);
+    EXPECT_GE(indexOf("[SUBMIT] ⚠️ pullTask attempt=1/3 failed id=T1 nonce=" + nonce + " "), 0);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [&](const QString& l) {
+                                return l.endsWith("📤 pullTask start id=T1 nonce=" + nonce);
+                            }),
+              1);
+    EXPECT_EQ(indexOf("❌ pullTask failed id=T1 nonce=" + nonce + " "), -1);
+}
+
+// Real 5-second submit waits.
+class RealWaitTest : public OrchestratorTest {
+protected:
+    RealWaitTest() : OrchestratorTest({"--difficulty", "4"}, 1.0) {}
+};
+
+TEST_F(RealWaitTest, ASubmissionWaitingWhenTheEngineStopsIsNeverSent) {
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("[SUBMIT] ⏳ wait "));
+    // Stopped and started again at once, while the submission of T1 waits out its 5 s.
+    orchestrator->stop();
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("[TASK] fetched id=T2 ", 20s));
+    corvanta::testing::processEventsFor(6s);
+    for (const auto& request : requestsTo("/api/device/pullTask")) {
+        EXPECT_NE(form(request).queryItemValue(QStringLiteral("task_id")), "T1")
+            << request["body"].get<std::string>();
+    }
+    EXPECT_EQ(indexOf("pullTask start id=T1"), -1);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <atomic>
@@ -99,7 +100,7 @@ protected:
         EXPECT_TRUE(processEventsUntil([&] { return validationsInFlight == 0; }));
     }
 
-    void makeScheduler() {
+    void makeScheduler(LaneChunkSizes chunkSizes = LaneChunkSizes{4'000, 1'000}) {
         scheduler.reset();
         TaskSchedulerDependencies deps;
         deps.coordinator = &coordinator;
@@ -107,7 +108,7 @@ protected:
         deps.currentSnapshot = [] { return guard::SystemSnapshot{}; };
         deps.stateStore = std::make_unique<TaskStateStore>(dir.path());
         deps.timing.intervalScale = 0.01;
-        deps.chunkSizes = LaneChunkSizes{4'000, 1'000};
+        deps.chunkSizes = chunkSizes;
         deps.engineOptions.beforeSearch = beforeSearch;
         scheduler = std::make_unique<TaskScheduler>(std::move(deps));
         scheduler->setOnLog([this](const QString& category, const QString& message) {
@@ -120,7 +121,8 @@ protected:
     // Accepts only real hits, and only the nonces in `accept` when it is not empty.
     void installValidator(std::set<std::uint64_t> accept = {}, bool rejectAll = false) {
         coordinator.setValidator([this, accept, rejectAll](std::uint64_t nonce, QString seed,
-                                                           QString) -> QCoro::Task<bool> {
+                                                           QString,
+                                                           std::stop_token) -> QCoro::Task<bool> {
             validated.push_back(nonce);
             ++validationsInFlight;
             co_await async::sleepFor(validatorDelay, {});
@@ -288,13 +290,26 @@ TEST_F(SchedulerTest, AStopWhileFoundNoncesAwaitTheBackendKeepsThemForTheNextRun
     // Every lane has run out of work; the run now waits for validation.
     ASSERT_TRUE(processEventsUntil([&] { return count("exit exhausted") >= 2; }));
     ASSERT_FALSE(validated.empty());
+    // Stopped the way the engine stops: validation is reset at once.
     scheduler->cancelRun();
+    coordinator.resetValidation();
     stop.request_stop();
     ASSERT_TRUE(processEventsUntil([&] { return finished; }));
+    EXPECT_FALSE(logged("validation failed"));
+    EXPECT_EQ(coordinator.failedCount(), 0);
 
     const auto saved = scheduler->stateStore()->load(seed.toStdString());
     ASSERT_TRUE(saved.has_value());
-    EXPECT_FALSE(saved->candidateNonces.empty());
+    // Every hit of the range is kept: none was answered before the stop.
+    std::vector<std::uint64_t> hits;
+    for (std::uint64_t n = 0; n < upper; ++n) {
+        if (isHit(seed, n, 2)) {
+            hits.push_back(n);
+        }
+    }
+    auto kept = saved->candidateNonces;
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, hits);
 
     // The next run submits the kept nonces and solves the task without searching again.
     lines.clear();
@@ -341,6 +356,124 @@ TEST_F(SchedulerTest, AFaultOnASearchThreadSendsTheRangeBackToBeSearchedLater) {
     EXPECT_LT(hits.front(), 1'000u);
     std::sort(validated.begin(), validated.end());
     EXPECT_EQ(validated, hits);
+}
+
+TEST_F(SchedulerTest, AStopMidRunKeepsEveryCandidateNotYetAnswered) {
+    const QString seed = QStringLiteral("stop-mid-run");
+    advice = adviceOf(2);
+    // No answer comes before the stop.
+    validatorDelay = std::chrono::milliseconds(5000);
+    installValidator();
+    constexpr std::uint64_t upper = 400'000;
+
+    std::stop_source stop;
+    bool finished = false;
+    auto running = [](QCoro::Task<bool> task, bool& done) -> QCoro::Task<void> {
+        co_await std::move(task);
+        done = true;
+    }(scheduler->runTask("task-m", seed, 2, upper, 0, stop.get_token()), finished);
+    ASSERT_TRUE(processEventsUntil([&] { return lastPosition >= 20'000; }));
+    scheduler->cancelRun();
+    coordinator.resetValidation();
+    stop.request_stop();
+    ASSERT_TRUE(processEventsUntil([&] { return finished; }));
+    EXPECT_FALSE(logged("validation failed"));
+
+    // The segments that were searched to their end are not searched again, so each of their
+    // hits must be in the stored row.
+    const auto saved = scheduler->stateStore()->load(seed.toStdString());
+    ASSERT_TRUE(saved.has_value());
+    ASSERT_FALSE(saved->completedRanges.empty());
+    const std::set<std::uint64_t> kept(saved->candidateNonces.begin(),
+                                       saved->candidateNonces.end());
+    int hitsInCompleted = 0;
+    for (const auto& range : saved->completedRanges) {
+        for (std::uint64_t n = range.start; n < range.end; ++n) {
+            if (isHit(seed, n, 2)) {
+                ++hitsInCompleted;
+                EXPECT_TRUE(kept.contains(n)) << n;
+            }
+        }
+    }
+    EXPECT_GT(hitsInCompleted, 0);
+
+    // The next run validates them before anything its lanes find.
+    lines.clear();
+    validated.clear();
+    validatorDelay = std::chrono::milliseconds(1);
+    makeScheduler();
+    installValidator({}, /*rejectAll=*/true);
+    advice = adviceOf(16, "thermal-critical", 0);  // no lane may search
+    std::stop_source second;
+    finished = false;
+    auto resumed = [](QCoro::Task<bool> task, bool& done) -> QCoro::Task<void> {
+        co_await std::move(task);
+        done = true;
+    }(scheduler->runTask("task-m", seed, 2, upper, 0, second.get_token()), finished);
+    ASSERT_TRUE(
+        processEventsUntil([&] { return validated.size() >= saved->candidateNonces.size(); }));
+    EXPECT_TRUE(std::equal(saved->candidateNonces.begin(), saved->candidateNonces.end(),
+                           validated.begin()));
+    EXPECT_TRUE(logged("restored=true"));
+    scheduler->cancelRun();
+    second.request_stop();
+    ASSERT_TRUE(processEventsUntil([&] { return finished; }));
+}
+
+TEST_F(SchedulerTest, AOneLaneRunStoppedMidSegmentKeepsItsProgressWithoutAFailure) {
+    // 6 M nonces are one processor lane's single segment, searched long enough to be cut off.
+    makeScheduler(LaneChunkSizes{});
+    installValidator({}, /*rejectAll=*/true);
+    currentDifficulty = 16;
+    std::stop_source stop;
+    bool stopping = false;
+    scheduler->setOnLog([&](const QString& category, const QString& message) {
+        lines.push_back(category + QStringLiteral(" ") + message);
+        if (message.startsWith(QStringLiteral("w#0 claim segment=1 ")) && !stopping) {
+            stopping = true;
+            // Once the search is under way, the way the engine stops.
+            QTimer::singleShot(0, [&] {
+                scheduler->cancelRun();
+                coordinator.resetValidation();
+                stop.request_stop();
+            });
+        }
+    });
+    const bool solved =
+        runSync(scheduler->runTask("task-1l", "one-lane", 16, 6'000'000, 0, stop.get_token()), 60s);
+    EXPECT_FALSE(solved);
+    EXPECT_TRUE(logged("workers=1 restored=false"));
+    EXPECT_TRUE(logged("CPU w#0 returned [0..<6000000) reason=cancelled"));
+    EXPECT_FALSE(logged("validation failed"));
+    EXPECT_EQ(coordinator.failedCount(), 0);
+    const auto saved = scheduler->stateStore()->load("one-lane");
+    ASSERT_TRUE(saved.has_value());
+    EXPECT_EQ(saved->returnedRanges, (std::vector<engine::NonceRange>{{0, 6'000'000}}));
+    EXPECT_TRUE(saved->completedRanges.empty());
+}
+
+TEST_F(SchedulerTest, ASecondRunWhileOneRunsIsRefused) {
+    advice = adviceOf(16, "thermal-critical", 0);  // the first run waits for its budget
+    installValidator({}, /*rejectAll=*/true);
+    std::stop_source stop;
+    bool finished = false;
+    auto running = [](QCoro::Task<bool> task, bool& done) -> QCoro::Task<void> {
+        co_await std::move(task);
+        done = true;
+    }(scheduler->runTask("first", "first-seed", 2, 40'000, 0, stop.get_token()), finished);
+    corvanta::testing::processEventsFor(20ms);
+    ASSERT_TRUE(scheduler->isRunning());
+    EXPECT_THROW(runSync(scheduler->runTask("second", "second-seed", 2, 40'000, 0, {}), 5s),
+                 std::logic_error);
+    EXPECT_EQ(scheduler->currentTaskId(), "first");
+    EXPECT_FALSE(logged("second-seed"));
+    EXPECT_EQ(count("scheduler start"), 1);
+    EXPECT_TRUE(scheduler->runsTask("first"));
+
+    scheduler->cancelRun();
+    stop.request_stop();
+    ASSERT_TRUE(processEventsUntil([&] { return finished; }));
+    EXPECT_FALSE(scheduler->isRunning());
 }
 
 TEST_F(SchedulerTest, ProgressOfAnotherTaskIsDiscarded) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <vector>
 
@@ -29,7 +30,7 @@ struct ScriptedValidator {
     int finished = 0;
 
     Validator make() {
-        return [this](std::uint64_t nonce, QString, QString) -> QCoro::Task<bool> {
+        return [this](std::uint64_t nonce, QString, QString, std::stop_token) -> QCoro::Task<bool> {
             calls.push_back(nonce);
             maxInFlight = std::max(maxInFlight, ++inFlight);
             co_await async::sleepFor(delay, {});
@@ -171,6 +172,76 @@ TEST(ValidationCoordinator, AbandonedBatchesChangeNothingWhenTheyFinish) {
     doomed.reset();
     processEventsFor(20ms);
     EXPECT_TRUE(validator.calls.empty());
+}
+
+TEST(ValidationCoordinator, CallsNoLongerWantedAreToldToStopBeforeTheyGoOut) {
+    // Nonce 1 is accepted at once; the others wait (as a submission waits out its 5 s) and go
+    // out only if nobody stopped them.
+    std::vector<std::uint64_t> sent;
+    std::vector<std::uint64_t> stopped;
+    int running = 0;
+    ValidationCoordinator coordinator;
+    coordinator.setValidator(
+        [&](std::uint64_t nonce, QString, QString, std::stop_token stop) -> QCoro::Task<bool> {
+            ++running;
+            const bool waited = co_await async::sleepFor(nonce == 1 ? 5ms : 5s, stop);
+            --running;
+            if (!waited) {
+                stopped.push_back(nonce);
+                co_return false;
+            }
+            sent.push_back(nonce);
+            co_return nonce == 1;
+        });
+    int solved = 0;
+    coordinator.setOnTaskSolved([&](const QString&) { ++solved; });
+
+    // A sibling's acceptance.
+    coordinator.enqueueCandidates({2, 1, 3}, "task", "seed");
+    ASSERT_TRUE(processEventsUntil([&] { return solved == 1 && running == 0; }, 3s));
+    EXPECT_EQ(sent, (std::vector<std::uint64_t>{1}));
+    std::sort(stopped.begin(), stopped.end());
+    EXPECT_EQ(stopped, (std::vector<std::uint64_t>{2, 3}));
+
+    // A reset (the engine stops or pauses) and a switch to another task.
+    for (const bool reset : {true, false}) {
+        sent.clear();
+        stopped.clear();
+        coordinator.enqueueCandidates({7, 8}, reset ? "left" : "switched", "seed");
+        ASSERT_TRUE(processEventsUntil([&] { return running == 2; }, 3s));
+        if (reset) {
+            coordinator.resetValidation();
+        } else {
+            coordinator.enqueueCandidates({}, "next", "seed");
+        }
+        ASSERT_TRUE(processEventsUntil([&] { return running == 0; }, 3s));
+        EXPECT_TRUE(sent.empty());
+        EXPECT_EQ(stopped.size(), 2u);
+    }
+}
+
+TEST(ValidationCoordinator, AbandonedCandidatesAreHandedToWhoeverKeepsThem) {
+    ScriptedValidator validator;
+    validator.delay = 200ms;
+    ValidationCoordinator coordinator;
+    coordinator.setValidator(validator.make());
+    std::vector<std::pair<QString, std::vector<std::uint64_t>>> abandoned;
+    coordinator.setOnTaskAbandoned(
+        [&](const QString& id, const std::vector<std::uint64_t>& nonces) {
+            abandoned.emplace_back(id, nonces);
+        });
+    coordinator.enqueueCandidates({1, 2}, "task", "seed");
+    processEventsFor(5ms);
+    coordinator.enqueueCandidates({3}, "task", "seed");
+    coordinator.resetValidation();
+    ASSERT_EQ(abandoned.size(), 1u);
+    EXPECT_EQ(abandoned[0].first, "task");
+    EXPECT_EQ(abandoned[0].second, (std::vector<std::uint64_t>{1, 2, 3}));
+    // Nothing left to hand over: no report.
+    coordinator.resetValidation();
+    coordinator.enqueueCandidates({}, "other", "seed");
+    EXPECT_EQ(abandoned.size(), 1u);
+    ASSERT_TRUE(processEventsUntil([&] { return validator.inFlight == 0; }));
 }
 
 TEST(ValidationCoordinator, MarkRangeExhaustedReportsTheFailure) {
