@@ -2,6 +2,7 @@
 
 #include <sys/utsname.h>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QThread>
 
 #include <cassert>
@@ -74,6 +75,15 @@ AppDependency::AppDependency(QObject* parent) : QObject(parent) {
             orchestrator_->stop();
         }
     });
+}
+
+QCoro::Task<> AppDependency::loadStoredSignIn() {
+    QPointer<AppDependency> self(this);
+    co_await tokenManager_->load();
+    if (self && !storedSignInApplied_) {
+        storedSignInApplied_ = true;
+        authRepository_->applyStoredSignIn();
+    }
 }
 
 AppDependency::~AppDependency() {

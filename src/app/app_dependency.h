@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QObject>
 #include <QSettings>
 
@@ -49,6 +50,11 @@ public:
     // Organisation and application names that decide where settings and data live.
     static void applyApplicationNames();
 
+    // Reads the stored sign-in (token and expiry) and lets the account repository decide from
+    // it whether the user is signed in. Every path that signs in or restores the sign-in awaits
+    // it first; later calls only wait for the read.
+    QCoro::Task<> loadStoredSignIn();
+
     QSettings& settings() { return settings_; }
     backend::TokenManager& tokenManager() { return *tokenManager_; }
     backend::APIClient& apiClient() { return *apiClient_; }
@@ -67,6 +73,7 @@ private:
     explicit AppDependency(QObject* parent);
 
     QSettings settings_;
+    bool storedSignInApplied_ = false;
     std::unique_ptr<backend::TokenManager> tokenManager_;
     std::unique_ptr<backend::APIClient> apiClient_;
     std::unique_ptr<backend::AuthRepository> authRepository_;

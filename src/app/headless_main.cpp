@@ -34,7 +34,7 @@ void printError(const QString& message) {
 
 // Signs in, starts the engine, and ends the process when the engine stops by itself.
 QCoro::Task<void> run(AppDependency& deps) {
-    co_await deps.tokenManager().load();
+    co_await deps.loadStoredSignIn();
     auto& auth = deps.authRepository();
     const QString key = qEnvironmentVariable("CORVANTA_KEY").trimmed();
     if (!key.isEmpty()) {

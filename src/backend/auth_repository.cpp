@@ -49,14 +49,22 @@ AuthRepository::AuthRepository(APIClient& client, TokenManager& tokens, QSetting
       keyDefaults_(keyDefaults),
       standardDefaults_(standardDefaults),
       clock_(std::move(clock)) {
+    // Before the token manager has loaded it knows no token: clearing now would delete the
+    // stored sign-in this start is meant to restore.
+    if (tokens_.isLoaded()) {
+        applyStoredSignIn();
+    }
+}
+
+void AuthRepository::applyStoredSignIn() {
     const bool hasToken = tokens_.validToken(clock_()).has_value();
     const auto key = loadStoredKey(keyDefaults_);
     if (hasToken && key && !key->isEmpty()) {
-        isAuthenticated_ = true;
+        setAuthenticated(true);
     } else {
         tokens_.clear();
         standardDefaults_.remove(kCachedUser);
-        isAuthenticated_ = false;
+        setAuthenticated(false);
     }
 }
 

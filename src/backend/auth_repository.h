@@ -14,7 +14,8 @@ class TokenManager;
 // The sign-in: turns the user's key into an access token, keeps the token fresh, and owns the
 // signed-in flag the window switches on. When the sign-in ends it stops the engine through the
 // callback the composition root installs (this module cannot reach the engine itself).
-// Main thread only. Build it after the token manager has loaded.
+// Main thread only. It decides its first state from what is stored only once the token manager
+// has loaded: at construction when that has happened, else through applyStoredSignIn().
 class AuthRepository : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
@@ -38,6 +39,10 @@ public:
     void setStopEngine(std::function<void(EngineStop)> stopEngine) {
         stopEngine_ = std::move(stopEngine);
     }
+
+    // Signed in when a valid token and a key are stored; otherwise what is left of a sign-in is
+    // cleared. For the composition root once the token manager has loaded.
+    void applyStoredSignIn();
 
     // Signs in with a key. Throws APIError (invalidRequest for a blank key, invalidResponse for
     // a reply without a token) or the request's error; the key is saved only on success.

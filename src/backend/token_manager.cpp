@@ -44,7 +44,13 @@ QCoro::Task<> TokenManager::load() {
             cachedExpireTime_ = expiry ? parseExpiry(*expiry) : std::nullopt;
             expiryKnown_ = true;
         }
+        loaded_ = true;
     });
+}
+
+bool TokenManager::isLoaded() const {
+    std::lock_guard guard(lock_);
+    return loaded_;
 }
 
 QCoro::Task<> TokenManager::flush() {

@@ -37,6 +37,8 @@ public:
 
     // Reads the stored token and expiry into the cache; values written meanwhile win.
     QCoro::Task<> load();
+    // A load() has finished: the cache now answers for the store.
+    bool isLoaded() const;
     // Resolves once every write queued so far has reached the store.
     QCoro::Task<> flush();
 
@@ -68,6 +70,7 @@ private:
     std::optional<QDateTime> cachedExpireTime_;
     bool expiryKnown_ = false;
     std::optional<double> expiresIn_;
+    bool loaded_ = false;
 
     StoreOpener openStore_;
     std::shared_ptr<platform::SecretStore> store_;

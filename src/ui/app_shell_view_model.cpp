@@ -125,7 +125,7 @@ void AppShellViewModel::windowShown() {
     [[maybe_unused]] auto restoring = [](AppShellViewModel* self) -> QCoro::Task<> {
         QPointer<AppShellViewModel> alive(self);
         auto& deps = self->deps_;
-        co_await deps.tokenManager().load();
+        co_await deps.loadStoredSignIn();
         co_await deps.authRepository().restoreSignIn();
         if (alive) {
             // restoreSignIn notifies a change itself; this covers a start that stays signed out.

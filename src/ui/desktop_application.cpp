@@ -43,7 +43,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     const QString version = update::BundleAppVersionProvider().currentVersion();
     auto loginWithKey = [&deps](QString key) -> QCoro::Task<> {
         // The login page can be used before the stored sign-in has been read.
-        co_await deps.tokenManager().load();
+        co_await deps.loadStoredSignIn();
         co_await deps.authRepository().login(std::move(key));
     };
     const bool systemIsDark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;

@@ -46,6 +46,14 @@ std::vector<std::pair<std::uint64_t, bool>> submissions(DevServerProcess& server
     return found;
 }
 
+int requestsTo(DevServerProcess& server, const std::string& path) {
+    int count = 0;
+    for (const auto& request : server.requests()) {
+        count += request["path"] == path ? 1 : 0;
+    }
+    return count;
+}
+
 TEST(Headless, SolvesTasksInARowAndKeepsTheRunLog) {
     DevServerProcess server({"--difficulty", "4"});
     HeadlessProcess client(server.url());
@@ -212,6 +220,29 @@ TEST(Headless, AKilledClientResumesItsTaskWithoutSearchingFinishedRangesAgain) {
         }
     }
     EXPECT_GE(claims, 1);
+    EXPECT_EQ(client.terminate(), 0);
+}
+
+TEST(Headless, ASecondLifeSignsInFromTheStoredTokenAndResumesItsTask) {
+    // Never solved here: 100 M nonces at difficulty 12, handed out again after the restart.
+    DevServerProcess server({"--difficulty", "12", "--upper-bound", "100000000", "--reissue", "1"});
+    HeadlessProcess client(server.url());
+    client.start(server.demoKey());
+    ASSERT_TRUE(client.waitFor("claim segment=1 ", 1, 90s))
+        << client.lines().join('\n').toStdString();
+    EXPECT_EQ(client.terminate(), 0);
+    ASSERT_EQ(requestsTo(server, "/api/user/keyLogin"), 1);
+
+    // No key this time: the stored token signs the second life in, without a key login.
+    server.clearRequests();
+    client.clearLines();
+    client.captureStandardError();
+    client.start(QString());
+    ASSERT_TRUE(client.waitFor("scheduler start .* restored=true", 1, 90s))
+        << client.lines().join('\n').toStdString() << client.standardError().toStdString();
+    EXPECT_EQ(requestsTo(server, "/api/user/keyLogin"), 0);
+    EXPECT_GE(requestsTo(server, "/api/token/check"), 1);
+    EXPECT_EQ(client.countMatching("\\[TASK\\] fetched id=T1 "), 1);
     EXPECT_EQ(client.terminate(), 0);
 }
 
