@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "app/app_dependency.h"
+#include "app/profile_lock.h"
 #include "backend/auth_repository.h"
 #include "backend/backend_error.h"
 #include "backend/token_manager.h"
@@ -92,6 +93,22 @@ QCoro::Task<void> run(AppDependency& deps) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     AppDependency::applyApplicationNames();
+    // Before anything of the profile is opened: a second client must leave it untouched.
+    corvanta::app::ProfileLock profileLock;
+    switch (profileLock.acquire()) {
+        case corvanta::app::ProfileLock::Outcome::acquired:
+            break;
+        case corvanta::app::ProfileLock::Outcome::heldByOther:
+            printError(QStringLiteral("another Corvanta client is already running on this "
+                                      "profile (pid %1)")
+                           .arg(profileLock.holderPid()));
+            return 4;
+        case corvanta::app::ProfileLock::Outcome::unavailable:
+            printError(QStringLiteral("cannot create %1; running without the guard against a "
+                                      "second client on this profile")
+                           .arg(profileLock.path()));
+            break;
+    }
     auto& deps = AppDependency::shared();
 
     QObject::connect(

@@ -2,8 +2,10 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQuickStyle>
+#include <QQuickWindow>
 #include <QSocketNotifier>
 
+#include <chrono>
 #include <memory>
 
 #include <sys/socket.h>
@@ -12,6 +14,8 @@
 #include <cstdio>
 
 #include "app/app_dependency.h"
+#include "app/instance_handover.h"
+#include "app/profile_lock.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
 
@@ -35,6 +39,29 @@ int main(int argc, char** argv) {
     // The pages draw their own controls; Basic is the style that lets them.
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
+    // One client per profile, settled before anything of the profile is opened: a second start
+    // brings the running window to the front and leaves.
+    corvanta::app::ProfileLock profileLock;
+    switch (profileLock.acquire()) {
+        case corvanta::app::ProfileLock::Outcome::acquired:
+            break;
+        case corvanta::app::ProfileLock::Outcome::heldByOther:
+            if (corvanta::app::InstanceHandover::askRunningWindowToShow(std::chrono::seconds(5))) {
+                return 0;
+            }
+            std::fprintf(stderr,
+                         "corvanta: another Corvanta client is already running on this profile "
+                         "(pid %lld)\n",
+                         static_cast<long long>(profileLock.holderPid()));
+            return 4;
+        case corvanta::app::ProfileLock::Outcome::unavailable:
+            std::fprintf(stderr,
+                         "corvanta: cannot create %s; running without the guard against a "
+                         "second client on this profile\n",
+                         profileLock.path().toUtf8().constData());
+            break;
+    }
+
     auto& deps = corvanta::app::AppDependency::shared();
     corvanta::ui::migrateLanguageToEnglish(deps.settings());
 
@@ -43,6 +70,18 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "corvanta: the window could not be built\n");
         return 1;
     }
+    corvanta::app::InstanceHandover handover;
+    handover.listen([&window] {
+        if (QQuickWindow* shown = window.window()) {
+            if (shown->visibility() == QWindow::Minimized) {
+                shown->showNormal();
+            } else {
+                shown->show();
+            }
+            shown->raise();
+            shown->requestActivate();
+        }
+    });
 
     // SIGINT/SIGTERM quit like closing the window: the engine stops and its progress is kept.
     std::unique_ptr<QSocketNotifier> signalNotifier;

@@ -55,6 +55,8 @@ constexpr const char* kInsertSql =
 
 constexpr const char* kDeleteSql = "DELETE FROM task_progress WHERE id = ?;";
 
+constexpr const char* kBusyTimeoutSql = "PRAGMA busy_timeout=1000;";
+
 // Columns added after the first release, in the order they are brought in.
 struct ColumnMigration {
     const char* name;
@@ -162,6 +164,9 @@ TaskStateStore::TaskStateStore(std::optional<QString> directory) {
         throw StoreError(StoreError::kOpenDomain, StoreError::kCannotOpen, e.what());
     }
     try {
+        // A reader that holds the file for a moment (a backup, the sqlite3 tool) delays a save
+        // instead of failing it.
+        db_->exec(kBusyTimeoutSql);
         db_->exec(kCreateTableSql);
     } catch (const SqliteError& e) {
         throw StoreError(StoreError::kOpenDomain, StoreError::kCannotCreateTable, e.what());

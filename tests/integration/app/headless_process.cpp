@@ -8,7 +8,8 @@
 
 namespace corvanta::testing {
 
-HeadlessProcess::HeadlessProcess(QString baseUrl) : baseUrl_(std::move(baseUrl)) {}
+HeadlessProcess::HeadlessProcess(QString baseUrl, QString sharedHome)
+    : baseUrl_(std::move(baseUrl)), sharedHome_(std::move(sharedHome)) {}
 
 HeadlessProcess::~HeadlessProcess() {
     if (process_.state() != QProcess::NotRunning) {
@@ -18,17 +19,18 @@ HeadlessProcess::~HeadlessProcess() {
 }
 
 QString HeadlessProcess::dataDirectory() const {
-    return home_.path() + QStringLiteral("/data/Corvanta/Corvanta");
+    return homeDirectory() + QStringLiteral("/data/Corvanta/Corvanta");
 }
 
 void HeadlessProcess::start(const QString& key) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CORVANTA_API_BASE_URL"), baseUrl_);
     env.insert(QStringLiteral("CORVANTA_KEY"), key);
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home_.path() + QStringLiteral("/config"));
-    env.insert(QStringLiteral("XDG_CACHE_HOME"), home_.path() + QStringLiteral("/cache"));
-    env.insert(QStringLiteral("HOME"), home_.path());
+    const QString home = homeDirectory();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/cache"));
+    env.insert(QStringLiteral("HOME"), home);
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env.remove(QStringLiteral("DISPLAY"));
     process_.setProcessEnvironment(env);

@@ -14,7 +14,8 @@ namespace corvanta::testing {
 // (kept across restarts of the same object) and no Secret Service.
 class HeadlessProcess {
 public:
-    explicit HeadlessProcess(QString baseUrl);
+    // With `sharedHome`, the client uses that HOME (another client's profile) instead of its own.
+    explicit HeadlessProcess(QString baseUrl, QString sharedHome = {});
     ~HeadlessProcess();
 
     void start(const QString& key);
@@ -30,8 +31,9 @@ public:
     // Waits for the process to end on its own; the exit code, or -1.
     int waitForExit(std::chrono::milliseconds limit = std::chrono::seconds(30));
     QString dataDirectory() const;
-    // The private HOME that holds the data, config and cache directories.
-    QString homeDirectory() const { return home_.path(); }
+    // The HOME that holds the data, config and cache directories.
+    QString homeDirectory() const { return sharedHome_.isEmpty() ? home_.path() : sharedHome_; }
+    qint64 processId() const { return process_.processId(); }
     void clearLines() { lines_.clear(); }
     // From the next start on, standard error is kept here instead of passing through.
     void captureStandardError() { captureErrors_ = true; }
@@ -42,6 +44,7 @@ private:
 
     QString baseUrl_;
     QTemporaryDir home_;
+    QString sharedHome_;
     QProcess process_;
     QStringList lines_;
     QByteArray partial_;

@@ -330,5 +330,41 @@ TEST(Headless, ALostReplyToAnAcceptedSubmissionIsSentAgainAndTheTaskEndsVerified
     EXPECT_EQ(client.terminate(), 0);
 }
 
+TEST(Headless, ASecondClientOnTheProfileLeavesItToTheFirst) {
+    DevServerProcess server({"--difficulty", "12"});
+    HeadlessProcess first(server.url());
+    first.start(server.demoKey());
+    ASSERT_TRUE(first.waitFor("claim segment=1 ", 1, 90s));
+
+    HeadlessProcess second(server.url(), first.homeDirectory());
+    second.captureStandardError();
+    second.start(server.demoKey());
+    EXPECT_EQ(second.waitForExit(30s), 4);
+    EXPECT_EQ(second.standardError().toStdString(),
+              QStringLiteral("corvanta-headless: another Corvanta client is already running on "
+                             "this profile (pid %1)\n")
+                  .arg(first.processId())
+                  .toStdString());
+    EXPECT_TRUE(second.lines().isEmpty());
+    EXPECT_EQ(requestsTo(server, "/api/user/keyLogin"), 1);
+
+    ASSERT_TRUE(first.waitFor("claim segment=1 ", 1));
+    EXPECT_EQ(first.terminate(), 0);
+    // Every line the first client printed is in its run log, and nothing else is.
+    const QStringList rows = sqlite(first.dataDirectory() + QStringLiteral("/corvanta_logs.db"),
+                                    QStringLiteral("SELECT COUNT(*) FROM log_records;"));
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows.first().toInt(), first.lines().size());
+
+    // The lock of a client that was killed does not keep the next one out.
+    first.clearLines();
+    first.start(server.demoKey());
+    ASSERT_TRUE(first.waitFor("claim segment=1 ", 1, 90s));
+    first.kill();
+    second.start(server.demoKey());
+    ASSERT_TRUE(second.waitFor("claim segment=1 ", 1, 90s));
+    EXPECT_EQ(second.terminate(), 0);
+}
+
 }  // namespace
 }  // namespace corvanta::testing
