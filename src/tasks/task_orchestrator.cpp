@@ -418,7 +418,8 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             ++sessionStats_.completedCount;
             refreshProgress();
             log(QStringLiteral("TASK"), QStringLiteral("✅ verified id=") + task->taskId);
-        } else if (halted()) {
+        } else if (halted() || deps_.scheduler->isCancelled()) {
+            // Abandoned, also when a pause was taken back while the run wound down: no verdict.
             log(QStringLiteral("TASK"), QStringLiteral("⏸️ search cancelled"));
         } else {
             ++sessionStats_.failedCount;
