@@ -161,7 +161,7 @@ bool DevServer::applyFault(const Fault& fault, httplib::Response& response) {
         return true;
     }
     if (fault.redirect) {
-        response.set_redirect(*fault.redirect, 302);
+        response.set_redirect(*fault.redirect, fault.redirectStatus);
         return true;
     }
     switch (fault.reply) {

@@ -53,6 +53,13 @@ std::string replyText(Fault::Reply reply) {
     return "normal";
 }
 
+int checkedRedirectStatus(int status) {
+    if (status != 301 && status != 302 && status != 303 && status != 307 && status != 308) {
+        throw std::invalid_argument("redirectStatus must be 301, 302, 303, 307 or 308");
+    }
+    return status;
+}
+
 void apply(Fault& fault, const std::string& key, const std::string& value) {
     if (key == "status") {
         fault.status = std::stoi(value);
@@ -70,6 +77,8 @@ void apply(Fault& fault, const std::string& key, const std::string& value) {
         fault.after = std::stoll(value);
     } else if (key == "redirect") {
         fault.redirect = value;
+    } else if (key == "redirectStatus") {
+        fault.redirectStatus = checkedRedirectStatus(std::stoi(value));
     } else if (key == "body") {
         fault.body = value;
     } else {
@@ -151,6 +160,10 @@ Fault Fault::fromJson(const nlohmann::json& json) {
     if (json.contains("redirect")) {
         fault.redirect = json.at("redirect").get<std::string>();
     }
+    if (json.contains("redirectStatus")) {
+        fault.redirectStatus =
+            checkedRedirectStatus(integerField<int>(json, "redirectStatus", 302));
+    }
     fault.count = integerField<long long>(json, "count", 1);
     fault.after = integerField<long long>(json, "after", 0);
     return fault;
@@ -171,6 +184,7 @@ nlohmann::json Fault::toJson() const {
     }
     if (redirect) {
         json["redirect"] = *redirect;
+        json["redirectStatus"] = redirectStatus;
     }
     return json;
 }

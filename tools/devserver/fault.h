@@ -21,12 +21,13 @@ struct Fault {
     int delayMs = 0;
     Reply reply = Reply::normal;
     std::optional<std::string> body;      // this exact body, HTTP 200, application/json
-    std::optional<std::string> redirect;  // HTTP 302 to this location
+    std::optional<std::string> redirect;  // a redirect to this location
+    int redirectStatus = 302;             // 301, 302, 303, 307 or 308
     long long count = 1;
     long long after = 0;  // matching requests to let through before the fault applies
 
     // "PATH:key=value,key=value" with keys status, code, msg, delay, reply, count, after,
-    // redirect, body.
+    // redirect, redirectStatus, body.
     // The body key must come last: its value is the rest of the text, commas included.
     static Fault parse(const std::string& text);
     static Fault fromJson(const nlohmann::json& json);
