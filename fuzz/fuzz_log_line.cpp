@@ -10,9 +10,13 @@
 
 namespace {
 
+// No control character but the tab, no line or paragraph separator, no bidirectional control.
 bool clean(const QString& line) {
     for (const QChar c : line) {
-        if (c.unicode() < 0x20 && c != QLatin1Char('\t')) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\t') || (u >= 0x7f && u <= 0x9f) || u == 0x2028 || u == 0x2029 ||
+            u == 0x061c || u == 0x200e || u == 0x200f || (u >= 0x202a && u <= 0x202e) ||
+            (u >= 0x2066 && u <= 0x2069)) {
             return false;
         }
     }

@@ -16,6 +16,7 @@
 #include "backend/backend_error.h"
 #include "backend/token_manager.h"
 #include "log/log_buffer_service.h"
+#include "log/log_line.h"
 #include "tasks/task_orchestrator.h"
 
 namespace {
@@ -29,8 +30,10 @@ void onSignal(int) {
     [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
 }
 
+// Messages quote the backend: scrubbed like run-log lines before they reach a terminal.
 void printError(const QString& message) {
-    std::fprintf(stderr, "corvanta-headless: %s\n", message.toUtf8().constData());
+    std::fprintf(stderr, "corvanta-headless: %s\n",
+                 corvanta::log::scrubbedLogText(message).toUtf8().constData());
 }
 
 // Signs in, starts the engine, and ends the process when the engine stops by itself.

@@ -106,14 +106,15 @@ TEST_F(LogBufferServiceTest, LinesAreFormattedSanitisedStoredAndReloaded) {
     const QStringList expected = {
         "[2026-01-31T08:15:02Z] [TASK_ENGINE] a b c\td",
         "[2026-01-31T08:15:02Z] [WARN] ",
-        "[2026-01-31T08:15:02Z] [SUBMIT] 📤 nonce ✅ 🎯 中 x y\x7f",
+        "[2026-01-31T08:15:02Z] [SUBMIT] 📤 nonce ✅ 🎯 中 x y   z",
         "[2026-01-31T08:15:02Z] [  CPU] split",
     };
     {
         auto service = makeService();
         service->append("17", "TASK_ENGINE", "a\nb\rc\td");
         service->append("?", "WARN", "");
-        service->append("17", "SUBMIT", "📤 nonce ✅ 🎯 中 x\x01y\x7f");
+        // DEL, a C1 control and a bidirectional override go too.
+        service->append("17", "SUBMIT", "📤 nonce ✅ 🎯 中 x\x01y\x7f\u0085\u202ez");
         service->append("17", "\r\nCPU", "split");
         EXPECT_EQ(QString::fromStdString(service->buffer()), expected.join('\n') + '\n');
         EXPECT_TRUE(service->logLines().isEmpty());  // not yet handed to the view
@@ -370,6 +371,7 @@ TEST_F(LogBufferServiceTest, ReloadTakesTheNewest500LinesAcrossFilesOldestFirst)
 TEST_F(LogBufferServiceTest, DamagedRowsAreNotReloaded) {
     writeLogFile(path("corvanta_logs.db"),
                  {"good 1", "bad \xEF\xBF\xBD replacement", "bad \x01 control", "bad \n feed",
+                  "bad \xC2\x85 C1", "bad \xE2\x80\xAE override", "bad \xE2\x80\xA8 separator",
                   "   \t  ", "\xC2\xA0\xE3\x80\x80", "tab\tkept", "good 2"});
     {
         SqliteDatabase db = SqliteDatabase::open(path("corvanta_logs.db").toStdString(),
