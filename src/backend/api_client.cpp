@@ -12,6 +12,7 @@
 #include "backend/token_injector.h"
 #include "backend/transport_error.h"
 #include "platform/string_table.h"
+#include "platform/system_log.h"
 
 namespace corvanta::backend {
 namespace {
@@ -32,6 +33,18 @@ bool isAllowedTarget(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     return scheme == QLatin1String("https") ||
            (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
+}
+
+// Scheme, host and port, with the scheme's default port filled in.
+bool sameOrigin(const QUrl& a, const QUrl& b) {
+    const auto defaultPort = [](const QUrl& url) {
+        const QString scheme = url.scheme().toLower();
+        return url.port(scheme == QLatin1String("https")  ? 443
+                        : scheme == QLatin1String("http") ? 80
+                                                          : -1);
+    };
+    return a.scheme().compare(b.scheme(), Qt::CaseInsensitive) == 0 &&
+           a.host().compare(b.host(), Qt::CaseInsensitive) == 0 && defaultPort(a) == defaultPort(b);
 }
 
 bool validText(const FormParameters& parameters) {
@@ -145,21 +158,29 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
                                                            prepared.body.value_or(QByteArray()));
     BoundedReply transfer(raw, {timeouts_.request, timeouts_.resource, kMaxReplyBytes});
     const async::QueuedStopCallback abortOnStop(stop, raw, [raw] { raw->abort(); });
+    // The token header and the form body (the key, on a sign-in) go wherever a redirect leads,
+    // so one that leaves the backend's origin (scheme, host or port) is refused before it is
+    // followed; one that stays is checked like the base URL.
     auto refusedRedirect = std::make_shared<QUrl>();
-    QObject::connect(raw, &QNetworkReply::redirected, raw, [raw, refusedRedirect](const QUrl& to) {
-        if (isAllowedTarget(to)) {
-            emit raw->redirectAllowed();
-        } else {
-            *refusedRedirect = to;
-            QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
-        }
-    });
+    const QUrl origin = prepared.request.url();
+    QObject::connect(
+        raw, &QNetworkReply::redirected, raw, [raw, refusedRedirect, origin](const QUrl& to) {
+            if (sameOrigin(to, origin) && isAllowedTarget(to)) {
+                emit raw->redirectAllowed();
+            } else {
+                *refusedRedirect = to;
+                QMetaObject::invokeMethod(raw, &QNetworkReply::abort, Qt::QueuedConnection);
+            }
+        });
     co_await transfer.finished();
     if (!refusedRedirect->isEmpty()) {
-        throw TransportError(QNetworkReply::InsecureRedirectError,
-                             QStringLiteral("redirect to %1 refused")
-                                 .arg(refusedRedirect->toString(
-                                     QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery)));
+        const auto originOnly =
+            QUrl::RemoveUserInfo | QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment;
+        qCWarning(platform::authLog).noquote()
+            << QStringLiteral("refused a redirect of %1 from %2 to %3")
+                   .arg(origin.path(), origin.toString(originOnly),
+                        refusedRedirect->toString(originOnly));
+        throw APIError(APIError::Kind::invalidResponse);
     }
 
     const QNetworkReply::NetworkError error = raw->error();

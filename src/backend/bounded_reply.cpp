@@ -56,6 +56,9 @@ QCoro::Task<> BoundedReply::finished() {
 }
 
 void BoundedReply::readAvailable() {
+    if (!reply_->isOpen()) {
+        return;  // aborted before anything arrived (a refused redirect)
+    }
     if (oversized_) {
         reply_->readAll();  // discarded; the abort is on its way
         return;
