@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "backend/api_client.h"
 #include "backend/auth_endpoint.h"
 #include "backend/key_login_response.h"
@@ -119,7 +121,11 @@ QCoro::Task<> AuthRepository::login(QString key) {
     tokens_.setExpiry(std::nullopt);
     tokens_.setExpiresIn(std::nullopt);
     if (response->expireTimeUnix) {
-        tokens_.setExpiry(QDateTime::fromSecsSinceEpoch(*response->expireTimeUnix, Qt::UTC));
+        // The check below replaces it; until then it must be a date, not an overflow.
+        const qint64 latest =
+            clock_().toSecsSinceEpoch() + TokenCheckResponse::kMaxExpiresInSeconds;
+        tokens_.setExpiry(
+            QDateTime::fromSecsSinceEpoch(std::min(*response->expireTimeUnix, latest), Qt::UTC));
         tokens_.setExpiresIn(double(response->expiresIn.value_or(0)));
     }
     std::exception_ptr failure;

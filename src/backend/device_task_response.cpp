@@ -1,10 +1,35 @@
 #include "backend/device_task_response.h"
 
+#include <cmath>
+#include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 #include "backend/json_reader.h"
 
 namespace corvanta::backend {
+namespace {
+
+// The nonce space's upper bound, clamped to the largest the task database stores (2^63 - 1): a
+// larger space cannot be searched to its end anyway. Whole numbers only, as for any integer.
+std::optional<qint64> clampedUpperBound(const JsonReader& reader) {
+    const nlohmann::json* value = reader.find("nonceUpperBound");
+    if (!value) {
+        return std::nullopt;
+    }
+    constexpr qint64 kLargest = std::numeric_limits<qint64>::max();
+    if (value->is_number_unsigned() && value->get<std::uint64_t>() > std::uint64_t(kLargest)) {
+        return kLargest;
+    }
+    // 2^63 and beyond, written with an exponent or past 2^64.
+    if (value->is_number_float() && std::isfinite(value->get<double>()) &&
+        value->get<double>() >= 9223372036854775808.0) {
+        return kLargest;
+    }
+    return reader.optionalInteger("nonceUpperBound");
+}
+
+}  // namespace
 
 DeviceTaskResponse DeviceTaskResponse::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
@@ -13,7 +38,7 @@ DeviceTaskResponse DeviceTaskResponse::decode(const nlohmann::json& value, const
     out.beginTime = reader.integer("beginTime");
     out.seed = reader.optionalString("seed");
     out.difficulty = reader.optionalInteger("difficulty");
-    out.nonceUpperBound = reader.optionalInteger("nonceUpperBound");
+    out.nonceUpperBound = clampedUpperBound(reader);
     return out;
 }
 

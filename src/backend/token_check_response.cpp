@@ -1,5 +1,6 @@
 #include "backend/token_check_response.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 
 #include "backend/json_reader.h"
@@ -11,7 +12,7 @@ TokenCheckResponse TokenCheckResponse::decode(const nlohmann::json& value, const
     for (const char* key :
          {"expiresIn", "expires_in", "remainingSeconds", "remaining_seconds", "remaining", "ttl"}) {
         if (auto seconds = reader.lenientInteger(key)) {
-            return TokenCheckResponse{*seconds};
+            return TokenCheckResponse{std::min(*seconds, kMaxExpiresInSeconds)};
         }
     }
     return TokenCheckResponse{0};

@@ -292,7 +292,9 @@ QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetc
         co_return std::nullopt;
     }
     const QString seed = reply->seed ? reply->seed->trimmed() : QString();
-    if (seed.isEmpty() || !reply->difficulty || *reply->difficulty < 1) {
+    // A seed of megabytes would be hashed with every nonce and stored with every progress save.
+    const bool seedUsable = !seed.isEmpty() && seed.toUtf8().size() <= kMaxSeedBytes;
+    if (!seedUsable || !reply->difficulty || *reply->difficulty < 1) {
         log(QStringLiteral("TASK"), QStringLiteral("task response missing seed or difficulty"));
         co_return std::nullopt;
     }

@@ -68,6 +68,8 @@ class TaskOrchestrator : public QObject {
 
 public:
     static constexpr std::uint64_t kDefaultUpperBound = 42'949'672'960;  // 10 * 2^32
+    // Longest seed a task may have (UTF-8 bytes); a longer one makes the task unusable.
+    static constexpr qsizetype kMaxSeedBytes = 64 * 1024;
 
     explicit TaskOrchestrator(TaskOrchestratorDependencies dependencies, QObject* parent = nullptr);
     ~TaskOrchestrator() override;

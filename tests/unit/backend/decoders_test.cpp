@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <random>
 
 #include "backend/api_error.h"
@@ -78,15 +79,27 @@ TEST(Decoders, DeviceTaskResponse) {
     EXPECT_FALSE(bare.nonceUpperBound);
     EXPECT_EQ(decodingFailure<DeviceTaskResponse>(R"({"taskId":"T1"})").kind(),
               DecodingError::Kind::keyNotFound);
-    for (const char* json :
-         {R"({"taskId":1,"beginTime":5})", R"({"taskId":"T","beginTime":"5"})",
-          R"({"taskId":"T","beginTime":5,"seed":5})",
-          R"({"taskId":"T","beginTime":5,"difficulty":"3"})",
-          R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})",
-          R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551615})"}) {
+    for (const char* json : {R"({"taskId":1,"beginTime":5})", R"({"taskId":"T","beginTime":"5"})",
+                             R"({"taskId":"T","beginTime":5,"seed":5})",
+                             R"({"taskId":"T","beginTime":5,"difficulty":"3"})",
+                             R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})",
+                             R"({"taskId":"T","beginTime":5,"nonceUpperBound":-1e300})"}) {
         EXPECT_EQ(decodingFailure<DeviceTaskResponse>(json).kind(),
                   DecodingError::Kind::typeMismatch)
             << json;
+    }
+    // Upper bounds past what the task database stores are clamped to 2^63 - 1, not refused.
+    const std::pair<const char*, qint64> bounds[] = {
+        {"9223372036854775807", std::numeric_limits<qint64>::max()},
+        {"9223372036854775808", std::numeric_limits<qint64>::max()},
+        {"18446744073709551615", std::numeric_limits<qint64>::max()},
+        {"1e30", std::numeric_limits<qint64>::max()},
+        {"-5", -5},
+    };
+    for (const auto& [text, bound] : bounds) {
+        const std::string json =
+            std::string(R"({"taskId":"T","beginTime":5,"nonceUpperBound":)") + text + "}";
+        EXPECT_EQ(decodeData<DeviceTaskResponse>(json.c_str()).nonceUpperBound, bound) << text;
     }
 }
 
@@ -130,6 +143,10 @@ TEST(Decoders, TokenCheckResponseKeysAndLenientIntegers) {
         {R"({"expiresIn":"soon","remaining":1.5,"ttl":"-3"})", -3},
         {R"({})", 0},
         {R"({"ttl":" 5"})", 0},
+        // Ten years at most: the expiry must stay a date.
+        {R"({"expires_in":9223372036854775807})", TokenCheckResponse::kMaxExpiresInSeconds},
+        {R"({"ttl":"315360001"})", TokenCheckResponse::kMaxExpiresInSeconds},
+        {R"({"ttl":"315360000"})", 315360000},
     };
     for (const auto& [json, seconds] : cases) {
         EXPECT_EQ(decodeData<TokenCheckResponse>(json).expiresIn, seconds) << json;
@@ -268,12 +285,13 @@ TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
     };
     const std::vector<Case> cases = {
         // A value of the wrong type: each kind of JSON value as it came.
-        {task(R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551616})"),
+        // (An upper bound that large is clamped instead: see DeviceTaskResponse.)
+        {task(R"({"taskId":"T","beginTime":5,"difficulty":18446744073709551616})"),
          DecodingError::Kind::typeMismatch,
-         "data.nonceUpperBound: expected " + anyWholeNumber + ", got 1.8446744073709552e19"},
-        {task(R"({"taskId":"T","beginTime":5,"nonceUpperBound":18446744073709551615})"),
+         "data.difficulty: expected " + anyWholeNumber + ", got 1.8446744073709552e19"},
+        {task(R"({"taskId":"T","beginTime":5,"difficulty":18446744073709551615})"),
          DecodingError::Kind::typeMismatch,
-         "data.nonceUpperBound: expected " + anyWholeNumber + ", got 18446744073709551615"},
+         "data.difficulty: expected " + anyWholeNumber + ", got 18446744073709551615"},
         {task(R"({"taskId":"T","beginTime":5,"nonceUpperBound":1.5})"),
          DecodingError::Kind::typeMismatch,
          "data.nonceUpperBound: expected " + anyWholeNumber + ", got 1.5"},
