@@ -2,7 +2,9 @@
 
 #include <sys/utsname.h>
 #include <QCoreApplication>
+#include <QDir>
 #include <QPointer>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <cassert>
@@ -18,6 +20,7 @@
 #include "guard/system_monitor_service.h"
 #include "log/log_buffer_service.h"
 #include "platform/open_secret_store.h"
+#include "platform/private_directory.h"
 #include "platform/sensors/cpu_info_reader.h"
 #include "platform/sensors/device_identity_reader.h"
 #include "platform/sensors/host_name_reader.h"
@@ -46,14 +49,36 @@ AppDependency& AppDependency::shared() {
     return *instance;
 }
 
+void AppDependency::preparePrivateFolders() {
+    using platform::makePrivateDirectory;
+    // Settings and, without a keyring, the secrets.
+    makePrivateDirectory(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
+                         QCoreApplication::organizationName());
+    // The run log and the task progress.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    makePrivateDirectory(dataHome, QDir(dataHome).relativeFilePath(QStandardPaths::writableLocation(
+                                       QStandardPaths::AppDataLocation)));
+    // The icon cache.
+    makePrivateDirectory(QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+                         QCoreApplication::organizationName());
+}
+
 AppDependency::AppDependency(QObject* parent) : QObject(parent) {
-    tokenManager_ = std::make_unique<backend::TokenManager>([] {
-        return std::shared_ptr<platform::SecretStore>(platform::openSecretStore(
-            backend::TokenManager::kService, platform::defaultSecretFilePath()));
-    });
+    // Before anything writes there, the settings file included.
+    preparePrivateFolders();
+    backend::TokenManagerOptions secrets;
+    secrets.keyAccounts = {backend::legacyKeyName(deviceIdentity().sn).toStdString()};
+    secrets.legacy = backend::settingsKeyEntries(settings_);
+    tokenManager_ = std::make_unique<backend::TokenManager>(
+        [] {
+            return std::shared_ptr<platform::SecretStore>(platform::openSecretStore(
+                backend::TokenManager::kService, platform::defaultSecretFilePath(),
+                backend::TokenManager::signInAccounts()));
+        },
+        std::move(secrets));
     apiClient_ = std::make_unique<backend::APIClient>(*tokenManager_);
-    authRepository_ = std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_,
-                                                                settings_, settings_);
+    authRepository_ =
+        std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_, settings_);
     // The engine has no Qt; its system-log lines go to the compute category.
     engine::setSystemLogSink([](engine::SystemLogLevel level, std::string_view message) {
         const QString text = QString::fromUtf8(message.data(), qsizetype(message.size()));
@@ -168,7 +193,7 @@ tasks::TaskOrchestrator& AppDependency::orchestrator() {
     deps.currentSnapshot = [&monitor] { return monitor.currentSnapshot(); };
     deps.deviceIdentity = [] { return deviceIdentity(); };
     deps.loadStoredKey = [this](const QString& identity) {
-        return backend::loadStoredKey(identity, settings_);
+        return backend::loadStoredKey(identity, *tokenManager_);
     };
     deps.log = [&logService](const QString& deviceId, const QString& category,
                              const QString& message) {

@@ -71,6 +71,9 @@ public:
 
 private:
     explicit AppDependency(QObject* parent);
+    // The application's folders under the user's config, data and cache homes, readable by
+    // this user only (0700), also where an older version left them open.
+    static void preparePrivateFolders();
 
     QSettings settings_;
     bool storedSignInApplied_ = false;

@@ -43,12 +43,11 @@ QString describe(const std::exception_ptr& error) {
 
 }  // namespace
 
-AuthRepository::AuthRepository(APIClient& client, TokenManager& tokens, QSettings& keyDefaults,
-                               QSettings& standardDefaults, QObject* parent, Clock clock)
+AuthRepository::AuthRepository(APIClient& client, TokenManager& tokens, QSettings& standardDefaults,
+                               QObject* parent, Clock clock)
     : QObject(parent),
       client_(client),
       tokens_(tokens),
-      keyDefaults_(keyDefaults),
       standardDefaults_(standardDefaults),
       clock_(std::move(clock)) {
     // Before the token manager has loaded it knows no token: clearing now would delete the
@@ -60,7 +59,7 @@ AuthRepository::AuthRepository(APIClient& client, TokenManager& tokens, QSetting
 
 void AuthRepository::applyStoredSignIn() {
     const bool hasToken = tokens_.validToken(clock_()).has_value();
-    const auto key = loadStoredKey(keyDefaults_);
+    const auto key = loadStoredKey(tokens_);
     if (hasToken && key && !key->isEmpty()) {
         setAuthenticated(true);
     } else {
@@ -142,7 +141,7 @@ QCoro::Task<> AuthRepository::login(QString key) {
         setLoading(false);
         std::rethrow_exception(failure);
     }
-    saveStoredKey(trimmed, keyDefaults_);
+    saveStoredKey(trimmed, tokens_);
     standardDefaults_.remove(kCachedUser);
     setAuthenticated(true);
     setLoading(false);
@@ -225,7 +224,7 @@ QCoro::Task<bool> AuthRepository::verifySignIn() {
 }
 
 QCoro::Task<bool> AuthRepository::restoreSignIn() {
-    const auto key = loadStoredKey(keyDefaults_);
+    const auto key = loadStoredKey(tokens_);
     if (tokens_.validToken(clock_()) && key && !key->isEmpty()) {
         co_return co_await verifySignIn();
     }

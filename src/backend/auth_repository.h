@@ -28,10 +28,10 @@ public:
 
     static constexpr qint64 kRefreshThresholdSeconds = 86400;
 
-    // `keyDefaults` keeps the key; "cached_user" is removed from `standardDefaults`.
-    AuthRepository(APIClient& client, TokenManager& tokens, QSettings& keyDefaults,
-                   QSettings& standardDefaults, QObject* parent = nullptr,
-                   Clock clock = &QDateTime::currentDateTimeUtc);
+    // The key is kept in `tokens` with the token; "cached_user" is removed from
+    // `standardDefaults`.
+    AuthRepository(APIClient& client, TokenManager& tokens, QSettings& standardDefaults,
+                   QObject* parent = nullptr, Clock clock = &QDateTime::currentDateTimeUtc);
 
     bool isAuthenticated() const { return isAuthenticated_; }
     bool isLoading() const { return isLoading_; }
@@ -74,7 +74,6 @@ private:
 
     APIClient& client_;
     TokenManager& tokens_;
-    QSettings& keyDefaults_;
     QSettings& standardDefaults_;
     Clock clock_;
     std::function<void(EngineStop)> stopEngine_;

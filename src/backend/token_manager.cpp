@@ -8,18 +8,23 @@
 
 namespace corvanta::backend {
 
-TokenManager::TokenManager(StoreOpener openStore) : openStore_(std::move(openStore)) {
+TokenManager::TokenManager(StoreOpener openStore, TokenManagerOptions options)
+    : openStore_(std::move(openStore)), options_(std::move(options)) {
     queue_.setMaxThreadCount(1);
     queue_.setExpiryTimeout(-1);
+    retryTimer_.setInterval(options_.keyringRetryInterval);
+    QObject::connect(&retryTimer_, &QTimer::timeout, [this] { onRetryTimer(); });
 }
 
 TokenManager::~TokenManager() {
+    retryTimer_.stop();
     queue_.waitForDone();
 }
 
 platform::SecretStore& TokenManager::store() {
     if (!store_) {
         store_ = openStore_();
+        usesFallback_ = store_->usesFallback();
     }
     return *store_;
 }
@@ -28,24 +33,72 @@ void TokenManager::post(std::function<void(platform::SecretStore&)> job) {
     queue_.start([this, job = std::move(job)] { job(store()); });
 }
 
+bool TokenManager::readAll(const std::map<std::string, std::string>& legacy) {
+    auto& secrets = store();
+    const std::optional<std::string> token = secrets.read(kTokenAccount);
+    const std::optional<std::string> expiry = secrets.read(kExpiryAccount);
+    std::map<std::string, std::optional<std::string>> found;
+    found[kKeyAccount] = secrets.read(kKeyAccount);
+    found[kLegacyKeyAccount] = secrets.read(kLegacyKeyAccount);
+    for (const std::string& account : options_.keyAccounts) {
+        found[account] = secrets.read(account);
+    }
+    // What the store holds already was written by this version, later than the legacy copy.
+    bool moved = true;
+    for (const auto& [account, text] : legacy) {
+        auto existing = found.find(account);
+        if (existing == found.end()) {
+            existing = found.emplace(account, secrets.read(account)).first;
+        }
+        if (existing->second || text.empty()) {
+            continue;
+        }
+        if (secrets.write(account, text)) {
+            existing->second = text;
+        } else {
+            moved = false;
+        }
+    }
+
+    std::lock_guard guard(lock_);
+    if (!tokenKnown_) {
+        if (token) {
+            cachedToken_ = QString::fromStdString(*token);
+        }
+        tokenKnown_ = true;
+    }
+    if (!expiryKnown_) {
+        cachedExpireTime_ = expiry ? parseExpiry(*expiry) : std::nullopt;
+        expiryKnown_ = true;
+    }
+    for (const auto& [account, text] : found) {
+        if (!cachedSecrets_.count(account)) {
+            cachedSecrets_[account] =
+                text ? std::optional<QString>(QString::fromStdString(*text)) : std::nullopt;
+        }
+    }
+    loaded_ = true;
+    return moved;
+}
+
 QCoro::Task<> TokenManager::load() {
-    co_await QtConcurrent::run(&queue_, [this] {
-        auto& secrets = store();
-        const std::optional<std::string> token = secrets.read(kTokenAccount);
-        const std::optional<std::string> expiry = secrets.read(kExpiryAccount);
-        std::lock_guard guard(lock_);
-        if (!tokenKnown_) {
-            if (token) {
-                cachedToken_ = QString::fromStdString(*token);
-            }
-            tokenKnown_ = true;
+    // The legacy secrets live in the settings file, which belongs to the main thread.
+    const auto legacy = std::make_shared<const std::map<std::string, std::string>>(
+        options_.legacy.read ? options_.legacy.read() : std::map<std::string, std::string>{});
+    const auto moved = std::make_shared<bool>(false);
+    // Named, not a temporary of the co_await: GCC 12 destroys those once too often.
+    const auto job = [this, legacy, moved] { *moved = readAll(*legacy); };
+    co_await QtConcurrent::run(&queue_, job);
+    if (!legacy->empty() && *moved && options_.legacy.erase) {
+        std::vector<std::string> accounts;
+        for (const auto& item : *legacy) {
+            accounts.push_back(item.first);
         }
-        if (!expiryKnown_) {
-            cachedExpireTime_ = expiry ? parseExpiry(*expiry) : std::nullopt;
-            expiryKnown_ = true;
-        }
-        loaded_ = true;
-    });
+        options_.legacy.erase(accounts);
+    }
+    if (usesFallback_ && currentToken() && !retryTimer_.isActive()) {
+        retryTimer_.start();
+    }
 }
 
 bool TokenManager::isLoaded() const {
@@ -101,6 +154,9 @@ void TokenManager::storeToken(const QString& token) {
         tokenKnown_ = true;
     }
     post([text = token.toStdString()](platform::SecretStore& s) { s.write(kTokenAccount, text); });
+    if (usesFallback_) {
+        retryKeyring();
+    }
 }
 
 void TokenManager::clear() {
@@ -109,9 +165,54 @@ void TokenManager::clear() {
         cachedToken_.reset();
         tokenKnown_ = true;
     }
+    retryTimer_.stop();
     post([](platform::SecretStore& s) { s.remove(kTokenAccount); });
     setExpiry(std::nullopt);
     setExpiresIn(std::nullopt);
+}
+
+std::optional<QString> TokenManager::secret(const std::string& account) const {
+    std::lock_guard guard(lock_);
+    const auto found = cachedSecrets_.find(account);
+    return found == cachedSecrets_.end() ? std::nullopt : found->second;
+}
+
+void TokenManager::storeSecret(const std::string& account, const QString& text) {
+    {
+        std::lock_guard guard(lock_);
+        cachedSecrets_[account] = text;
+    }
+    post(
+        [account, text = text.toStdString()](platform::SecretStore& s) { s.write(account, text); });
+}
+
+void TokenManager::removeSecret(const std::string& account) {
+    {
+        std::lock_guard guard(lock_);
+        cachedSecrets_[account] = std::nullopt;
+    }
+    post([account](platform::SecretStore& s) { s.remove(account); });
+}
+
+void TokenManager::retryKeyring() {
+    post([this](platform::SecretStore& s) {
+        if (s.usesFallback()) {
+            s.retryPreferred();
+        }
+        usesFallback_ = s.usesFallback();
+    });
+    if (!retryTimer_.isActive()) {
+        retryTimer_.start();
+    }
+}
+
+void TokenManager::onRetryTimer() {
+    // Signed out, or the keyring took over: nothing more to ask.
+    if (!usesFallback_ || !currentToken()) {
+        retryTimer_.stop();
+        return;
+    }
+    retryKeyring();
 }
 
 std::optional<double> TokenManager::expiresIn() const {

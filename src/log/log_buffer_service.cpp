@@ -17,6 +17,7 @@
 #include <QThread>
 
 #include "log/log_line.h"
+#include "platform/private_directory.h"
 #include "storage/sqlite_error.h"
 
 Q_LOGGING_CATEGORY(lcRunLog, "corvanta.log")
@@ -167,7 +168,7 @@ LogBufferService::LogBufferService(std::optional<QString> directory, quint64 fil
         return;
     }
     dbPath_ = QDir(dbDirectory_).filePath(kCurrentFileName);
-    QDir().mkpath(dbDirectory_);
+    platform::makePrivateDirectory(dbDirectory_);
     openCurrentDatabase();
     rotateIfNeeded();
     loadRecentLines(kReloadLineLimit);

@@ -10,6 +10,10 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include <QString>
+
+#include "platform/private_directory.h"
+
 namespace corvanta::platform {
 namespace {
 
@@ -67,13 +71,9 @@ std::string FileSecretStore::load() {
 
 bool FileSecretStore::save(const std::string& contents) {
     const std::filesystem::path target(path_);
-    std::error_code ec;
-    if (target.has_parent_path() && !std::filesystem::exists(target.parent_path(), ec)) {
-        std::filesystem::create_directories(target.parent_path(), ec);
-        if (ec) {
-            return false;
-        }
-        ::chmod(target.parent_path().c_str(), 0700);
+    if (target.has_parent_path() &&
+        !makePrivateDirectory(QString::fromStdString(target.parent_path().string()))) {
+        return false;
     }
     // Created 0600 from the start: the secret is never readable by others, not even briefly.
     const std::string temp = path_ + ".tmp";
@@ -126,6 +126,38 @@ bool FileSecretStore::write(const std::string& account, const std::string& text)
     } catch (const nlohmann::json::exception&) {
         return false;
     }
+}
+
+std::map<std::string, std::string> FileSecretStore::items() {
+    std::lock_guard lock(mutex_);
+    std::map<std::string, std::string> out;
+    const auto doc = nlohmann::json::parse(load(), nullptr, false);
+    if (!doc.is_object()) {
+        return out;
+    }
+    const auto service = doc.find(service_);
+    if (service == doc.end() || !service->is_object()) {
+        return out;
+    }
+    for (auto it = service->begin(); it != service->end(); ++it) {
+        if (it->is_string()) {
+            out.emplace(it.key(), it->get<std::string>());
+        }
+    }
+    return out;
+}
+
+void FileSecretStore::erase() {
+    std::lock_guard lock(mutex_);
+    auto doc = nlohmann::json::parse(load(), nullptr, false);
+    if (doc.is_object()) {
+        doc.erase(service_);
+    }
+    if (!doc.is_object() || doc.empty()) {
+        ::unlink(path_.c_str());
+        return;
+    }
+    save(doc.dump(2));
 }
 
 void FileSecretStore::remove(const std::string& account) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <mutex>
 #include <string>
 
@@ -17,6 +18,11 @@ public:
     std::optional<std::string> read(const std::string& account) override;
     bool write(const std::string& account, const std::string& text) override;
     void remove(const std::string& account) override;
+
+    // Every item of this service, by account.
+    std::map<std::string, std::string> items();
+    // Removes every item of this service; the file goes when nothing else is left in it.
+    void erase();
 
     const std::string& path() const { return path_; }
 

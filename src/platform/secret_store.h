@@ -17,6 +17,13 @@ public:
     virtual bool write(const std::string& account, const std::string& text) = 0;
     // Removes the item; a missing item is not an error.
     virtual void remove(const std::string& account) = 0;
+
+    // Whether this store stands in for a preferred one that did not answer (the fallback file
+    // for the keyring).
+    virtual bool usesFallback() const { return false; }
+    // Asks the preferred store again; when it answers, everything moves into it and the fallback
+    // is no longer used. True when that happened now.
+    virtual bool retryPreferred() { return false; }
 };
 
 }  // namespace corvanta::platform

@@ -9,6 +9,7 @@
 #include "backend/backend_error.h"
 #include "backend/device_endpoint.h"
 #include "backend/device_repository.h"
+#include "backend/key_store.h"
 #include "backend/transport_error.h"
 #include "guard/pressure_controller.h"
 #include "tasks/task_scheduler.h"
@@ -123,10 +124,7 @@ void TaskOrchestrator::refreshProgress() {
 }
 
 QString TaskOrchestrator::maskedKey(const QString& key) {
-    if (key.size() < 5) {
-        return key;
-    }
-    return QString(key.size() - 4, QChar(0x2022)) + key.right(4);
+    return backend::maskedKey(key);
 }
 
 void TaskOrchestrator::startTicker() {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -10,6 +11,7 @@
 #include <QStandardPaths>
 #include <nlohmann/json.hpp>
 
+#include "platform/private_directory.h"
 #include "storage/sqlite_error.h"
 #include "tasks/store_error.h"
 
@@ -150,11 +152,10 @@ double secondsSinceEpoch() {
 
 TaskStateStore::TaskStateStore(std::optional<QString> directory) {
     const std::filesystem::path folder = resolveDirectory(directory);
-    std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error) {
-        throw StoreError(StoreError::kFileDomain, error.value(),
-                         "cannot create " + folder.string() + ": " + error.message());
+    if (!platform::makePrivateDirectory(QString::fromStdString(folder.string()))) {
+        const int error = errno;
+        throw StoreError(StoreError::kFileDomain, error,
+                         "cannot create " + folder.string() + ": " + std::strerror(error));
     }
 
     dbPath_ = (folder / kFileName).string();

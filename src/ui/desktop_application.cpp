@@ -59,7 +59,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     profile_ = std::make_unique<ProfileViewModel>(
         loginWithKey,
         [&deps](const QString& key) {
-            backend::saveStoredKey(key, deps.settings());
+            backend::saveStoredKey(key, deps.tokenManager());
             auto& orchestrator = deps.orchestrator();
             orchestrator.stop();
             orchestrator.setCorvantaKey(QString());
@@ -68,7 +68,8 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
                                     QStringLiteral("key released"));
         },
         *launchAtLogin_, &deps.updateManager(),
-        [&deps] { return backend::loadStoredKey(deps.settings()).value_or(QString()); }, version);
+        [&deps] { return backend::loadStoredKey(deps.tokenManager()).value_or(QString()); },
+        version);
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
     dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);

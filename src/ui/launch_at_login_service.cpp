@@ -8,6 +8,8 @@
 
 #include <stdexcept>
 
+#include "platform/private_directory.h"
+
 namespace corvanta::ui {
 
 namespace {
@@ -66,7 +68,7 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
         }
         return;
     }
-    if (!QDir().mkpath(directory_)) {
+    if (!platform::makePrivateDirectory(directory_)) {
         throw std::runtime_error("cannot create the autostart folder");
     }
     const QString executable =

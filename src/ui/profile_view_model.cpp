@@ -1,5 +1,6 @@
 #include "ui/profile_view_model.h"
 
+#include "backend/key_store.h"
 #include "platform/string_table.h"
 #include "ui/launch_at_login_servicing.h"
 #include "update/app_update_manager.h"
@@ -38,10 +39,7 @@ QString ProfileViewModel::masked(const QString& key) {
     if (trimmed.isEmpty()) {
         return localized(QStringLiteral("profile_key_empty"));
     }
-    if (trimmed.size() < 5) {
-        return trimmed;
-    }
-    return QString(trimmed.size() - 4, QChar(0x2022)) + trimmed.right(4);
+    return backend::maskedKey(trimmed);
 }
 
 void ProfileViewModel::setKey(const QString& key) {

@@ -7,6 +7,8 @@
 
 #include <openssl/evp.h>
 
+#include "platform/private_directory.h"
+
 namespace corvanta::ui {
 
 QString SVGImageDiskCacheStore::defaultDirectory() {
@@ -29,7 +31,7 @@ QString SVGImageDiskCacheStore::fileName(const QUrl& url) {
 
 SVGImageDiskCacheStore::SVGImageDiskCacheStore(QString directory)
     : directory_(std::move(directory)) {
-    QDir().mkpath(directory_);
+    platform::makePrivateDirectory(directory_);
 }
 
 QString SVGImageDiskCacheStore::filePath(const QUrl& url) const {
@@ -58,7 +60,7 @@ bool SVGImageDiskCacheStore::write(const QUrl& url, const QByteArray& bytes) {
     const QString path = filePath(url);
     std::lock_guard guard(lock_);
     // Someone may have cleared the caches while we run.
-    if (!QDir().mkpath(directory_)) {
+    if (!platform::makePrivateDirectory(directory_)) {
         return false;
     }
     QSaveFile file(path);

@@ -36,7 +36,7 @@ TEST_F(AuthRepositoryTest, LoginStoresTokenKeyAndExpiry) {
     await(auth->login(QStringLiteral("  ") + server->demoKey() + QStringLiteral("\n")));
     EXPECT_TRUE(auth->isAuthenticated());
     EXPECT_EQ(loading, (std::vector<bool>{true, false}));
-    EXPECT_EQ(loadStoredKey(settings), server->demoKey());
+    EXPECT_EQ(loadStoredKey(*tokens), server->demoKey());
     ASSERT_TRUE(tokens->expiryDate());
     EXPECT_GE(*tokens->expiryDate(), before.addSecs(604800 - 5));
     EXPECT_LE(*tokens->expiryDate(), QDateTime::currentDateTimeUtc().addSecs(604800));
@@ -82,13 +82,13 @@ TEST_F(AuthRepositoryTest, LoginFailures) {
                       {"body", R"({"code":1,"msg":"ok","data":{"userinfo":{"token":"  "}}})"}});
     EXPECT_EQ(apiFailure(auth->login(QStringLiteral("other"))), APIError::Kind::invalidResponse);
     EXPECT_FALSE(tokens->currentToken());
-    EXPECT_EQ(loadStoredKey(settings), server->demoKey());  // key untouched
+    EXPECT_EQ(loadStoredKey(*tokens), server->demoKey());  // key untouched
 
-    settings.clear();
+    tokens->removeSecret(TokenManager::kKeyAccount);
     server->addFault({{"path", "/api/token/check"}, {"status", 500}});
     EXPECT_EQ(apiFailure(auth->login(server->demoKey())), APIError::Kind::httpError);
     EXPECT_FALSE(tokens->currentToken());
-    EXPECT_FALSE(loadStoredKey(settings));  // saved only after a good check
+    EXPECT_FALSE(loadStoredKey(*tokens));  // saved only after a good check
     EXPECT_FALSE(auth->isLoading());
 
     checkReplies(0);
@@ -147,7 +147,7 @@ TEST_F(AuthRepositoryTest, ExpiredOrMissingTokenNeedsNoRequest) {
 
     // A repository built over a valid stored sign-in starts signed in.
     signIn();
-    AuthRepository restored(*client, *tokens, settings, settings);
+    AuthRepository restored(*client, *tokens, settings);
     EXPECT_TRUE(restored.isAuthenticated());
 }
 

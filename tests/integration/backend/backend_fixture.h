@@ -31,7 +31,7 @@ protected:
         tokens = std::make_unique<TokenManager>([store = store] { return store; });
         corvanta::testing::await(tokens->load());
         client = std::make_unique<APIClient>(*tokens);
-        auth = std::make_unique<AuthRepository>(*client, *tokens, settings, settings);
+        auth = std::make_unique<AuthRepository>(*client, *tokens, settings);
         auth->setStopEngine([this](AuthRepository::EngineStop) { ++engineStops; });
     }
 

@@ -40,7 +40,7 @@ protected:
         tokens = std::make_unique<backend::TokenManager>([store = store] { return store; });
         runSync(tokens->load());
         client = std::make_unique<backend::APIClient>(*tokens);
-        auth = std::make_unique<backend::AuthRepository>(*client, *tokens, settings, settings);
+        auth = std::make_unique<backend::AuthRepository>(*client, *tokens, settings);
         devices = std::make_unique<backend::DeviceRepository>(*client);
         runSync(auth->login(server->demoKey()));
 
@@ -58,7 +58,7 @@ protected:
         deps.verifySignIn = [this] { return auth->verifySignIn(); };
         deps.deviceIdentity = [] { return DeviceIdentity{"SN-1", "host", "cpu"}; };
         deps.loadStoredKey = [this](const QString& identity) {
-            return backend::loadStoredKey(identity, settings);
+            return backend::loadStoredKey(identity, *tokens);
         };
         deps.log = [this](const QString& deviceId, const QString& category,
                           const QString& message) {
@@ -253,7 +253,7 @@ TEST_F(OrchestratorTest, ReadsTheTaskReplyAsTheRulesSay) {
     EXPECT_EQ(nonces.size(), submits.size());
     EXPECT_EQ(indexOf("pullTask attempt="), -1);
 
-    EXPECT_EQ(TaskOrchestrator::maskedKey("abcd"), "abcd");
+    EXPECT_EQ(TaskOrchestrator::maskedKey("abcd"), "••••");
     EXPECT_EQ(TaskOrchestrator::maskedKey("abcdef"), "••cdef");
 }
 

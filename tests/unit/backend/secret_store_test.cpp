@@ -37,6 +37,23 @@ TEST(FileSecretStore, OwnerOnlyFileAndRoundTrip) {
     EXPECT_EQ(modeOf(path), 0600u);  // tightened when found open
 }
 
+TEST(FileSecretStore, ErasingAServiceRemovesTheFileWhenNothingElseIsLeft) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("secrets.json"));
+    FileSecretStore ours(path.toStdString(), "com.corvanta");
+    FileSecretStore other(path.toStdString(), "other.service");
+    ASSERT_TRUE(ours.write("access_token", "t"));
+    ASSERT_TRUE(ours.write("token_expiry", "17"));
+    ASSERT_TRUE(other.write("access_token", "o"));
+    EXPECT_EQ(ours.items(),
+              (std::map<std::string, std::string>{{"access_token", "t"}, {"token_expiry", "17"}}));
+    ours.erase();
+    EXPECT_TRUE(ours.items().empty());
+    EXPECT_EQ(other.read("access_token"), "o");
+    other.erase();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 TEST(FileSecretStore, CorruptFileReadsAsEmpty) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("secrets.json"));
@@ -56,7 +73,8 @@ TEST(OpenSecretStore, FallsBackToTheFileWithoutASecretService) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("Corvanta/secrets.json"));
     auto store = openSecretStore("com.corvanta", path);
-    ASSERT_NE(dynamic_cast<FileSecretStore*>(store.get()), nullptr);
+    ASSERT_TRUE(store->usesFallback());
+    EXPECT_FALSE(store->retryPreferred());  // still nobody there
     ASSERT_TRUE(store->write("access_token", "t"));
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_EQ(store->read("access_token"), "t");

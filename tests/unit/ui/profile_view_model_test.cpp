@@ -50,7 +50,8 @@ ProfileViewModel::LoginFunction acceptingLogin(QStringList& sent, bool& fail) {
 }
 
 TEST(ProfileViewModel, MasksTheKey) {
-    EXPECT_EQ(ProfileViewModel::masked(QStringLiteral("abcd")), QStringLiteral("abcd"));
+    EXPECT_EQ(ProfileViewModel::masked(QStringLiteral("abcd")), QStringLiteral("••••"));
+    EXPECT_EQ(ProfileViewModel::masked(QStringLiteral("a")), QStringLiteral("•"));
     EXPECT_EQ(ProfileViewModel::masked(QStringLiteral(" abcde ")), QStringLiteral("•bcde"));
     EXPECT_EQ(ProfileViewModel::masked(QStringLiteral("0123456789")), QStringLiteral("••••••6789"));
     EXPECT_EQ(ProfileViewModel::masked(QStringLiteral(" \n")),
