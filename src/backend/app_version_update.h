@@ -23,7 +23,7 @@ public:
     bool enforce = false;
     QString version;
     QString newVersion;
-    std::optional<QUrl> downloadURL;  // absent when the text is not a URL
+    std::optional<QUrl> downloadURL;  // absent unless the text is an https URL
     QString packageSize;
     QString upgradeText;
 

@@ -64,6 +64,11 @@ QString UpdatePromptViewModel::buttonTitle() const {
     return localized(QStringLiteral("update_button"));
 }
 
+bool UpdatePromptViewModel::canDownload() const {
+    const auto& update = updates_.availableUpdate();
+    return update && update->downloadURL.has_value();
+}
+
 void UpdatePromptViewModel::update() {
     const auto& offered = updates_.availableUpdate();
     if (!offered) {

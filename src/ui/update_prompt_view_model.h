@@ -24,6 +24,8 @@ class UpdatePromptViewModel : public QObject {
     Q_PROPERTY(QString descriptionTitle READ descriptionTitle CONSTANT)
     Q_PROPERTY(QString description READ description NOTIFY changed)
     Q_PROPERTY(QString buttonTitle READ buttonTitle CONSTANT)
+    // False when the offer names no https download: the prompt then shows no download button.
+    Q_PROPERTY(bool canDownload READ canDownload NOTIFY changed)
 
 public:
     using OpenUrl = std::function<void(const QUrl&)>;
@@ -41,6 +43,7 @@ public:
     QString descriptionTitle() const;
     QString description() const;
     QString buttonTitle() const;
+    bool canDownload() const;
 
     // Opens the download page; closes the prompt unless the update is mandatory.
     Q_INVOKABLE void update();

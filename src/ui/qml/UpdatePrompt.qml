@@ -47,6 +47,7 @@ Rectangle {
             Text {
                 objectName: "updateTitle"
                 text: updatePrompt.title
+                textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(28)
                 font.bold: true
@@ -54,25 +55,30 @@ Rectangle {
             }
             Text {
                 text: updatePrompt.currentVersion
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(16)
                 color: theme.secondaryText
             }
             Text {
                 visible: updatePrompt.packageSize !== ""
                 text: updatePrompt.packageSize
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(16)
                 color: theme.secondaryText
             }
             Text {
                 Layout.topMargin: layout.s(8)
                 text: updatePrompt.descriptionTitle
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(18)
                 font.bold: true
                 color: theme.text
             }
             Text {
+                objectName: "updateNotes"
                 Layout.fillWidth: true
                 text: updatePrompt.description
+                textFormat: Text.PlainText
                 wrapMode: Text.Wrap
                 font.pixelSize: layout.s(16)
                 color: theme.text
@@ -80,6 +86,7 @@ Rectangle {
             Button {
                 id: updateButton
                 objectName: "updateButton"
+                visible: updatePrompt.canDownload
                 Layout.topMargin: layout.s(8)
                 Layout.fillWidth: true
                 Layout.preferredHeight: layout.s(50)
@@ -90,6 +97,7 @@ Rectangle {
                 }
                 contentItem: Text {
                     text: updatePrompt.buttonTitle
+                    textFormat: Text.PlainText
                     color: theme.accentText
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
