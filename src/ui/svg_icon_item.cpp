@@ -1,11 +1,15 @@
 #include "ui/svg_icon_item.h"
 
+#include <QFutureWatcher>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QThread>
+#include <QtConcurrent>
 
 #include <algorithm>
 
 #include "ui/svg_image_cache.h"
+#include "ui/svg_source_check.h"
 
 namespace corvanta::ui {
 
@@ -39,6 +43,7 @@ void SVGIconItem::setPlaceholderColor(const QColor& color) {
 void SVGIconItem::request() {
     disconnect(onLoaded_);
     disconnect(onFailed_);
+    ++generation_;
     renderer_.reset();
     if (url_.isEmpty()) {
         setStatus(Null);
@@ -69,16 +74,49 @@ void SVGIconItem::request() {
     cache.load(url_);
 }
 
-void SVGIconItem::show(const QByteArray& bytes) {
-    auto renderer = std::make_unique<QSvgRenderer>(bytes);
-    if (renderer->isValid()) {
-        renderer_ = std::move(renderer);
-        setStatus(Ready);
-    } else {
-        renderer_.reset();
-        setStatus(Error);
+namespace {
+
+// Runs on a pool thread: the renderer, handed over to `home`, or none for bytes that reference
+// anything outside themselves or do not draw. It is deleted on its own thread, wherever the last
+// reference goes.
+std::shared_ptr<QSvgRenderer> parse(const QByteArray& bytes, QThread* home) {
+    if (!isSelfContainedSvg(bytes)) {
+        return nullptr;
     }
+    auto renderer = std::make_unique<QSvgRenderer>(bytes);
+    if (!renderer->isValid()) {
+        return nullptr;
+    }
+    renderer->moveToThread(home);
+    return std::shared_ptr<QSvgRenderer>(renderer.release(), [](QSvgRenderer* done) {
+        if (done->thread() == QThread::currentThread()) {
+            delete done;
+        } else {
+            done->deleteLater();
+        }
+    });
+}
+
+}  // namespace
+
+void SVGIconItem::show(const QByteArray& bytes) {
+    const quint64 generation = ++generation_;
+    renderer_.reset();
+    setStatus(Loading);
     update();
+    using Watcher = QFutureWatcher<std::shared_ptr<QSvgRenderer>>;
+    auto* watcher = new Watcher(this);  // owned by this item; gone with it
+    connect(watcher, &Watcher::finished, this, [this, watcher, generation] {
+        const std::shared_ptr<QSvgRenderer> renderer = watcher->result();
+        watcher->deleteLater();
+        if (generation != generation_) {
+            return;  // another URL, or newer bytes, since
+        }
+        renderer_ = renderer;
+        setStatus(renderer_ ? Ready : Error);
+        update();
+    });
+    watcher->setFuture(QtConcurrent::run(&parse, bytes, thread()));
 }
 
 void SVGIconItem::setStatus(Status status) {

@@ -13,8 +13,10 @@ class QSvgRenderer;
 namespace corvanta::ui {
 
 // A remote SVG icon, drawn from the shared icon cache with its aspect ratio kept and centred in
-// the item. A rounded placeholder stands in while it loads, after a failed load, and for bytes
-// that do not draw. In QML: `SvgIcon { url: "https://…/icon.svg"; width: 24; height: 24 }`.
+// the item. A rounded placeholder stands in while it loads and is parsed, after a failed load,
+// and for bytes that do not draw or reference anything outside themselves. The bytes are parsed
+// on a pool thread, never on the window's. In QML:
+// `SvgIcon { url: "https://…/icon.svg"; width: 24; height: 24 }`.
 class SVGIconItem : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(SvgIcon)
@@ -49,13 +51,15 @@ signals:
 
 private:
     void request();
+    // Parses the bytes off the main thread and shows them when done (Loading until then).
     void show(const QByteArray& bytes);
     void setStatus(Status status);
 
     QUrl url_;
     Status status_ = Null;
     QColor placeholderColor_{0x8e, 0x8e, 0x93, 0x40};
-    std::unique_ptr<QSvgRenderer> renderer_;
+    std::shared_ptr<QSvgRenderer> renderer_;
+    quint64 generation_ = 0;  // counts show() calls; a parse that finishes late is dropped
     QMetaObject::Connection onLoaded_;
     QMetaObject::Connection onFailed_;
 };

@@ -15,6 +15,7 @@
 #include "async/resume_slot.h"
 #include "backend/bounded_reply.h"
 #include "ui/svg_image_disk_cache_store.h"
+#include "ui/svg_source_check.h"
 
 namespace corvanta::ui {
 namespace {
@@ -37,8 +38,12 @@ bool isLoopbackHost(const QString& host) {
 }
 
 // Checked before anything is kept: a reply that is not a drawable SVG (an error page served
-// with status 200, a cut transfer) must not stick in the cache for good.
+// with status 200, a cut transfer) must not stick in the cache for good. One that names files
+// or addresses is refused before Qt Svg, which would open them, sees it.
 bool isDrawable(const QByteArray& bytes) {
+    if (!isSelfContainedSvg(bytes)) {
+        return false;
+    }
     QSvgRenderer renderer(bytes);
     return renderer.isValid();
 }

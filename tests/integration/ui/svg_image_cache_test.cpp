@@ -126,9 +126,11 @@ TEST_F(SVGImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
     EXPECT_EQ(file.readAll(), *bytes);
     file.close();
 
-    // Memory: a new view is ready at once.
+    // Memory: a new view shows the icon as soon as a pool thread has parsed it, no download.
     SVGIconItem third;
     third.setUrl(aurora);
+    EXPECT_EQ(third.status(), SVGIconItem::Loading);
+    ASSERT_TRUE(settle(third));
     EXPECT_EQ(third.status(), SVGIconItem::Ready);
     EXPECT_EQ(fetch(aurora), bytes);
 
@@ -184,6 +186,7 @@ TEST_F(SVGImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
     EXPECT_FALSE(QFile::exists(fileOf(cirrus)));
     ASSERT_TRUE(fetch(cirrus));
     EXPECT_EQ(downloads(cirrus), 2);
+    ASSERT_TRUE(settle(view));
     EXPECT_EQ(view.status(), SVGIconItem::Ready);
 
     // A reply that is not SVG is neither kept nor drawn, and nothing crashes.
