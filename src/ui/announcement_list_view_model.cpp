@@ -6,6 +6,7 @@
 #include "backend/backend_error.h"
 #include "backend/index_repository.h"
 #include "platform/string_table.h"
+#include "ui/rich_text_sanitizer.h"
 
 namespace corvanta::ui {
 
@@ -67,7 +68,8 @@ QVariantMap AnnouncementListViewModel::toVariant(const Announcement& announcemen
             {QStringLiteral("title"), announcement.title},
             {QStringLiteral("dateText"), detailDate(announcement.date)},
             {QStringLiteral("summary"), announcement.summary},
-            {QStringLiteral("content"), announcement.content}};
+            // Shown as rich text: reduced to the formatting the detail page shows.
+            {QStringLiteral("content"), sanitizeRichText(announcement.content)}};
 }
 
 void AnnouncementListViewModel::show(const QList<Announcement>& seedList,

@@ -23,6 +23,8 @@
 #include "ui/heading_font.h"
 #include "ui/key_login_view_model.h"
 #include "ui/launch_at_login_service.h"
+#include "ui/link_opener.h"
+#include "ui/local_only_network_access_factory.h"
 #include "ui/page_content_view_model.h"
 #include "ui/profile_view_model.h"
 #include "ui/run_log_view_model.h"
@@ -77,6 +79,11 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
                                                  &deps.apiClient().network());
     SVGImageCache::setShared(svgImages_.get());
 
+    // Nothing the pages show may fetch anything on its own.
+    networkAccess_ = std::make_unique<LocalOnlyNetworkAccessFactory>();
+    engine_.setNetworkAccessManagerFactory(networkAccess_.get());
+    links_ = std::make_unique<LinkOpener>();
+
     // Pages reach the module's C++ types (SvgIcon) with `import Corvanta.Ui`.
     qml_register_types_Corvanta_Ui();
     engine_.addImportPath(QStringLiteral("qrc:/"));
@@ -90,6 +97,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     context->setContextProperty(QStringLiteral("pageContent"), page_.get());
     context->setContextProperty(QStringLiteral("updatePrompt"), updatePrompt_.get());
     context->setContextProperty(QStringLiteral("dashboard"), dashboard_.get());
+    context->setContextProperty(QStringLiteral("links"), links_.get());
 
     // The colours every page reads; built here so that it is there before the first page.
     QQmlComponent themeComponent(&engine_, QUrl(QStringLiteral("qrc:/Corvanta/Ui/qml/Theme.qml")));

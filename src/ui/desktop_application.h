@@ -25,6 +25,8 @@ class CVResponsiveLayout;
 class DashboardViewModel;
 class KeyLoginViewModel;
 class LaunchAtLoginService;
+class LinkOpener;
+class LocalOnlyNetworkAccessFactory;
 class PageContentViewModel;
 class ProfileViewModel;
 class RunLogViewModel;
@@ -70,6 +72,9 @@ private:
     std::unique_ptr<DashboardViewModel> dashboard_;
     // The model icons' cache, shared with every SvgIcon in the pages.
     std::unique_ptr<SVGImageCache> svgImages_;
+    std::unique_ptr<LinkOpener> links_;
+    // Before the engine, so it outlives every manager the engine made with it.
+    std::unique_ptr<LocalOnlyNetworkAccessFactory> networkAccess_;
     bool isShutDown_ = false;
     // Last, so it goes first: the pages let go of the view models before those are destroyed.
     QQmlApplicationEngine engine_;

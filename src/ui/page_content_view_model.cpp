@@ -3,6 +3,7 @@
 #include "backend/backend_error.h"
 #include "backend/page_repository.h"
 #include "platform/string_table.h"
+#include "ui/rich_text_sanitizer.h"
 
 namespace corvanta::ui {
 
@@ -40,7 +41,7 @@ QString PageContentViewModel::document(const QString& content) {
         "ul, ol { padding-left: 24px; }\n"
         "img { max-width: 100%; height: auto; }\n"
         "</style>\n</head>\n<body>\n");
-    return prefix + content + QStringLiteral("\n</body>\n</html>");
+    return prefix + sanitizeRichText(content) + QStringLiteral("\n</body>\n</html>");
 }
 
 QString PageContentViewModel::defaultTitle(backend::PageType type) {

@@ -15,7 +15,8 @@ class PageRepository;
 
 namespace corvanta::ui {
 
-// One content page (about, privacy, terms) loaded from the backend and shown as rich text.
+// One content page (about, privacy, terms) loaded from the backend and shown as rich text,
+// reduced to plain formatting first.
 // Main thread only.
 class PageContentViewModel : public QObject {
     Q_OBJECT
@@ -38,7 +39,8 @@ public:
     const QString& errorMessage() const { return errorMessage_; }
     bool isPresented() const { return isPresented_; }
 
-    // The document the page shows: the fixed head, the content as received, the closing tags.
+    // The document the page shows: the fixed head, the content reduced to the formatting the
+    // page shows (sanitizeRichText), the closing tags.
     static QString document(const QString& content);
     static QString defaultTitle(backend::PageType type);
 

@@ -20,6 +20,7 @@ ScrollView {
 
         Text {
             text: shell.text("account_info")
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(30)
             font.bold: true
@@ -27,6 +28,7 @@ ScrollView {
         }
         Text {
             text: shell.text("profile_subtitle")
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(16)
             color: theme.secondaryText
         }
@@ -59,6 +61,7 @@ ScrollView {
             objectName: "profileError"
             visible: profile.errorMessage !== ""
             text: profile.errorMessage
+            textFormat: Text.PlainText
             color: theme.danger
             font.pixelSize: layout.s(15)
         }
@@ -114,6 +117,7 @@ ScrollView {
         Text {
             Layout.topMargin: layout.s(10)
             text: shell.text("profile_system")
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(22)
             font.bold: true

@@ -33,6 +33,7 @@ Rectangle {
         spacing: layout.s(4)
         Text {
             text: row.title
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(18)
             font.bold: true
             color: theme.text
@@ -41,6 +42,7 @@ Rectangle {
             Layout.fillWidth: true
             visible: text !== ""
             text: row.description
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(15)
             color: theme.secondaryText
             wrapMode: Text.Wrap

@@ -27,6 +27,7 @@ Rectangle {
             Text {
                 objectName: "greetingText"
                 text: dashboard.greeting
+                textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(26)
                 font.bold: true
@@ -35,6 +36,7 @@ Rectangle {
             Text {
                 objectName: "dateLine"
                 text: dashboard.dateLine
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(15)
                 color: theme.secondaryText
             }
@@ -67,6 +69,7 @@ Rectangle {
                     spacing: 0
                     Text {
                         text: shell.text("announcement_latest")
+                        textFormat: Text.PlainText
                         font.pixelSize: layout.s(12)
                         color: theme.secondaryText
                     }
@@ -74,6 +77,7 @@ Rectangle {
                         objectName: "bannerAnnouncementTitle"
                         Layout.fillWidth: true
                         text: dashboard.announcement.title !== undefined ? dashboard.announcement.title : ""
+                        textFormat: Text.PlainText
                         font.pixelSize: layout.s(16)
                         font.bold: true
                         color: theme.text
@@ -100,6 +104,7 @@ Rectangle {
             onClicked: dashboard.openAnnouncementList()
             contentItem: Text {
                 text: listButton.text
+                textFormat: Text.PlainText
                 font: listButton.font
                 color: theme.accent
                 verticalAlignment: Text.AlignVCenter

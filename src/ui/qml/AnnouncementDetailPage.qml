@@ -27,6 +27,7 @@ Rectangle {
             Layout.fillWidth: true
             Layout.leftMargin: layout.s(12)
             text: page.detail.title !== undefined ? page.detail.title : ""
+            textFormat: Text.PlainText
             wrapMode: Text.WordWrap
             font.family: theme.headingFont
             font.pixelSize: layout.s(26)
@@ -38,6 +39,7 @@ Rectangle {
             Layout.leftMargin: layout.s(12)
             visible: text !== ""
             text: page.detail.dateText !== undefined ? page.detail.dateText : ""
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(14)
             color: theme.secondaryText
         }
@@ -69,7 +71,7 @@ Rectangle {
                 lineHeight: 1.3
                 color: theme.text
                 linkColor: theme.accent
-                onLinkActivated: (link) => Qt.openUrlExternally(link)
+                onLinkActivated: (link) => links.open(link)
             }
         }
     }

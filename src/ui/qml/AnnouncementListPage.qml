@@ -26,6 +26,7 @@ Rectangle {
             }
             Text {
                 text: shell.text("announcement_list_title")
+                textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(24)
                 font.bold: true
@@ -45,6 +46,7 @@ Rectangle {
             Layout.fillWidth: true
             visible: page.list.errorMessage !== ""
             text: page.list.errorMessage
+            textFormat: Text.PlainText
             wrapMode: Text.WordWrap
             font.pixelSize: layout.s(14)
             color: theme.danger
@@ -84,6 +86,7 @@ Rectangle {
                         Text {
                             Layout.fillWidth: true
                             text: row.modelData.title
+                            textFormat: Text.PlainText
                             elide: Text.ElideRight
                             font.pixelSize: layout.s(17)
                             font.bold: true
@@ -91,6 +94,7 @@ Rectangle {
                         }
                         Text {
                             text: row.modelData.dateText
+                            textFormat: Text.PlainText
                             font.pixelSize: layout.s(13)
                             color: theme.secondaryText
                         }
@@ -99,6 +103,7 @@ Rectangle {
                         Layout.fillWidth: true
                         visible: text !== ""
                         text: row.modelData.summary
+                        textFormat: Text.PlainText
                         elide: Text.ElideRight
                         maximumLineCount: 2
                         wrapMode: Text.WordWrap
@@ -133,6 +138,7 @@ Rectangle {
                     objectName: "noAnnouncement"
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: shell.text("no_announcement")
+                    textFormat: Text.PlainText
                     font.pixelSize: layout.s(17)
                     color: theme.secondaryText
                 }

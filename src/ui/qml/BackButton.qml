@@ -11,12 +11,14 @@ Button {
         spacing: layout.s(6)
         Text {
             text: "‹"
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(28)
             color: theme.accent
             anchors.verticalCenter: parent.verticalCenter
         }
         Text {
             text: button.text
+            textFormat: Text.PlainText
             font: button.font
             color: theme.accent
             anchors.verticalCenter: parent.verticalCenter

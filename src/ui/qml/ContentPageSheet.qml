@@ -33,6 +33,7 @@ Popup {
             anchors.top: parent.top
             anchors.margins: layout.s(22)
             text: pageContent.title
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(26)
             font.bold: true
@@ -73,7 +74,7 @@ Popup {
                 textFormat: Text.RichText
                 wrapMode: Text.Wrap
                 text: pageContent.htmlContent
-                onLinkActivated: (link) => Qt.openUrlExternally(link)
+                onLinkActivated: (link) => links.open(link)
             }
         }
 
@@ -90,12 +91,14 @@ Popup {
             Text {
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: "⚠"
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(36)
                 color: theme.warning
             }
             Text {
                 objectName: "contentError"
                 text: pageContent.errorMessage
+                textFormat: Text.PlainText
                 color: "#1D1D1F"
                 font.pixelSize: layout.s(16)
             }

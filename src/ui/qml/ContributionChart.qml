@@ -35,6 +35,7 @@ Rectangle {
         anchors.margins: layout.s(20)
         Text {
             text: shell.text("chart_recent_contribution")
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(22)
             font.bold: true
@@ -44,6 +45,7 @@ Rectangle {
         Text {
             objectName: "contributionTotal"
             text: card.chart.displayedContributionText
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(26)
             font.bold: true
@@ -51,6 +53,7 @@ Rectangle {
         }
         Text {
             text: "Token"
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(15)
             color: theme.secondaryText
             Layout.alignment: Qt.AlignBaseline
@@ -158,6 +161,7 @@ Rectangle {
                 Text {
                     objectName: "chartDateLabel"
                     text: modelData.dateLabel
+                    textFormat: Text.PlainText
                     x: px - width / 2
                     y: plot.height - card.bottomPadding + layout.s(8)
                     font.pixelSize: layout.s(13)
@@ -167,6 +171,7 @@ Rectangle {
                 Text {
                     objectName: "chartValueLabel"
                     text: modelData.valueLabel
+                    textFormat: Text.PlainText
                     x: px - width / 2
                     y: py - height - layout.s(8)
                     font.pixelSize: layout.s(index === card.highlighted ? 15 : 13)
@@ -201,6 +206,7 @@ Rectangle {
         anchors.centerIn: plot
         visible: card.chart.isEmpty
         text: shell.text("no_data")
+        textFormat: Text.PlainText
         font.pixelSize: layout.s(16)
         color: theme.secondaryText
     }

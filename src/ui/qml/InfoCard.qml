@@ -24,6 +24,7 @@ Rectangle {
         Text {
             visible: card.title !== ""
             text: card.title
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(22)
             font.bold: true
@@ -38,12 +39,14 @@ Rectangle {
                 spacing: layout.s(12)
                 Text {
                     text: shell.text(modelData[0])
+                    textFormat: Text.PlainText
                     font.pixelSize: layout.s(16)
                     color: theme.secondaryText
                     Layout.preferredWidth: layout.s(170)
                 }
                 Text {
                     text: modelData[1] !== undefined && modelData[1] !== "" ? modelData[1] : "—"
+                    textFormat: Text.PlainText
                     font.pixelSize: layout.s(16)
                     color: theme.text
                     elide: Text.ElideRight

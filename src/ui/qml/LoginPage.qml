@@ -24,6 +24,7 @@ Item {
             Text {
                 anchors.verticalCenter: parent.verticalCenter
                 text: "Corvanta"
+                textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(34)
                 font.bold: true
@@ -34,6 +35,7 @@ Item {
         Text {
             Layout.alignment: Qt.AlignHCenter
             text: shell.text("key_login_welcome")
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(24)
             color: theme.text
@@ -41,6 +43,7 @@ Item {
 
         Text {
             text: shell.text("key_login_input_label")
+            textFormat: Text.PlainText
             font.pixelSize: layout.s(16)
             color: theme.secondaryText
         }
@@ -60,6 +63,7 @@ Item {
             Layout.fillWidth: true
             visible: loginModel.hasError
             text: loginModel.errorMessage
+            textFormat: Text.PlainText
             color: theme.danger
             wrapMode: Text.Wrap
             font.pixelSize: layout.s(15)
@@ -112,6 +116,7 @@ Item {
                     anchors.centerIn: parent
                     visible: !loginModel.isLoading
                     text: shell.text("key_login_connect")
+                    textFormat: Text.PlainText
                     color: theme.accentText
                     font.pixelSize: layout.s(18)
                     font.bold: true

@@ -31,6 +31,7 @@ Item {
         Text {
             anchors.centerIn: parent
             text: icon.name.length > 0 ? icon.name.charAt(0).toUpperCase() : "?"
+            textFormat: Text.PlainText
             font.pixelSize: icon.size * 0.5
             font.bold: true
             color: "#FFFFFF"

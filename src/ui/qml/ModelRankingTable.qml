@@ -39,6 +39,7 @@ Rectangle {
             spacing: layout.s(20)
             Text {
                 text: shell.text("model_ranking_title")
+                textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(22)
                 font.bold: true
@@ -48,6 +49,7 @@ Rectangle {
             Text {
                 Layout.fillWidth: true
                 text: shell.text("table_filter_latency") + "  " + shell.text("table_response_time")
+                textFormat: Text.PlainText
                       + "  " + shell.text("table_data_display")
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideRight
@@ -76,6 +78,7 @@ Rectangle {
                         Text {
                             width: parent.width - parent.leftPadding
                             text: modelData.title
+                            textFormat: Text.PlainText
                             horizontalAlignment: index === 0 ? Text.AlignLeft : Text.AlignHCenter
                             font.pixelSize: layout.s(15)
                             font.bold: true
@@ -85,6 +88,7 @@ Rectangle {
                         Text {
                             width: parent.width - parent.leftPadding
                             text: modelData.subtitle
+                            textFormat: Text.PlainText
                             horizontalAlignment: index === 0 ? Text.AlignLeft : Text.AlignHCenter
                             font.pixelSize: layout.s(12)
                             color: theme.secondaryText
@@ -129,6 +133,7 @@ Rectangle {
                                 Text {
                                     objectName: "modelName"
                                     text: row.modelData.name
+                                    textFormat: Text.PlainText
                                     width: card.widths[0] - layout.s(70)
                                     elide: Text.ElideRight
                                     font.pixelSize: layout.s(15)
@@ -137,6 +142,7 @@ Rectangle {
                                 }
                                 Text {
                                     text: row.modelData.creator
+                                    textFormat: Text.PlainText
                                     width: card.widths[0] - layout.s(70)
                                     elide: Text.ElideRight
                                     font.pixelSize: layout.s(12)
@@ -155,6 +161,7 @@ Rectangle {
                             verticalAlignment: Text.AlignVCenter
                             horizontalAlignment: Text.AlignHCenter
                             text: row.modelData[modelData]
+                            textFormat: Text.PlainText
                             font.pixelSize: layout.s(15)
                             font.family: "DejaVu Sans Mono"
                             color: text === "--" ? theme.secondaryText : theme.text

@@ -22,6 +22,7 @@ Item {
 
         Text {
             text: shell.text("run_log")
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(26)
             font.bold: true
@@ -31,6 +32,7 @@ Item {
             objectName: "progressText"
             Layout.fillWidth: true
             text: runLog.progressText
+            textFormat: Text.PlainText
             elide: Text.ElideRight
             font.pixelSize: layout.s(15)
             color: theme.secondaryText
@@ -48,6 +50,7 @@ Item {
             }
             contentItem: Text {
                 text: runLog.buttonTitle
+                textFormat: Text.PlainText
                 color: "#FFFFFF"
                 font.pixelSize: layout.s(17)
                 font.bold: true
@@ -90,6 +93,7 @@ Item {
                 width: ListView.view.width
                 height: list.lineHeight
                 text: line
+                textFormat: Text.PlainText
                 font.family: "monospace"
                 font.pixelSize: layout.s(15)
                 color: theme.logText
@@ -145,6 +149,7 @@ Item {
                 id: badgeText
                 anchors.centerIn: parent
                 text: runLog.badgeText
+                textFormat: Text.PlainText
                 color: "#FFFFFF"
                 font.pixelSize: layout.s(14)
                 font.family: "monospace"

@@ -29,6 +29,7 @@ Rectangle {
         anchors.top: parent.top
         anchors.margins: layout.s(20)
         text: card.gauge.title
+        textFormat: Text.PlainText
         font.family: theme.headingFont
         font.pixelSize: layout.s(22)
         font.bold: true
@@ -92,6 +93,7 @@ Rectangle {
                 readonly property real px: card.cx + r * Math.cos(angle)
                 readonly property real py: card.cy - r * Math.sin(angle)
                 text: modelData.label
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(13)
                 color: theme.secondaryText
                 x: Math.cos(angle) > 0.3 ? px : (Math.cos(angle) < -0.3 ? px - width : px - width / 2)
@@ -133,6 +135,7 @@ Rectangle {
                 objectName: "gaugeValue"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: Math.round(card.gauge.displayValue)
+                textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(34)
                 font.bold: true
@@ -142,6 +145,7 @@ Rectangle {
                 objectName: "gaugeLevel"
                 anchors.horizontalCenter: parent.horizontalCenter
                 text: card.gauge.segmentLabel
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(15)
                 color: theme.secondaryText
             }

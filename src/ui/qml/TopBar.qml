@@ -29,6 +29,7 @@ Rectangle {
         }
         Text {
             text: "Corvanta"
+            textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(28)
             font.bold: true
@@ -65,6 +66,7 @@ Rectangle {
                         }
                         contentItem: Text {
                             text: shell.text(moduleButton.modelData)
+                            textFormat: Text.PlainText
                             font.pixelSize: layout.s(17)
                             font.bold: moduleButton.selected
                             color: moduleButton.selected ? theme.accent : theme.secondaryText
@@ -93,6 +95,7 @@ Rectangle {
                 objectName: "connectionLabel"
                 anchors.verticalCenter: parent.verticalCenter
                 text: shell.text(shell.connectionStatus)
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(16)
                 color: theme.secondaryText
             }
@@ -113,6 +116,7 @@ Rectangle {
             }
             contentItem: Text {
                 text: logoutButton.armed ? shell.text("logout_confirm") : shell.text("logout")
+                textFormat: Text.PlainText
                 font.pixelSize: layout.s(16)
                 color: logoutButton.armed ? "#FFFFFF" : theme.text
                 horizontalAlignment: Text.AlignHCenter
