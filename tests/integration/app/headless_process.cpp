@@ -22,10 +22,18 @@ QString HeadlessProcess::dataDirectory() const {
     return homeDirectory() + QStringLiteral("/data/Corvanta/Corvanta");
 }
 
+QString HeadlessProcess::configDirectory() const {
+    return homeDirectory() + QStringLiteral("/config/Corvanta");
+}
+
 void HeadlessProcess::start(const QString& key) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("CORVANTA_API_BASE_URL"), baseUrl_);
-    env.insert(QStringLiteral("CORVANTA_KEY"), key);
+    if (key.isEmpty()) {
+        env.remove(QStringLiteral("CORVANTA_KEY"));
+    } else {
+        env.insert(QStringLiteral("CORVANTA_KEY"), key);
+    }
     const QString home = homeDirectory();
     env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
@@ -33,6 +41,9 @@ void HeadlessProcess::start(const QString& key) {
     env.insert(QStringLiteral("HOME"), home);
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env.remove(QStringLiteral("DISPLAY"));
+    for (auto it = extraEnvironment_.cbegin(); it != extraEnvironment_.cend(); ++it) {
+        env.insert(it.key(), it.value());
+    }
     process_.setProcessEnvironment(env);
     process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels
                                                   : QProcess::ForwardedErrorChannel);

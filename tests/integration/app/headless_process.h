@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -18,7 +19,12 @@ public:
     explicit HeadlessProcess(QString baseUrl, QString sharedHome = {});
     ~HeadlessProcess();
 
+    // Starts the client; an empty key leaves CORVANTA_KEY unset (the stored sign-in is used).
     void start(const QString& key);
+    // An extra variable for every later start (a bus address, say).
+    void setEnvironment(const QString& name, const QString& value) {
+        extraEnvironment_[name] = value;
+    }
     // Standard output lines so far.
     const QStringList& lines();
     // Waits until `count` lines match `pattern`; false on time-out or exit.
@@ -31,6 +37,8 @@ public:
     // Waits for the process to end on its own; the exit code, or -1.
     int waitForExit(std::chrono::milliseconds limit = std::chrono::seconds(30));
     QString dataDirectory() const;
+    // Where the settings file and the fallback secret file live.
+    QString configDirectory() const;
     // The HOME that holds the data, config and cache directories.
     QString homeDirectory() const { return sharedHome_.isEmpty() ? home_.path() : sharedHome_; }
     qint64 processId() const { return process_.processId(); }
@@ -50,6 +58,7 @@ private:
     QByteArray partial_;
     QByteArray errors_;
     bool captureErrors_ = false;
+    QMap<QString, QString> extraEnvironment_;
 };
 
 }  // namespace corvanta::testing
