@@ -1,34 +1,12 @@
 #include "app/profile_lock.h"
 
 #include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "platform/private_directory.h"
+
 namespace corvanta::app {
-namespace {
-
-constexpr auto kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
-
-// Creates the missing folders of `path`, each readable by its owner only.
-bool makePrivatePath(const QString& path) {
-    QStringList missing;
-    for (QFileInfo folder(path); !folder.exists(); folder.setFile(folder.absolutePath())) {
-        missing.prepend(folder.absoluteFilePath());
-        if (folder.isRoot()) {
-            break;
-        }
-    }
-    for (const QString& folder : missing) {
-        if (!QDir().mkdir(folder, kOwnerOnly) && !QFileInfo(folder).isDir()) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 ProfileLock::ProfileLock(QString directory) {
     if (directory.isEmpty()) {
@@ -38,7 +16,7 @@ ProfileLock::ProfileLock(QString directory) {
 }
 
 ProfileLock::Outcome ProfileLock::acquire() {
-    if (!makePrivatePath(QFileInfo(path_).absolutePath())) {
+    if (!platform::makePrivateDirectory(QFileInfo(path_).absolutePath())) {
         return Outcome::unavailable;
     }
     lock_ = std::make_unique<QLockFile>(path_);
