@@ -24,7 +24,8 @@ const Command kCommands[] = {
     {"log", corvanta::bench::runLogBench,
      "log [--json] [--lines N]   run-log appends per second, database on vs memory only"},
     {"scheduler", corvanta::bench::runSchedulerBench,
-     "scheduler [--json]   one task through the full scheduler vs the bare engine"},
+     "scheduler [--json] [--segment-nonces N [--seconds S]]   one task through the full scheduler "
+     "vs the bare engine; with N, segments per second and the GPU ceiling"},
     {"neighbour", corvanta::bench::runNeighbourBench,
      "neighbour [--json] [--seconds S]   foreground loop and main-thread timers, alone vs beside "
      "the engine"},

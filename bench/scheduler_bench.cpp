@@ -19,6 +19,7 @@
 #include "bench_util.h"
 #include "log/log_buffer_service.h"
 #include "parallel_search.h"
+#include "scheduler_ceiling.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
 
@@ -59,6 +60,9 @@ QCoro::Task<void> runScheduler(tasks::TaskScheduler& scheduler, QString seed, Sc
 }  // namespace
 
 int runSchedulerBench(const std::vector<std::string>& args) {
+    if (hasFlag(args, "--segment-nonces")) {
+        return runSchedulerCeiling(args);
+    }
     const bool json = hasFlag(args, "--json");
     int argc = 1;
     char name[] = "corvanta-bench";
