@@ -32,6 +32,24 @@
 
 namespace corvanta::app {
 
+namespace {
+
+engine::ComputeEngine::Options& engineOptions() {
+    static engine::ComputeEngine::Options options;
+    return options;
+}
+
+}  // namespace
+
+void AppDependency::setEngineOptions(engine::ComputeEngine::Options options) {
+    engineOptions() = std::move(options);
+}
+
+QString AppDependency::gpuProgramCacheDirectory() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/Corvanta/OpenCL");
+}
+
 void AppDependency::applyApplicationNames() {
     QCoreApplication::setOrganizationName(QStringLiteral("Corvanta"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvanta"));
@@ -138,6 +156,11 @@ guard::PressureController& AppDependency::pressureController() {
     return guard::PressureController::shared();
 }
 
+engine::ComputeEngine& AppDependency::computeEngine() {
+    orchestrator();
+    return scheduler_->computeEngine();
+}
+
 update::AppUpdateManager& AppDependency::updateManager() {
     return update::AppUpdateManager::shared();
 }
@@ -181,6 +204,11 @@ tasks::TaskOrchestrator& AppDependency::orchestrator() {
     schedulerDeps.currentAdvice = [&pressure] { return pressure.currentAdvice(); };
     schedulerDeps.currentSnapshot = [&monitor] { return monitor.currentSnapshot(); };
     schedulerDeps.stateStore = tasks::TaskScheduler::openDefaultStore();
+    schedulerDeps.engineOptions = engineOptions();
+    if (const QString cache = gpuProgramCacheDirectory();
+        !schedulerDeps.engineOptions.gpuProgramCacheDirectory && !cache.isEmpty()) {
+        schedulerDeps.engineOptions.gpuProgramCacheDirectory = cache.toStdString();
+    }
     scheduler_ = std::make_unique<tasks::TaskScheduler>(std::move(schedulerDeps));
 
     orchestratorDevices_ = std::make_unique<backend::DeviceRepository>(*apiClient_);

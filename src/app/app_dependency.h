@@ -6,6 +6,8 @@
 
 #include <memory>
 
+#include "engine/compute_engine.h"
+
 namespace corvanta::backend {
 class APIClient;
 class AuthRepository;
@@ -64,7 +66,17 @@ public:
     guard::PressureController& pressureController();
     tasks::ValidationCoordinator& validationCoordinator();
     tasks::TaskOrchestrator& orchestrator();
+    // The engine the orchestrator's scheduler searches with.
+    engine::ComputeEngine& computeEngine();
     update::AppUpdateManager& updateManager();
+
+    // The options of the compute engine the root builds with the orchestrator; the program cache
+    // folder is filled in when they leave it empty. Tests use it to hold the GPU build back. Call
+    // before the first orchestrator().
+    static void setEngineOptions(engine::ComputeEngine::Options options);
+    // Where built GPU programs are kept: the cache home's Corvanta/OpenCL; empty without a cache
+    // home.
+    static QString gpuProgramCacheDirectory();
 
     // The machine as it registers itself: serial or machine identity, host name, processor.
     static tasks::DeviceIdentity deviceIdentity();

@@ -16,6 +16,7 @@
 #include "engine/gpu/kernel_source.h"
 #include "engine/gpu/opencl_device.h"
 #include "engine/gpu/opencl_pipeline.h"
+#include "engine/gpu/opencl_program_cache.h"
 #include "engine/sha256/nonce_searcher.h"
 #include "engine/sha256/sha256.h"
 #include "engine/system_log.h"
@@ -89,22 +90,80 @@ ComputeEngine::ComputeEngine() : ComputeEngine(Options{}) {}
 ComputeEngine::ComputeEngine(Options options) : options_(std::move(options)) {
     options_.gpuDispatchSize =
         std::clamp<std::uint64_t>(options_.gpuDispatchSize, 1, std::uint64_t{0xffffffff});
-    if (auto device = gpu::OpenClDevice::selectDefault()) {
-        gpuDevice_ = std::make_unique<gpu::OpenClDevice>(*device);
-        writeSystemLog(SystemLogLevel::info,
-                       "OpenCL device detected: " + device->name() + "; GPU requires parity probe");
-        gpuPipeline_ = gpu::OpenClPipeline::build(
-            *device, options_.gpuKernelSource ? std::string_view(*options_.gpuKernelSource)
-                                              : gpu::sha256SearchKernelSource());
-    } else {
-        writeSystemLog(SystemLogLevel::info, "No OpenCL GPU device; CPU path only");
-    }
     pool_ = std::make_unique<SearchThreadPool>();
+    gpuSetUpThread_ = std::thread([this] { setUpGpu(); });
 }
 
 ComputeEngine::~ComputeEngine() {
     cancelAllSearches();
     pool_.reset();
+    // A build cannot be interrupted; an engine dropped during one waits for the compiler.
+    gpuSetUpThread_.join();
+}
+
+void ComputeEngine::setUpGpu() {
+    // The compiler may run for seconds on every core it gets; the window and the searches come
+    // first.
+    lowerCurrentThreadPriority();
+    std::unique_ptr<gpu::OpenClDevice> device;
+    std::unique_ptr<gpu::OpenClPipeline> pipeline;
+    gpu::OpenClPipeline::BuildReport report;
+    try {
+        if (auto found = gpu::OpenClDevice::selectDefault()) {
+            device = std::make_unique<gpu::OpenClDevice>(*found);
+            writeSystemLog(SystemLogLevel::info, "OpenCL device detected: " + device->name() +
+                                                     "; GPU requires parity probe");
+            if (options_.beforeGpuBuild) {
+                options_.beforeGpuBuild();
+            }
+            std::optional<gpu::OpenClProgramCache> cache;
+            if (options_.gpuProgramCacheDirectory) {
+                cache.emplace(*options_.gpuProgramCacheDirectory);
+            }
+            pipeline = gpu::OpenClPipeline::build(*device,
+                                                  options_.gpuKernelSource
+                                                      ? std::string_view(*options_.gpuKernelSource)
+                                                      : gpu::sha256SearchKernelSource(),
+                                                  cache ? &*cache : nullptr, &report);
+        } else {
+            writeSystemLog(SystemLogLevel::info, "No OpenCL GPU device; CPU path only");
+        }
+    } catch (...) {
+        // Out of memory on the host, or a test hook that threw: the CPU path carries on alone.
+        pipeline.reset();
+    }
+    {
+        std::lock_guard lock(gpuSetUpMutex_);
+        gpuDevice_ = std::move(device);
+        gpuPipeline_ = std::move(pipeline);
+        gpuSetUp_.finished = true;
+        gpuSetUp_.programBuilds = report.sourceBuilds;
+        gpuSetUp_.programFromCache = report.loadedFromCache;
+        gpuSetUp_.cacheEntryRebuilt = report.cacheEntryDamaged;
+    }
+    gpuSetUpDone_.notify_all();
+}
+
+void ComputeEngine::waitForGpuSetUp() const {
+    std::unique_lock lock(gpuSetUpMutex_);
+    gpuSetUpDone_.wait(lock, [this] { return gpuSetUp_.finished; });
+}
+
+bool ComputeEngine::waitForGpuSetUp(const ComputeCancellationToken& token) const {
+    std::unique_lock lock(gpuSetUpMutex_);
+    while (!gpuSetUp_.finished) {
+        if (token.isCancelled()) {
+            return false;
+        }
+        // The token has no way to wake this wait, so look at it now and then.
+        gpuSetUpDone_.wait_for(lock, std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+ComputeEngine::GpuSetUpDiagnostics ComputeEngine::gpuSetUpDiagnostics() const {
+    std::lock_guard lock(gpuSetUpMutex_);
+    return gpuSetUp_;
 }
 
 std::shared_ptr<ComputeSearch> ComputeEngine::startSearch(SearchRequest request,
@@ -248,6 +307,7 @@ ComputeSearchResult ComputeEngine::runCpuSearch(const SearchRequest& request,
 }
 
 std::optional<std::string> ComputeEngine::gpuDeviceName() const {
+    waitForGpuSetUp();
     if (!gpuDevice_) {
         return std::nullopt;
     }
@@ -268,6 +328,7 @@ std::optional<std::string> ComputeEngine::staticGpuFallbackReason(std::string_vi
 }
 
 std::optional<std::string> ComputeEngine::gpuFallbackReason(std::string_view seed) {
+    waitForGpuSetUp();
     if (auto reason = staticGpuFallbackReason(seed)) {
         return reason;
     }
@@ -278,6 +339,7 @@ std::optional<std::string> ComputeEngine::gpuFallbackReason(std::string_view see
 }
 
 bool ComputeEngine::runParityProbe() {
+    waitForGpuSetUp();
     return awaitParityProbe() == ParityOutcome::passed;
 }
 
@@ -369,6 +431,7 @@ std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchBatch(std::stri
                                                                        int difficulty,
                                                                        std::uint64_t first,
                                                                        std::uint64_t end) {
+    waitForGpuSetUp();
     return dispatchCounted(seed, difficulty, first, end, nullptr);
 }
 
@@ -447,6 +510,13 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
     ComputeSearchResult result;
     result.usedGPU = true;
 
+    if (!waitForGpuSetUp(token)) {
+        // Cancelled while the kernel was still being built: an ordinary cancelled search.
+        result.batches = 1;
+        result.note = "gpu-only";
+        result.status = ComputeSearchStatus::completed;
+        return result;
+    }
     std::optional<std::string> reason = staticGpuFallbackReason(request.seed);
     if (!reason) {
         ParityOutcome parity = awaitParityProbe();

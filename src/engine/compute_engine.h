@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <map>
@@ -12,6 +13,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "engine/compute_cancellation_token.h"
@@ -67,11 +69,14 @@ private:
 // Searches nonce ranges on processor cores and, through OpenCL, on the graphics processor. Every
 // search runs on a background thread of the engine at low priority. Thread-safe.
 //
-// The GPU is set up once, when the engine is built: the first OpenCL GPU device is chosen (see
-// gpu::OpenClDevice for CORVANTA_OPENCL_DEVICE) and the kernel is compiled for it. On a machine
-// without one, that costs a platform query and nothing more, so engines built only for processor
-// searches stay cheap. The GPU is used only after a parity probe, run once per engine on the first
-// GPU search, has shown that the kernel finds exactly the processor search's hits.
+// The GPU is set up once, on a background thread of its own that the constructor starts, so that
+// building an engine never waits for OpenCL: the first OpenCL GPU device is chosen (see
+// gpu::OpenClDevice for CORVANTA_OPENCL_DEVICE) and the kernel is built for it, or loaded from the
+// program cache when one is configured and holds it. GPU searches that start before the set-up
+// has finished wait for it on their search thread; processor searches never do. On a machine
+// without a device, the set-up is a platform query and nothing more. The GPU is used only after a
+// parity probe, run once per engine on the first GPU search, has shown that the kernel finds
+// exactly the processor search's hits.
 class ComputeEngine {
 public:
     // Called on the search thread for every hit, in ascending order; the search waits for it.
@@ -96,11 +101,28 @@ public:
         // For tests only: runs on the search thread before every search. What it throws fails
         // that search the way any other fault on a search thread does.
         std::function<void(const SearchRequest&)> beforeSearch;
+        // Where built GPU programs are kept between starts (the application's cache folder);
+        // none builds the kernel from source every time.
+        std::optional<std::filesystem::path> gpuProgramCacheDirectory;
+        // For tests only: runs on the GPU set-up thread once a device has been found, before its
+        // program is built or loaded, so that a test can hold the build back for as long as it
+        // likes.
+        std::function<void()> beforeGpuBuild;
+    };
+
+    // How the GPU set-up went, for diagnostics and tests.
+    struct GpuSetUpDiagnostics {
+        bool finished = false;
+        // Times the compiler ran on the kernel source: 0 when the program came from the cache.
+        int programBuilds = 0;
+        bool programFromCache = false;
+        // A cache entry was there but could not be used, and was built anew.
+        bool cacheEntryRebuilt = false;
     };
 
     ComputeEngine();
     explicit ComputeEngine(Options options);
-    // Cancels every search and waits for them to end.
+    // Cancels every search and waits for them to end, and for the GPU set-up.
     ~ComputeEngine();
     ComputeEngine(const ComputeEngine&) = delete;
     ComputeEngine& operator=(const ComputeEngine&) = delete;
@@ -123,7 +145,13 @@ public:
     void setOnLog(LogCallback onLog);
     Sha256Impl cpuImpl() const { return options_.cpuImpl; }
 
-    // The name of the OpenCL device the GPU path uses; empty when there is none.
+    // Blocks until the GPU set-up has finished.
+    void waitForGpuSetUp() const;
+    // Does not block.
+    GpuSetUpDiagnostics gpuSetUpDiagnostics() const;
+
+    // The name of the OpenCL device the GPU path uses; empty when there is none. Waits for the
+    // GPU set-up.
     std::optional<std::string> gpuDeviceName() const;
 
     // Why the GPU may not search for this seed ("no-metal-device", "metal-pipeline-unavailable",
@@ -141,15 +169,19 @@ public:
 
     // One GPU grid over [first, end): the hits, sorted ascending, or nothing when the GPU is
     // unavailable, the difficulty is not 0 to 64, the seed is over 99 bytes, the range holds 2^32
-    // nonces or more, or OpenCL fails. Blocks until the device has finished. The hits come
-    // straight from the kernel; searchRange checks them again before handing them on. At most
-    // 65536 hits come back; searchRange searches a grid that found more again in smaller pieces.
+    // nonces or more, or OpenCL fails. Waits for the GPU set-up, then until the device has
+    // finished. The hits come straight from the kernel; searchRange checks them again before
+    // handing them on. At most 65536 hits come back; searchRange searches a grid that found more
+    // again in smaller pieces.
     std::optional<std::vector<std::uint64_t>> dispatchBatch(std::string_view seed, int difficulty,
                                                             std::uint64_t first, std::uint64_t end);
 
 private:
     enum class ParityOutcome { passed, failed, interrupted };
 
+    void setUpGpu();
+    // Waits for the GPU set-up; false when `token` is cancelled first.
+    bool waitForGpuSetUp(const ComputeCancellationToken& token) const;
     std::optional<std::string> staticGpuFallbackReason(std::string_view seed) const;
     ParityOutcome awaitParityProbe();
     ParityOutcome probeParity();
@@ -179,9 +211,12 @@ private:
     void unregisterToken(std::uint64_t id);
 
     Options options_;
-    // Fixed once the constructor has run.
+    // Written once by the set-up thread, read only after waiting for it.
     std::unique_ptr<gpu::OpenClDevice> gpuDevice_;
     std::unique_ptr<gpu::OpenClPipeline> gpuPipeline_;
+    mutable std::mutex gpuSetUpMutex_;
+    mutable std::condition_variable gpuSetUpDone_;
+    GpuSetUpDiagnostics gpuSetUp_;
 
     mutable std::mutex lock_;
     std::map<std::uint64_t, ComputeCancellationTokenPtr> activeCancellationTokens_;
@@ -195,6 +230,7 @@ private:
     std::set<std::string> reportedFaultKinds_;
     // Declared last: destroyed first, so every search ends while the fields above still exist.
     std::unique_ptr<SearchThreadPool> pool_;
+    std::thread gpuSetUpThread_;
 };
 
 }  // namespace corvanta::engine

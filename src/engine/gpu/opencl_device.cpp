@@ -14,18 +14,25 @@ bool deviceFlag(cl_device_id device, cl_device_info info) {
            value == CL_TRUE;
 }
 
-std::string deviceName(cl_device_id device) {
+// A text property of the device without its padding; empty when there is none.
+std::string deviceText(cl_device_id device, cl_device_info info) {
     std::size_t size = 0;
-    if (clGetDeviceInfo(device, CL_DEVICE_NAME, 0, nullptr, &size) != CL_SUCCESS || size == 0) {
-        return "unknown OpenCL device";
+    if (clGetDeviceInfo(device, info, 0, nullptr, &size) != CL_SUCCESS || size == 0) {
+        return {};
     }
-    std::string name(size, '\0');
-    if (clGetDeviceInfo(device, CL_DEVICE_NAME, size, name.data(), nullptr) != CL_SUCCESS) {
-        return "unknown OpenCL device";
+    std::string text(size, '\0');
+    if (clGetDeviceInfo(device, info, size, text.data(), nullptr) != CL_SUCCESS) {
+        return {};
     }
-    name.resize(name.find_last_not_of(std::string_view("\0 \t\n", 4)) + 1);
-    const auto first = name.find_first_not_of(" \t");
-    return first == std::string::npos ? "unknown OpenCL device" : name.substr(first);
+    const auto last = text.find_last_not_of(std::string_view("\0 \t\n", 4));
+    const auto first = text.find_first_not_of(" \t");
+    return last == std::string::npos || first > last ? std::string()
+                                                     : text.substr(first, last - first + 1);
+}
+
+std::string deviceName(cl_device_id device) {
+    std::string name = deviceText(device, CL_DEVICE_NAME);
+    return name.empty() ? "unknown OpenCL device" : name;
 }
 
 }  // namespace
@@ -56,7 +63,8 @@ std::optional<OpenClDevice> OpenClDevice::selectDefault() {
         for (cl_device_id device : devices) {
             if (deviceFlag(device, CL_DEVICE_AVAILABLE) &&
                 deviceFlag(device, CL_DEVICE_COMPILER_AVAILABLE)) {
-                return OpenClDevice(device, deviceName(device));
+                return OpenClDevice(device, deviceName(device),
+                                    deviceText(device, CL_DRIVER_VERSION));
             }
         }
     }

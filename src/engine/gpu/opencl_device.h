@@ -19,12 +19,16 @@ public:
 
     cl_device_id id() const { return id_; }
     const std::string& name() const { return name_; }
+    // CL_DRIVER_VERSION: a driver update may change what a program compiles to.
+    const std::string& driverVersion() const { return driverVersion_; }
 
 private:
-    OpenClDevice(cl_device_id id, std::string name) : id_(id), name_(std::move(name)) {}
+    OpenClDevice(cl_device_id id, std::string name, std::string driverVersion)
+        : id_(id), name_(std::move(name)), driverVersion_(std::move(driverVersion)) {}
 
     cl_device_id id_;
     std::string name_;
+    std::string driverVersion_;
 };
 
 }  // namespace corvanta::engine::gpu

@@ -12,6 +12,7 @@ namespace corvanta::engine::gpu {
 namespace {
 
 constexpr const char* kKernelName = "sha256_search";
+constexpr const char* kBuildOptions = "";
 
 std::string buildLog(cl_program program, cl_device_id device) {
     std::size_t size = 0;
@@ -51,6 +52,39 @@ std::size_t kernelGroupLimit(cl_kernel kernel, cl_device_id device) {
     return kernelLimit;
 }
 
+// A program made from a device binary stored earlier, built for the device; empty when the driver
+// does not take it back.
+ClProgram programFromBinary(cl_context context, cl_device_id device,
+                            const std::vector<unsigned char>& binary) {
+    const unsigned char* bytes = binary.data();
+    const std::size_t size = binary.size();
+    cl_int binaryStatus = CL_SUCCESS;
+    cl_int error = CL_SUCCESS;
+    ClProgram program(
+        clCreateProgramWithBinary(context, 1, &device, &size, &bytes, &binaryStatus, &error));
+    if (error != CL_SUCCESS || binaryStatus != CL_SUCCESS || !program ||
+        clBuildProgram(program.get(), 1, &device, kBuildOptions, nullptr, nullptr) != CL_SUCCESS) {
+        return ClProgram();
+    }
+    return program;
+}
+
+// The device binary of a program built for one device; empty when the driver gives none.
+std::vector<unsigned char> programBinary(cl_program program) {
+    std::size_t size = 0;
+    if (clGetProgramInfo(program, CL_PROGRAM_BINARY_SIZES, sizeof size, &size, nullptr) !=
+            CL_SUCCESS ||
+        size == 0) {
+        return {};
+    }
+    std::vector<unsigned char> binary(size);
+    unsigned char* slot = binary.data();
+    if (clGetProgramInfo(program, CL_PROGRAM_BINARIES, sizeof slot, &slot, nullptr) != CL_SUCCESS) {
+        return {};
+    }
+    return binary;
+}
+
 // A read-only buffer initialised from host bytes.
 ClMemory hostBuffer(cl_context context, const void* bytes, std::size_t size) {
     cl_int error = CL_SUCCESS;
@@ -69,7 +103,11 @@ OpenClPipeline::OpenClPipeline(OpenClDevice device, ClContext context, ClProgram
       maxThreadsPerGroup_(maxThreadsPerGroup) {}
 
 std::unique_ptr<OpenClPipeline> OpenClPipeline::build(const OpenClDevice& device,
-                                                      std::string_view source) {
+                                                      std::string_view source,
+                                                      const OpenClProgramCache* cache,
+                                                      BuildReport* report) {
+    BuildReport ignored;
+    BuildReport& done = report != nullptr ? *report : ignored;
     cl_int error = CL_SUCCESS;
     const cl_device_id deviceId = device.id();
     ClContext context(clCreateContext(nullptr, 1, &deviceId, nullptr, nullptr, &error));
@@ -79,20 +117,44 @@ std::unique_ptr<OpenClPipeline> OpenClPipeline::build(const OpenClDevice& device
                                                   "); GPU path unavailable");
         return nullptr;
     }
-    const char* text = source.data();
-    const std::size_t length = source.size();
-    ClProgram program(clCreateProgramWithSource(context.get(), 1, &text, &length, &error));
-    if (error != CL_SUCCESS || !program) {
-        writeSystemLog(SystemLogLevel::error,
-                       "OpenCL program could not be created (error " + std::to_string(error) + ")");
-        return nullptr;
+
+    const std::string key = cache != nullptr
+                                ? OpenClProgramCache::keyFor(device, source, kBuildOptions)
+                                : std::string();
+    ClProgram program;
+    if (cache != nullptr) {
+        OpenClProgramCache::LoadResult found = OpenClProgramCache::LoadResult::absent;
+        if (const auto binary = cache->load(key, &found)) {
+            program = programFromBinary(context.get(), deviceId, *binary);
+            done.loadedFromCache = static_cast<bool>(program);
+            if (done.loadedFromCache) {
+                writeSystemLog(SystemLogLevel::info, "OpenCL program loaded from the cache");
+            }
+        }
+        done.cacheEntryDamaged = found == OpenClProgramCache::LoadResult::damaged ||
+                                 (found == OpenClProgramCache::LoadResult::hit && !program);
+        if (done.cacheEntryDamaged) {
+            writeSystemLog(SystemLogLevel::info,
+                           "OpenCL program cache entry unusable; building the kernel anew");
+        }
     }
-    error = clBuildProgram(program.get(), 1, &deviceId, "", nullptr, nullptr);
-    if (error != CL_SUCCESS) {
-        writeSystemLog(SystemLogLevel::error, "OpenCL program failed to build (error " +
-                                                  std::to_string(error) + "):\n" +
-                                                  buildLog(program.get(), deviceId));
-        return nullptr;
+    if (!program) {
+        const char* text = source.data();
+        const std::size_t length = source.size();
+        program = ClProgram(clCreateProgramWithSource(context.get(), 1, &text, &length, &error));
+        if (error != CL_SUCCESS || !program) {
+            writeSystemLog(SystemLogLevel::error, "OpenCL program could not be created (error " +
+                                                      std::to_string(error) + ")");
+            return nullptr;
+        }
+        ++done.sourceBuilds;
+        error = clBuildProgram(program.get(), 1, &deviceId, kBuildOptions, nullptr, nullptr);
+        if (error != CL_SUCCESS) {
+            writeSystemLog(SystemLogLevel::error, "OpenCL program failed to build (error " +
+                                                      std::to_string(error) + "):\n" +
+                                                      buildLog(program.get(), deviceId));
+            return nullptr;
+        }
     }
 
     ClKernel kernel(clCreateKernel(program.get(), kKernelName, &error));
@@ -104,6 +166,10 @@ std::unique_ptr<OpenClPipeline> OpenClPipeline::build(const OpenClDevice& device
         error == CL_SUCCESS && kernel ? kernelGroupLimit(kernel.get(), deviceId) : 0;
     std::unique_ptr<OpenClPipeline> pipeline;
     if (groupLimit > 0) {
+        if (cache != nullptr && !done.loadedFromCache) {
+            const auto binary = programBinary(program.get());
+            done.storedInCache = !binary.empty() && cache->store(key, binary);
+        }
         pipeline = std::make_unique<OpenClPipeline>(device, std::move(context), std::move(program),
                                                     groupLimit);
     }

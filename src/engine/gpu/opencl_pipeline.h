@@ -9,6 +9,7 @@
 
 #include "engine/gpu/opencl_device.h"
 #include "engine/gpu/opencl_handle.h"
+#include "engine/gpu/opencl_program_cache.h"
 
 namespace corvanta::engine::gpu {
 
@@ -18,11 +19,25 @@ class OpenClPipeline {
 public:
     static constexpr std::uint32_t kMaxResultsPerDispatch = 65536;
 
-    // Builds the program from `source` and checks that it has the kernel. Writes the build log,
-    // "Kernel sha256_search is missing" and "OpenCL diagnostic pipeline: ready|failed; runtime
-    // parity-gated" to the system log as the set-up goes. Empty when no usable kernel came out.
+    // What a build did: how often the compiler ran on the source, and whether the program came
+    // from the cache.
+    struct BuildReport {
+        int sourceBuilds = 0;
+        bool loadedFromCache = false;
+        bool cacheEntryDamaged = false;
+        bool storedInCache = false;
+    };
+
+    // Builds the program and checks that it has the kernel. With a cache, a binary stored there
+    // for this device, driver and source is loaded instead of compiling the source, and a
+    // program compiled from source is stored; an entry that cannot be read or loaded is built
+    // anew and replaced. Writes the build log, "Kernel sha256_search is missing" and "OpenCL
+    // diagnostic pipeline: ready|failed; runtime parity-gated" to the system log as the set-up
+    // goes. Empty when no usable kernel came out. Blocks for as long as the compiler runs.
     static std::unique_ptr<OpenClPipeline> build(const OpenClDevice& device,
-                                                 std::string_view source);
+                                                 std::string_view source,
+                                                 const OpenClProgramCache* cache = nullptr,
+                                                 BuildReport* report = nullptr);
 
     // Runs one grid over [first, first + count) and gives its hits sorted ascending, at most
     // kMaxResultsPerDispatch of them; empty on any OpenCL failure. The difficulty must be 0 to

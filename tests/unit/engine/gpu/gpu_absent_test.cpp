@@ -17,6 +17,7 @@ using testing::SystemLogCapture;
 TEST(GpuAbsentTest, GpuSearchesComeBackUnprocessedAndCpuSearchesWork) {
     SystemLogCapture capture;
     ComputeEngine engine;
+    engine.waitForGpuSetUp();
     EXPECT_EQ(capture.messages(), std::vector<std::string>{"No OpenCL GPU device; CPU path only"});
     EXPECT_FALSE(engine.gpuDeviceName().has_value());
     EXPECT_EQ(engine.gpuFallbackReason("abc"), "no-metal-device");

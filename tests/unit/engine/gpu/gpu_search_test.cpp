@@ -377,6 +377,7 @@ TEST(GpuParityTest, ACancelledProbeDoesNotDisableTheGpu) {
 TEST(GpuSetUpTest, SystemLogNamesTheDeviceAndThePipeline) {
     SystemLogCapture capture;
     ComputeEngine engine;
+    engine.waitForGpuSetUp();
     const auto messages = capture.messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0],
@@ -389,6 +390,7 @@ TEST(GpuSetUpTest, ABrokenKernelLeavesTheCpuPathOnly) {
         SystemLogCapture capture;
         ComputeEngine engine(
             withKernel("__kernel void sha256_search(__global uint* x) { x[0] = ; }"));
+        engine.waitForGpuSetUp();
         const auto messages = capture.messages();
         ASSERT_EQ(messages.size(), 2u);
         EXPECT_EQ(messages[1].rfind("OpenCL program failed to build", 0), 0u) << messages[1];
@@ -404,6 +406,7 @@ TEST(GpuSetUpTest, ABrokenKernelLeavesTheCpuPathOnly) {
         SystemLogCapture capture;
         ComputeEngine engine(
             withKernel("__kernel void other_kernel(__global uint* x) { x[0] = 1; }"));
+        engine.waitForGpuSetUp();
         const auto messages = capture.messages();
         ASSERT_EQ(messages.size(), 2u);
         EXPECT_EQ(messages[1], "Kernel sha256_search is missing");
