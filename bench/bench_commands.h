@@ -13,5 +13,6 @@ int runGpuBench(const std::vector<std::string>& args);
 int runLogBench(const std::vector<std::string>& args);
 int runSchedulerBench(const std::vector<std::string>& args);
 int runNeighbourBench(const std::vector<std::string>& args);
+int runEndToEndBench(const std::vector<std::string>& args);
 
 }  // namespace corvanta::bench

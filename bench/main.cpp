@@ -29,6 +29,9 @@ const Command kCommands[] = {
     {"neighbour", corvanta::bench::runNeighbourBench,
      "neighbour [--json] [--seconds S]   foreground loop and main-thread timers, alone vs beside "
      "the engine"},
+    {"e2e", corvanta::bench::runEndToEndBench,
+     "e2e [--json] [--seconds S] [--warm-up W]   corvanta-headless against the devserver vs the "
+     "bare engine on every core"},
 };
 
 void usage() {
