@@ -85,14 +85,6 @@ std::vector<unsigned char> programBinary(cl_program program) {
     return binary;
 }
 
-// A read-only buffer initialised from host bytes.
-ClMemory hostBuffer(cl_context context, const void* bytes, std::size_t size) {
-    cl_int error = CL_SUCCESS;
-    ClMemory buffer(clCreateBuffer(context, CL_MEM_READ_ONLY | CL_MEM_COPY_HOST_PTR, size,
-                                   const_cast<void*>(bytes), &error));
-    return error == CL_SUCCESS ? std::move(buffer) : ClMemory();
-}
-
 }  // namespace
 
 OpenClPipeline::OpenClPipeline(OpenClDevice device, ClContext context, ClProgram program,
@@ -179,6 +171,56 @@ std::unique_ptr<OpenClPipeline> OpenClPipeline::build(const OpenClDevice& device
     return pipeline;
 }
 
+std::unique_ptr<OpenClPipeline::DispatchSlot> OpenClPipeline::takeSlot() const {
+    {
+        std::lock_guard lock(slotsMutex_);
+        if (!idleSlots_.empty()) {
+            auto slot = std::move(idleSlots_.back());
+            idleSlots_.pop_back();
+            return slot;
+        }
+    }
+    auto slot = std::make_unique<DispatchSlot>();
+    cl_int error = CL_SUCCESS;
+    slot->queue = ClCommandQueue(clCreateCommandQueue(context_.get(), device_.id(), 0, &error));
+    if (error != CL_SUCCESS || !slot->queue) {
+        return nullptr;
+    }
+    slot->kernel = ClKernel(clCreateKernel(program_.get(), kKernelName, &error));
+    if (error != CL_SUCCESS || !slot->kernel) {
+        return nullptr;
+    }
+    // Each buffer as large as any dispatch needs; a dispatch writes what it uses.
+    const std::size_t sizes[] = {
+        DispatchPlan::kMaxSeedBytes + 1,
+        sizeof(std::uint32_t),
+        sizeof(std::uint32_t),
+        sizeof(cl_ulong),
+        std::size_t{kMaxResultsPerDispatch} * sizeof(cl_ulong),
+        sizeof(std::uint32_t),
+        sizeof(std::uint32_t),
+        (DispatchPlan::kHeaderWords + DispatchPlan::kMaxSegments * DispatchPlan::kSegmentWords) *
+            sizeof(std::uint32_t),
+    };
+    for (cl_uint index = 0; index < slot->buffers.size(); ++index) {
+        const bool written = index == 4 || index == 5;
+        slot->buffers[index] =
+            ClMemory(clCreateBuffer(context_.get(), written ? CL_MEM_READ_WRITE : CL_MEM_READ_ONLY,
+                                    sizes[index], nullptr, &error));
+        const cl_mem memory = slot->buffers[index].get();
+        if (error != CL_SUCCESS || memory == nullptr ||
+            clSetKernelArg(slot->kernel.get(), index, sizeof memory, &memory) != CL_SUCCESS) {
+            return nullptr;
+        }
+    }
+    return slot;
+}
+
+void OpenClPipeline::returnSlot(std::unique_ptr<DispatchSlot> slot) const {
+    std::lock_guard lock(slotsMutex_);
+    idleSlots_.push_back(std::move(slot));
+}
+
 std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_view seed,
                                                                    std::uint32_t difficulty,
                                                                    std::uint64_t first,
@@ -188,45 +230,37 @@ std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_v
     if (!plan) {
         return std::nullopt;
     }
-    cl_int error = CL_SUCCESS;
-    ClCommandQueue queue(clCreateCommandQueue(context_.get(), device_.id(), 0, &error));
-    if (error != CL_SUCCESS || !queue) {
+    // A slot that saw an error is dropped with its queue rather than used again.
+    std::unique_ptr<DispatchSlot> slot = takeSlot();
+    if (!slot) {
         return std::nullopt;
     }
-    ClKernel kernel(clCreateKernel(program_.get(), kKernelName, &error));
-    if (error != CL_SUCCESS || !kernel) {
-        return std::nullopt;
-    }
+    const cl_command_queue queue = slot->queue.get();
 
     const std::uint32_t maxResults = std::min(count, kMaxResultsPerDispatch);
     const std::uint8_t emptySeed = 0;
     const std::uint32_t seedLength = static_cast<std::uint32_t>(seed.size());
     const cl_ulong base = first;
     const std::uint32_t zero = 0;
-    std::array<ClMemory, 8> buffers;
-    buffers[0] = seed.empty() ? hostBuffer(context_.get(), &emptySeed, 1)
-                              : hostBuffer(context_.get(), seed.data(), seed.size());
-    buffers[1] = hostBuffer(context_.get(), &seedLength, sizeof seedLength);
-    buffers[2] = hostBuffer(context_.get(), &difficulty, sizeof difficulty);
-    buffers[3] = hostBuffer(context_.get(), &base, sizeof base);
-    buffers[4] =
-        ClMemory(clCreateBuffer(context_.get(), CL_MEM_READ_WRITE,
-                                std::size_t{maxResults} * sizeof(cl_ulong), nullptr, &error));
-    if (error != CL_SUCCESS) {
-        return std::nullopt;
-    }
-    buffers[5] = ClMemory(clCreateBuffer(context_.get(), CL_MEM_READ_WRITE | CL_MEM_COPY_HOST_PTR,
-                                         sizeof zero, const_cast<std::uint32_t*>(&zero), &error));
-    if (error != CL_SUCCESS) {
-        return std::nullopt;
-    }
-    buffers[6] = hostBuffer(context_.get(), &maxResults, sizeof maxResults);
-    buffers[7] = hostBuffer(context_.get(), plan->words().data(),
-                            plan->words().size() * sizeof(std::uint32_t));
-    for (cl_uint index = 0; index < buffers.size(); ++index) {
-        const cl_mem memory = buffers[index].get();
-        if (memory == nullptr ||
-            clSetKernelArg(kernel.get(), index, sizeof memory, &memory) != CL_SUCCESS) {
+    const std::vector<std::uint32_t>& words = plan->words();
+    struct Input {
+        const void* bytes;
+        std::size_t size;
+    };
+    // Written without waiting: the queue runs in order, and every input outlives the wait for the
+    // kernel below.
+    const std::array<std::pair<cl_uint, Input>, 7> inputs = {{
+        {0, seed.empty() ? Input{&emptySeed, 1} : Input{seed.data(), seed.size()}},
+        {1, {&seedLength, sizeof seedLength}},
+        {2, {&difficulty, sizeof difficulty}},
+        {3, {&base, sizeof base}},
+        {5, {&zero, sizeof zero}},
+        {6, {&maxResults, sizeof maxResults}},
+        {7, {words.data(), words.size() * sizeof(std::uint32_t)}},
+    }};
+    for (const auto& [index, input] : inputs) {
+        if (clEnqueueWriteBuffer(queue, slot->buffers[index].get(), CL_FALSE, 0, input.size,
+                                 input.bytes, 0, nullptr, nullptr) != CL_SUCCESS) {
             return std::nullopt;
         }
     }
@@ -240,9 +274,9 @@ std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_v
     const std::size_t group = maxThreadsPerGroup_;
     const std::size_t global = (std::size_t{count} + group - 1) / group * group;
     ClEvent done;
-    if (clEnqueueNDRangeKernel(queue.get(), kernel.get(), 1, nullptr, &global, &group, 0, nullptr,
+    if (clEnqueueNDRangeKernel(queue, slot->kernel.get(), 1, nullptr, &global, &group, 0, nullptr,
                                done.out()) != CL_SUCCESS ||
-        clFlush(queue.get()) != CL_SUCCESS) {
+        clFlush(queue) != CL_SUCCESS) {
         return std::nullopt;
     }
     const cl_event event = done.get();
@@ -255,16 +289,17 @@ std::optional<std::vector<std::uint64_t>> OpenClPipeline::dispatch(std::string_v
     }
 
     std::uint32_t counter = 0;
-    if (clEnqueueReadBuffer(queue.get(), buffers[5].get(), CL_TRUE, 0, sizeof counter, &counter, 0,
+    if (clEnqueueReadBuffer(queue, slot->buffers[5].get(), CL_TRUE, 0, sizeof counter, &counter, 0,
                             nullptr, nullptr) != CL_SUCCESS) {
         return std::nullopt;
     }
     std::vector<std::uint64_t> hits(std::min(counter, maxResults));
-    if (!hits.empty() && clEnqueueReadBuffer(queue.get(), buffers[4].get(), CL_TRUE, 0,
+    if (!hits.empty() && clEnqueueReadBuffer(queue, slot->buffers[4].get(), CL_TRUE, 0,
                                              hits.size() * sizeof(cl_ulong), hits.data(), 0,
                                              nullptr, nullptr) != CL_SUCCESS) {
         return std::nullopt;
     }
+    returnSlot(std::move(slot));
     std::sort(hits.begin(), hits.end());
     if (hitCount != nullptr) {
         *hitCount = counter;

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -14,7 +16,9 @@
 namespace corvanta::engine::gpu {
 
 // The compiled kernel `sha256_search` on one device, and the dispatch of one grid of it.
-// Thread-safe: every dispatch makes its own queue, kernel object and buffers.
+// Thread-safe: a dispatch takes a command queue, kernel object and buffers of its own from a set
+// that later dispatches reuse, so a GPU lane dispatches on the same queue time after time and
+// there are only as many queues as dispatches ever ran at once.
 class OpenClPipeline {
 public:
     static constexpr std::uint32_t kMaxResultsPerDispatch = 65536;
@@ -56,10 +60,22 @@ public:
     std::size_t maxThreadsPerGroup() const { return maxThreadsPerGroup_; }
 
 private:
+    // What one dispatch needs besides its inputs, all of the largest size any dispatch needs.
+    struct DispatchSlot {
+        ClCommandQueue queue;
+        ClKernel kernel;  // its arguments are the buffers, set once
+        std::array<ClMemory, 8> buffers;
+    };
+    // An idle slot, or a new one; empty when OpenCL cannot make one.
+    std::unique_ptr<DispatchSlot> takeSlot() const;
+    void returnSlot(std::unique_ptr<DispatchSlot> slot) const;
+
     OpenClDevice device_;
     ClContext context_;
     ClProgram program_;
     std::size_t maxThreadsPerGroup_;
+    mutable std::mutex slotsMutex_;
+    mutable std::vector<std::unique_ptr<DispatchSlot>> idleSlots_;
 };
 
 }  // namespace corvanta::engine::gpu
