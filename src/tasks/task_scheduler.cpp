@@ -20,6 +20,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// "persist failed error=" and the error, as the run log shows a failed save.
+QString persistFailedLine(const std::exception& error) {
+    QString line = QStringLiteral("persist failed error=") + QString::fromStdString(error.what());
+    if (const auto* storeError = dynamic_cast<const StoreError*>(&error)) {
+        line += QStringLiteral(" (%1 error %2.)")
+                    .arg(QString::fromStdString(storeError->domain()))
+                    .arg(storeError->code());
+    }
+    return line;
+}
+
 // Wakes on the group's stop and on cancelRun() as well, so that a run left without workers ends
 // when it is cancelled.
 QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<SolvedSignal> solved, std::stop_token stop,
@@ -35,12 +46,34 @@ QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<SolvedSignal> solved, st
 
 }  // namespace
 
+std::unique_ptr<TaskStateStoreThread> TaskScheduler::startStoreThread(
+    std::unique_ptr<TaskStateStore> store, TaskScheduler* scheduler) {
+    if (!store) {
+        return nullptr;
+    }
+    TaskStateStoreThread::Options options;
+    // Runs on the store thread; the line goes to the run log from the main thread, unless the
+    // scheduler is gone by then.
+    options.onError = [scheduler =
+                           QPointer<TaskScheduler>(scheduler)](const std::exception& error) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [scheduler, line = persistFailedLine(error)] {
+                if (scheduler) {
+                    scheduler->reportStoreError(line);
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    return std::make_unique<TaskStateStoreThread>(std::move(store), std::move(options));
+}
+
 TaskScheduler::TaskScheduler(TaskSchedulerDependencies dependencies, QObject* parent)
     : QObject(parent),
       deps_(std::move(dependencies)),
       computeEngine_(std::make_unique<engine::ComputeEngine>(deps_.engineOptions)),
       coordinator_(*deps_.coordinator),
-      stateStore_(std::move(deps_.stateStore)),
+      stateStore_(startStoreThread(std::move(deps_.stateStore), this)),
       workerRegistry_(std::make_shared<engine::WorkerRegistry>()) {}
 
 TaskScheduler::~TaskScheduler() {
@@ -306,18 +339,11 @@ void TaskScheduler::persistProgress() {
     progress.returnedRanges = snapshot.returnedRanges;
     progress.claimedRanges = snapshot.claimedRanges;
     progress.candidateNonces = unsettledCandidates();
-    try {
-        stateStore_->save(progress);
-    } catch (const StoreError& error) {
-        log(QStringLiteral("STATE"), QStringLiteral("persist failed error=") +
-                                         QString::fromStdString(error.what()) +
-                                         QStringLiteral(" (%1 error %2.)")
-                                             .arg(QString::fromStdString(error.domain()))
-                                             .arg(error.code()));
-    } catch (const std::exception& error) {
-        log(QStringLiteral("STATE"),
-            QStringLiteral("persist failed error=") + QString::fromStdString(error.what()));
-    }
+    stateStore_->save(std::move(progress));
+}
+
+void TaskScheduler::reportStoreError(const QString& line) const {
+    log(QStringLiteral("STATE"), line);
 }
 
 void TaskScheduler::deleteProgress() {

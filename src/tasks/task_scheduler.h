@@ -23,6 +23,7 @@
 #include "tasks/compute_worker_lane.h"
 #include "tasks/lane_plan.h"
 #include "tasks/task_state_store.h"
+#include "tasks/task_state_store_thread.h"
 
 namespace corvanta::tasks {
 
@@ -51,7 +52,8 @@ struct TaskSchedulerDependencies {
     ValidationCoordinator* coordinator = nullptr;  // required
     std::function<guard::PressureAdvice()> currentAdvice;
     std::function<guard::SystemSnapshot()> currentSnapshot;
-    // Without a store the scheduler runs without persistence.
+    // Without a store the scheduler runs without persistence. The scheduler writes to it on a
+    // store thread of its own.
     std::unique_ptr<TaskStateStore> stateStore;
     engine::ComputeEngine::Options engineOptions;
     SchedulerTiming timing;
@@ -98,7 +100,7 @@ public:
 
     engine::ComputeEngine& computeEngine() { return *computeEngine_; }
     std::shared_ptr<engine::RangePool> rangePool() const { return rangePool_; }
-    TaskStateStore* stateStore() const { return stateStore_.get(); }
+    TaskStateStoreThread* stateStore() const { return stateStore_.get(); }
     const QString& currentTaskId() const { return currentTaskId_; }
 
 private:
@@ -136,15 +138,19 @@ private:
     std::vector<std::uint64_t> unsettledCandidates() const;
     void keepCandidates(const std::vector<std::uint64_t>& nonces);
     // Saves the pool and the unsettled candidates of the current run (when there is a store).
+    // The save is queued for the store thread: on disk a moment later.
     void persistProgress();
     void deleteProgress();
+    void reportStoreError(const QString& line) const;
+    static std::unique_ptr<TaskStateStoreThread> startStoreThread(
+        std::unique_ptr<TaskStateStore> store, TaskScheduler* scheduler);
     void log(const QString& category, const QString& message) const;
     guard::PressureAdvice advice() const;
 
     TaskSchedulerDependencies deps_;
     std::unique_ptr<engine::ComputeEngine> computeEngine_;
     ValidationCoordinator& coordinator_;
-    std::unique_ptr<TaskStateStore> stateStore_;
+    std::unique_ptr<TaskStateStoreThread> stateStore_;
     engine::TaskThroughputMonitor throughputMonitor_;
     std::shared_ptr<engine::WorkerRegistry> workerRegistry_;
     mutable std::mutex lock_;

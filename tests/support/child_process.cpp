@@ -69,10 +69,12 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
-    kill(pid_, SIGTERM);
-    if (!reap(pid_, std::chrono::seconds(5))) {
-        kill(pid_, SIGKILL);
-        reap(pid_, std::chrono::seconds(5));
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        if (!reap(pid_, std::chrono::seconds(5))) {
+            kill(pid_, SIGKILL);
+            reap(pid_, std::chrono::seconds(5));
+        }
     }
     if (drain_.joinable()) {
         drain_.join();
@@ -112,6 +114,14 @@ std::string ChildProcess::readLine(std::chrono::milliseconds timeout) {
         } else if (errno != EINTR && errno != EAGAIN) {
             throw std::system_error(errno, std::generic_category(), "read");
         }
+    }
+}
+
+void ChildProcess::killNow() {
+    if (pid_ > 0) {
+        kill(pid_, SIGKILL);
+        reap(pid_, std::chrono::seconds(5));
+        pid_ = -1;  // reaped: the number may belong to another process soon
     }
 }
 

@@ -29,6 +29,9 @@ public:
     // Reads and drops the rest of the output in the background, so that the child never blocks
     // on a full pipe.
     void discardRemainingOutput();
+    // Ends the child at once with SIGKILL, as a crash would, and reaps it. Output it wrote before
+    // can still be read.
+    void killNow();
 
 private:
     pid_t pid_ = -1;

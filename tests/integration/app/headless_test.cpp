@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "headless_process.h"
+#include "support/coro_test_util.h"
 #include "support/devserver_process.h"
 #include "support/qt_printers.h"
 
@@ -183,9 +184,18 @@ TEST(Headless, AKilledClientResumesItsTaskWithoutSearchingFinishedRangesAgain) {
     client.start(server.demoKey());
     ASSERT_TRUE(client.waitFor("done ∅ no-match segment=1 ", 1, 90s))
         << client.lines().join('\n').toStdString();
+    // Progress is written by the store thread a moment after the segment ends: kill the client
+    // once the finished segment is on disk.
+    const QString tasksDb = client.dataDirectory() + QStringLiteral("/corvanta_tasks.db");
+    ASSERT_TRUE(testing::processEventsUntil(
+        [&] {
+            const auto text =
+                sqlite(tasksDb, QStringLiteral("SELECT completed_ranges FROM task_progress;"));
+            return text.size() == 1 && text.first() != QStringLiteral("[]");
+        },
+        30s));
     client.kill();
 
-    const QString tasksDb = client.dataDirectory() + QStringLiteral("/corvanta_tasks.db");
     const QStringList completedText =
         sqlite(tasksDb, QStringLiteral("SELECT completed_ranges FROM task_progress;"));
     ASSERT_EQ(completedText.size(), 1);
