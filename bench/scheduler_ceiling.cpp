@@ -45,6 +45,7 @@ struct Window {
     std::optional<Clock::time_point> firstSegmentAt;
     std::optional<Clock::time_point> openedAt;
     std::uint64_t segments = 0;
+    std::uint64_t gpuDispatches = 0;
     double measuredSeconds = 0;
     bool closed = false;
 };
@@ -96,6 +97,10 @@ int runSchedulerCeiling(const std::vector<std::string>& args) {
     scheduler.setOnLog([&](const QString& category, const QString& message) {
         logService.append(QStringLiteral("1"), category, message);
         ++lines;
+        // One "done claim=" line per GPU dispatch, and a segment this small is one dispatch.
+        if (window.openedAt && !window.closed && message.contains(QStringLiteral(" done claim="))) {
+            ++window.gpuDispatches;
+        }
     });
     std::stop_source stop;
     scheduler.setOnProgress([&](const QString&, const QString&, int, std::uint64_t, std::uint64_t) {
@@ -148,6 +153,9 @@ int runSchedulerCeiling(const std::vector<std::string>& args) {
         window.measuredSeconds > 0 ? static_cast<double>(window.segments) / window.measuredSeconds
                                    : 0.0;
     const double ceiling = segmentsPerSecond * kDesignedGpuChunk;
+    const auto saves = scheduler.stateStore()->stats();
+    const double meanWriteMs =
+        saves.written > 0 ? saves.writeSeconds * 1e3 / static_cast<double>(saves.written) : 0.0;
     if (json) {
         nlohmann::ordered_json report;
         report["segment_nonces"] = segmentNonces;
@@ -158,7 +166,12 @@ int runSchedulerCeiling(const std::vector<std::string>& args) {
         report["seconds"] = window.measuredSeconds;
         report["segments_per_s"] = segmentsPerSecond;
         report["gpu_ceiling_nps"] = ceiling;
+        report["gpu_dispatches"] = window.gpuDispatches;
         report["run_log_lines"] = lines;
+        report["saves_requested"] = saves.requested;
+        report["saves_written"] = saves.written;
+        report["mean_write_ms"] = meanWriteMs;
+        report["longest_write_ms"] = saves.longestWriteSeconds * 1e3;
         std::cout << report.dump() << std::endl;
     } else {
         std::printf("%zu lanes (%d GPU, %zu CPU) on %s, segments of %llu nonces, difficulty %d\n",
@@ -168,6 +181,14 @@ int runSchedulerCeiling(const std::vector<std::string>& args) {
         std::printf("%llu segments in %.2f s: %.0f segments/s, %llu run-log lines in all\n",
                     static_cast<unsigned long long>(window.segments), window.measuredSeconds,
                     segmentsPerSecond, static_cast<unsigned long long>(lines));
+        std::printf("%llu GPU dispatches in the measured time\n",
+                    static_cast<unsigned long long>(window.gpuDispatches));
+        std::printf(
+            "progress saves: %llu asked for, %llu written, %.1f ms a write on average, "
+            "%.1f ms the longest\n",
+            static_cast<unsigned long long>(saves.requested),
+            static_cast<unsigned long long>(saves.written), meanWriteMs,
+            saves.longestWriteSeconds * 1e3);
         std::printf("GPU ceiling: %.1f G nonces/s (segments/s x 2^26)\n", ceiling / 1e9);
     }
     return window.segments > 0 ? 0 : 1;
