@@ -283,9 +283,10 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
 
 QCoro::Task<WorkerResult> TaskScheduler::runWorker(int workerId, ComputeWorkerLane lane,
                                                    std::shared_ptr<engine::WorkerRegistry> registry,
-                                                   std::stop_token stop) {
+                                                   std::stop_token stop,
+                                                   std::optional<int> budgetIndex) {
     registry->add(workerId);
-    WorkerLaneLoop loop(*this, lane);
+    WorkerLaneLoop loop(*this, lane, budgetIndex);
     co_await loop.run(std::move(stop));
     registry->remove(workerId);
     co_return WorkerResult::quit;
@@ -402,8 +403,11 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
             const int id = launched;
             const ComputeWorkerLane lane{engine::ComputeWorkerLaneKind::gpu, id,
                                          deps_.chunkSizes.gpu};
+            // It works alone, so it takes the first graphics-processor lane's budget: with its own
+            // index, above what the advice allows, it would pause for ever and the run stall with
+            // work left.
             group.spawn([this, id, lane, registry](std::stop_token token) {
-                return runWorker(id, lane, registry, std::move(token));
+                return runWorker(id, lane, registry, std::move(token), 0);
             });
             log(QStringLiteral("ORCH"),
                 QStringLiteral("worker add id=%1 lane=GPU#%1 reason=returned-fragment").arg(id));

@@ -117,9 +117,11 @@ private:
     QCoro::Task<bool> runWorkerGroup(std::vector<ComputeWorkerLane> lanes,
                                      std::shared_ptr<SolvedSignal> solved, std::stop_token stop,
                                      std::stop_token cancelled);
+    // `budgetIndex`: see WorkerLaneLoop.
     QCoro::Task<WorkerResult> runWorker(int workerId, ComputeWorkerLane lane,
                                         std::shared_ptr<engine::WorkerRegistry> registry,
-                                        std::stop_token stop);
+                                        std::stop_token stop,
+                                        std::optional<int> budgetIndex = std::nullopt);
     QCoro::Task<bool> endOfRangeWait(async::TaskGroup<WorkerResult>& group,
                                      const std::shared_ptr<SolvedSignal>& solved,
                                      std::stop_token stop);

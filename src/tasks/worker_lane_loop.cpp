@@ -46,9 +46,11 @@ double secondsBetween(std::chrono::steady_clock::time_point from,
 
 }  // namespace
 
-WorkerLaneLoop::WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane)
+WorkerLaneLoop::WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane,
+                               std::optional<int> budgetIndex)
     : scheduler_(scheduler),
       lane_(lane),
+      budgetIndex_(budgetIndex.value_or(lane.laneIndex)),
       category_(lane.kind == ComputeWorkerLaneKind::cpu
                     ? QStringLiteral("CPU")
                     : QStringLiteral("GPU#") + QString::number(lane.laneIndex)),
@@ -107,7 +109,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
         }
         const auto [gpuAllowed, cpuAllowed] = lanePlan(advice, kMaxGpuLanes, kMaxCpuLanes);
         const int allowed = isCpu ? cpuAllowed : gpuAllowed;
-        if (lane_.laneIndex >= allowed) {
+        if (budgetIndex_ >= allowed) {
             if (poolExhausted()) {
                 break;
             }

@@ -19,7 +19,9 @@ class TaskScheduler;
 // pool is exhausted or a search fails.
 class WorkerLaneLoop {
 public:
-    WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane);
+    // `budgetIndex` is the index the lane's budget is judged by; by default its lane index.
+    WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane,
+                   std::optional<int> budgetIndex = std::nullopt);
 
     QCoro::Task<void> run(std::stop_token stop);
 
@@ -43,6 +45,7 @@ private:
 
     TaskScheduler& scheduler_;
     const ComputeWorkerLane lane_;
+    const int budgetIndex_;
     const QString category_;
     const QString prefix_;
     Clock::time_point laneStartedAt_;

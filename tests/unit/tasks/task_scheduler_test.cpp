@@ -358,6 +358,35 @@ TEST_F(SchedulerTest, AFaultOnASearchThreadSendsTheRangeBackToBeSearchedLater) {
     EXPECT_EQ(validated, hits);
 }
 
+TEST_F(SchedulerTest, AWorkerAddedAfterTheLastLaneFailedWorksWithinTheAdvice) {
+    // The first search of each lane fails on its search thread, so both lanes quit and the last
+    // one out leaves work behind: the scheduler adds a worker, which must be allowed to run
+    // although its id (2) is above the one graphics-processor lane the advice allows.
+    auto searches = std::make_shared<std::atomic<int>>(0);
+    beforeSearch = [searches](const engine::SearchRequest&) {
+        if (searches->fetch_add(1) < 2) {
+            throw std::runtime_error("injected fault");
+        }
+    };
+    makeScheduler();
+    advice = adviceOf(2);  // one lane of each kind
+    installValidator({}, /*rejectAll=*/true);
+    EXPECT_FALSE(runSync(scheduler->runTask("task-r", "replaced", 2, 30'000, 0, {}), 30s));
+    EXPECT_EQ(count("ORCH worker add id=2 lane=GPU#2 reason=returned-fragment"), 1);
+    EXPECT_FALSE(logged("gpu pause"));
+    EXPECT_TRUE(logged("GPU#2 exit exhausted"));
+    EXPECT_TRUE(
+        logged("VALIDATE ❌ validation failed id=task-r reason=range_exhausted_no_valid_nonce"));
+    std::vector<std::uint64_t> hits;
+    for (std::uint64_t n = 0; n < 30'000; ++n) {
+        if (isHit("replaced", n, 2)) {
+            hits.push_back(n);
+        }
+    }
+    std::sort(validated.begin(), validated.end());
+    EXPECT_EQ(validated, hits);
+}
+
 TEST_F(SchedulerTest, AStopMidRunKeepsEveryCandidateNotYetAnswered) {
     const QString seed = QStringLiteral("stop-mid-run");
     advice = adviceOf(2);
