@@ -14,12 +14,12 @@
 #include "backend/key_store.h"
 #include "backend/page_repository.h"
 #include "backend/token_manager.h"
-#include "guard/device_info_view_model.h"
 #include "log/log_buffer_service.h"
 #include "tasks/task_orchestrator.h"
 #include "ui/app_shell_view_model.h"
 #include "ui/cv_responsive_layout.h"
 #include "ui/dashboard_view_model.h"
+#include "ui/device_info_view_model.h"
 #include "ui/heading_font.h"
 #include "ui/key_login_view_model.h"
 #include "ui/launch_at_login_service.h"
@@ -57,7 +57,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     shell_ = std::make_unique<AppShellViewModel>(deps, registerHeadingFont(), systemIsDark);
     login_ = std::make_unique<KeyLoginViewModel>(loginWithKey);
     runLog_ = std::make_unique<RunLogViewModel>(deps.logBuffer(), deps.orchestrator());
-    deviceInfo_ = std::make_unique<guard::DeviceInfoViewModel>();
+    deviceInfo_ = std::make_unique<DeviceInfoViewModel>();
     profile_ = std::make_unique<ProfileViewModel>(
         loginWithKey,
         [&deps](const QString& key) {

@@ -14,15 +14,13 @@ namespace corvanta::backend {
 class IndexRepository;
 class PageRepository;
 }  // namespace corvanta::backend
-namespace corvanta::guard {
-class DeviceInfoViewModel;
-}
 
 namespace corvanta::ui {
 
 class AppShellViewModel;
 class CVResponsiveLayout;
 class DashboardViewModel;
+class DeviceInfoViewModel;
 class KeyLoginViewModel;
 class LaunchAtLoginService;
 class LinkOpener;
@@ -65,7 +63,7 @@ private:
     std::unique_ptr<AppShellViewModel> shell_;
     std::unique_ptr<KeyLoginViewModel> login_;
     std::unique_ptr<RunLogViewModel> runLog_;
-    std::unique_ptr<guard::DeviceInfoViewModel> deviceInfo_;
+    std::unique_ptr<DeviceInfoViewModel> deviceInfo_;
     std::unique_ptr<ProfileViewModel> profile_;
     std::unique_ptr<PageContentViewModel> page_;
     std::unique_ptr<UpdatePromptViewModel> updatePrompt_;

@@ -4,18 +4,18 @@
 #include <QTest>
 #include <memory>
 
-#include "guard/device_info_view_model.h"
+#include "ui/device_info_view_model.h"
 #include "unit/guard/sensor_fixture.h"
 
-namespace corvanta::guard {
+namespace corvanta::ui {
 namespace {
 
 using namespace std::chrono_literals;
-using testing::SensorFixture;
+using guard::testing::SensorFixture;
 
 std::unique_ptr<DeviceInfoViewModel> viewModelFor(const SensorFixture& fixture,
                                                   std::chrono::milliseconds interval) {
-    DeviceInfoCollectorOptions options;
+    guard::DeviceInfoCollectorOptions options;
     options.root = fixture.root();
     options.gpu.useOpenCl = false;
     return std::make_unique<DeviceInfoViewModel>(options, interval);
@@ -85,4 +85,4 @@ TEST(DeviceInfoViewModel, ClosingThePageMidCollectionIsSafe) {
 }
 
 }  // namespace
-}  // namespace corvanta::guard
+}  // namespace corvanta::ui

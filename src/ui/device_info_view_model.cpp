@@ -1,4 +1,4 @@
-#include "guard/device_info_view_model.h"
+#include "ui/device_info_view_model.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -6,17 +6,17 @@
 #include <exception>
 #include <optional>
 
-namespace corvanta::guard {
+namespace corvanta::ui {
 
 using namespace std::chrono_literals;
 
 DeviceInfoViewModel::DeviceInfoViewModel(QObject* parent)
-    : DeviceInfoViewModel(DeviceInfoCollectorOptions{}, 1000ms, parent) {}
+    : DeviceInfoViewModel(guard::DeviceInfoCollectorOptions{}, 1000ms, parent) {}
 
-DeviceInfoViewModel::DeviceInfoViewModel(DeviceInfoCollectorOptions options,
+DeviceInfoViewModel::DeviceInfoViewModel(guard::DeviceInfoCollectorOptions options,
                                          std::chrono::milliseconds refreshInterval, QObject* parent)
     : QObject(parent),
-      collector_(std::make_shared<const DeviceInfoCollector>(std::move(options))),
+      collector_(std::make_shared<const guard::DeviceInfoCollector>(std::move(options))),
       refreshInterval_(refreshInterval) {}
 
 DeviceInfoViewModel::~DeviceInfoViewModel() = default;
@@ -53,7 +53,7 @@ void DeviceInfoViewModel::refresh() {
     // thread, so a page closed mid-collection is safe.
     QPointer<DeviceInfoViewModel> self(this);
     QThreadPool::globalInstance()->start([self, application, collector = collector_] {
-        std::optional<DeviceInfo> info;
+        std::optional<guard::DeviceInfo> info;
         try {
             info = collector->collect();
         } catch (const std::exception&) {
@@ -70,7 +70,7 @@ void DeviceInfoViewModel::refresh() {
     });
 }
 
-void DeviceInfoViewModel::publish(std::optional<DeviceInfo> info) {
+void DeviceInfoViewModel::publish(std::optional<guard::DeviceInfo> info) {
     if (info && *info != info_) {
         info_ = std::move(*info);
         emit deviceInfoChanged();
@@ -79,4 +79,4 @@ void DeviceInfoViewModel::publish(std::optional<DeviceInfo> info) {
     emit isCollectingChanged();
 }
 
-}  // namespace corvanta::guard
+}  // namespace corvanta::ui

@@ -9,7 +9,7 @@
 #include "guard/device_info.h"
 #include "guard/device_info_collector.h"
 
-namespace corvanta::guard {
+namespace corvanta::ui {
 
 // Publishes the machine description for the device page and keeps it fresh once a second while
 // the page is open. Lives on the main thread. Collections run on a pool thread (the first OpenCL
@@ -22,11 +22,11 @@ class DeviceInfoViewModel : public QObject {
 
 public:
     explicit DeviceInfoViewModel(QObject* parent = nullptr);
-    DeviceInfoViewModel(DeviceInfoCollectorOptions options,
+    DeviceInfoViewModel(guard::DeviceInfoCollectorOptions options,
                         std::chrono::milliseconds refreshInterval, QObject* parent = nullptr);
     ~DeviceInfoViewModel() override;
 
-    const DeviceInfo& deviceInfo() const { return info_; }
+    const guard::DeviceInfo& deviceInfo() const { return info_; }
     bool isCollecting() const { return collecting_; }
 
     // Collects at once and then on every tick. Does nothing while auto-refresh is already on.
@@ -43,13 +43,13 @@ signals:
     void isCollectingChanged();
 
 private:
-    void publish(std::optional<DeviceInfo> info);
+    void publish(std::optional<guard::DeviceInfo> info);
 
-    std::shared_ptr<const DeviceInfoCollector> collector_;
+    std::shared_ptr<const guard::DeviceInfoCollector> collector_;
     std::chrono::milliseconds refreshInterval_;
     std::unique_ptr<QTimer> timer_;
-    DeviceInfo info_;
+    guard::DeviceInfo info_;
     bool collecting_ = false;
 };
 
-}  // namespace corvanta::guard
+}  // namespace corvanta::ui
