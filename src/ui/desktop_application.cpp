@@ -15,6 +15,7 @@
 #include "backend/page_repository.h"
 #include "backend/token_manager.h"
 #include "log/log_buffer_service.h"
+#include "platform/launch_at_login_service.h"
 #include "tasks/task_orchestrator.h"
 #include "ui/app_shell_view_model.h"
 #include "ui/cv_responsive_layout.h"
@@ -22,7 +23,6 @@
 #include "ui/device_info_view_model.h"
 #include "ui/heading_font.h"
 #include "ui/key_login_view_model.h"
-#include "ui/launch_at_login_service.h"
 #include "ui/link_opener.h"
 #include "ui/local_only_network_access_factory.h"
 #include "ui/page_content_view_model.h"
@@ -52,7 +52,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
 
     pages_ = std::make_unique<backend::PageRepository>(deps.apiClient());
     index_ = std::make_unique<backend::IndexRepository>(deps.apiClient());
-    launchAtLogin_ = std::make_unique<LaunchAtLoginService>();
+    launchAtLogin_ = std::make_unique<platform::LaunchAtLoginService>();
     layout_ = std::make_unique<CVResponsiveLayout>();
     shell_ = std::make_unique<AppShellViewModel>(deps, registerHeadingFont(), systemIsDark);
     login_ = std::make_unique<KeyLoginViewModel>(loginWithKey);

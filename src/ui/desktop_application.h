@@ -14,6 +14,9 @@ namespace corvanta::backend {
 class IndexRepository;
 class PageRepository;
 }  // namespace corvanta::backend
+namespace corvanta::platform {
+class LaunchAtLoginService;
+}
 
 namespace corvanta::ui {
 
@@ -22,7 +25,6 @@ class CVResponsiveLayout;
 class DashboardViewModel;
 class DeviceInfoViewModel;
 class KeyLoginViewModel;
-class LaunchAtLoginService;
 class LinkOpener;
 class LocalOnlyNetworkAccessFactory;
 class PageContentViewModel;
@@ -58,7 +60,7 @@ private:
     app::AppDependency& deps_;
     std::unique_ptr<backend::PageRepository> pages_;
     std::unique_ptr<backend::IndexRepository> index_;
-    std::unique_ptr<LaunchAtLoginService> launchAtLogin_;
+    std::unique_ptr<platform::LaunchAtLoginService> launchAtLogin_;
     std::unique_ptr<CVResponsiveLayout> layout_;
     std::unique_ptr<AppShellViewModel> shell_;
     std::unique_ptr<KeyLoginViewModel> login_;

@@ -1,8 +1,8 @@
 #include "ui/profile_view_model.h"
 
 #include "backend/key_store.h"
+#include "platform/launch_at_login_servicing.h"
 #include "platform/string_table.h"
-#include "ui/launch_at_login_servicing.h"
 #include "update/app_update_manager.h"
 
 namespace corvanta::ui {
@@ -10,7 +10,7 @@ namespace corvanta::ui {
 using platform::localized;
 
 ProfileViewModel::ProfileViewModel(LoginFunction login, KeyBoundFunction keyBound,
-                                   LaunchAtLoginServicing& launchAtLogin,
+                                   platform::LaunchAtLoginServicing& launchAtLogin,
                                    update::AppUpdateManager* updates, StoredKeyFunction storedKey,
                                    QString version, QObject* parent)
     : QObject(parent),

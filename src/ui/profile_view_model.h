@@ -7,13 +7,14 @@
 #include <functional>
 #include <memory>
 
+namespace corvanta::platform {
+class LaunchAtLoginServicing;
+}
 namespace corvanta::update {
 class AppUpdateManager;
 }
 
 namespace corvanta::ui {
-
-class LaunchAtLoginServicing;
 
 // The account page: the key (masked) and binding another one, launch at login, and the version
 // row with the update manager's state. Main thread only.
@@ -37,8 +38,9 @@ public:
     using StoredKeyFunction = std::function<QString()>;
 
     ProfileViewModel(LoginFunction login, KeyBoundFunction keyBound,
-                     LaunchAtLoginServicing& launchAtLogin, update::AppUpdateManager* updates,
-                     StoredKeyFunction storedKey, QString version, QObject* parent = nullptr);
+                     platform::LaunchAtLoginServicing& launchAtLogin,
+                     update::AppUpdateManager* updates, StoredKeyFunction storedKey,
+                     QString version, QObject* parent = nullptr);
     ~ProfileViewModel() override;
 
     const QString& key() const { return key_; }
@@ -78,7 +80,7 @@ private:
     LoginFunction login_;
     KeyBoundFunction keyBound_;
     StoredKeyFunction storedKey_;
-    LaunchAtLoginServicing& launchAtLogin_;
+    platform::LaunchAtLoginServicing& launchAtLogin_;
     update::AppUpdateManager* updates_;
     QString key_;
     QString boundKey_;

@@ -6,9 +6,9 @@
 
 #include <stdexcept>
 
+#include "platform/launch_at_login_service.h"
 #include "platform/string_table.h"
 #include "support/coro_test_util.h"
-#include "ui/launch_at_login_service.h"
 #include "ui/profile_view_model.h"
 
 namespace corvanta::ui {
@@ -19,7 +19,7 @@ using testing::runSync;
 
 // The real autostart entry in a temporary folder, with a switch that makes writes fail and a
 // count of the writes that reached the platform.
-class CountingLaunchService : public LaunchAtLoginServicing {
+class CountingLaunchService : public platform::LaunchAtLoginServicing {
 public:
     explicit CountingLaunchService(const QString& directory)
         : real_(directory, QStringLiteral("/opt/Corvanta $1/corvanta")) {}
@@ -34,7 +34,7 @@ public:
         }
         real_.setEnabled(enabled);
     }
-    LaunchAtLoginService real_;
+    platform::LaunchAtLoginService real_;
     int platformCalls = 0;
     bool refuse = false;
 };

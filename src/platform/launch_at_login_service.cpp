@@ -1,4 +1,4 @@
-#include "ui/launch_at_login_service.h"
+#include "platform/launch_at_login_service.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +10,7 @@
 
 #include "platform/private_directory.h"
 
-namespace corvanta::ui {
+namespace corvanta::platform {
 
 namespace {
 
@@ -68,7 +68,7 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
         }
         return;
     }
-    if (!platform::makePrivateDirectory(directory_)) {
+    if (!makePrivateDirectory(directory_)) {
         throw std::runtime_error("cannot create the autostart folder");
     }
     const QString executable =
@@ -92,4 +92,4 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
     }
 }
 
-}  // namespace corvanta::ui
+}  // namespace corvanta::platform

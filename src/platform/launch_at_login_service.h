@@ -2,9 +2,9 @@
 
 #include <QString>
 
-#include "ui/launch_at_login_servicing.h"
+#include "platform/launch_at_login_servicing.h"
 
-namespace corvanta::ui {
+namespace corvanta::platform {
 
 // Launch at login through an XDG autostart entry ("corvanta.desktop" in the user's autostart
 // folder). The entry counts as enabled when the file exists and does not say Hidden=true.
@@ -24,4 +24,4 @@ private:
     QString executable_;
 };
 
-}  // namespace corvanta::ui
+}  // namespace corvanta::platform

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace corvanta::ui {
+namespace corvanta::platform {
 
 // Launching the application when the user logs in.
 class LaunchAtLoginServicing {
@@ -13,4 +13,4 @@ public:
     virtual void setEnabled(bool enabled) = 0;
 };
 
-}  // namespace corvanta::ui
+}  // namespace corvanta::platform
