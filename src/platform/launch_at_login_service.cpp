@@ -14,16 +14,42 @@ namespace corvanta::platform {
 
 namespace {
 
-// Desktop entries quote arguments with double quotes and escape these four inside them.
-QString quotedExec(const QString& path) {
-    QString escaped;
+// The Exec value of a desktop entry that runs `path` with no arguments. Two layers of escaping
+// apply, innermost first: the argument is quoted with double quotes, inside which ", `, $ and \
+// take a backslash, and % (which starts a field code anywhere in the value) is doubled; then the
+// value as a whole is a key-file string, in which a backslash is written \\ and line breaks and
+// tabs have escapes of their own. A $ in the path is therefore written \\$ in the file.
+QString execValue(const QString& path) {
+    QString quoted = QStringLiteral("\"");
     for (const QChar c : path) {
         if (c == u'"' || c == u'`' || c == u'$' || c == u'\\') {
-            escaped += u'\\';
+            quoted += u'\\';
+        } else if (c == u'%') {
+            quoted += u'%';
         }
-        escaped += c;
+        quoted += c;
     }
-    return u'"' + escaped + u'"';
+    quoted += u'"';
+    QString value;
+    for (const QChar c : quoted) {
+        switch (c.unicode()) {
+            case u'\\':
+                value += QStringLiteral("\\\\");
+                break;
+            case u'\n':
+                value += QStringLiteral("\\n");
+                break;
+            case u'\t':
+                value += QStringLiteral("\\t");
+                break;
+            case u'\r':
+                value += QStringLiteral("\\r");
+                break;
+            default:
+                value += c;
+        }
+    }
+    return value;
 }
 
 }  // namespace
@@ -85,7 +111,7 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
                               "Icon=corvanta\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n")
-                              .arg(quotedExec(executable));
+                              .arg(execValue(executable));
     file.write(entry.toUtf8());
     if (!file.commit()) {
         throw std::runtime_error("cannot write the autostart entry");

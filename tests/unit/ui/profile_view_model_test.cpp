@@ -122,7 +122,7 @@ TEST(ProfileViewModel, LaunchAtLoginShowsTheRealState) {
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     entry.close();
-    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/Corvanta \\$1/corvanta\"\n")))
+    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/Corvanta \\\\$1/corvanta\"\n")))
         << text.toStdString();
 
     // Already on: no platform call, no error.
