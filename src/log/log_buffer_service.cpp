@@ -158,7 +158,7 @@ LogBufferService::LogBufferService(std::optional<QString> directory, quint64 fil
       uiFlushTimer_(this) {
     uiFlushTimer_.setSingleShot(true);
     uiFlushTimer_.setInterval(uiFlushInterval);
-    connect(&uiFlushTimer_, &QTimer::timeout, this, &LogBufferService::flushUILines);
+    connect(&uiFlushTimer_, &QTimer::timeout, this, &LogBufferService::flushPendingLines);
 
     if (dbDirectory_.isEmpty()) {
         if (!directory.has_value()) {
@@ -224,7 +224,7 @@ void LogBufferService::append(const QString& deviceId, const QString& category,
 
     pendingUILines_.append(std::move(line));
     if (pendingUILines_.size() >= kFlushBatchLines) {
-        flushUILines();
+        flushPendingLines();
     } else {
         scheduleUIFlush();
     }
@@ -438,7 +438,7 @@ void LogBufferService::scheduleUIFlush() {
     }
 }
 
-void LogBufferService::flushUILines() {
+void LogBufferService::flushPendingLines() {
     if (pendingUILines_.isEmpty()) {
         return;
     }
@@ -446,34 +446,11 @@ void LogBufferService::flushUILines() {
     batch.swap(pendingUILines_);
     logLines_.append(batch);
     emit logLinesAppended(batch);
-    if (!isTailPinned_) {
-        hiddenNewLineCount_ += batch.size();
-        emit hiddenNewLineCountChanged(hiddenNewLineCount_);
-    } else {
-        ++scrollToBottomTag_;
-        emit scrollToBottomTagChanged(scrollToBottomTag_);
-    }
     if (logLines_.size() > kMaxVisibleLogLines) {
         const qsizetype cut = logLines_.size() - kMaxVisibleLogLines / 2;
         logLines_.remove(0, cut);
         emit logLinesRemovedFromFront(cut);
     }
-}
-
-void LogBufferService::setTailPinned(bool pinned) {
-    if (pinned == isTailPinned_) {
-        return;
-    }
-    if (!pinned) {
-        isTailPinned_ = false;
-        return;
-    }
-    flushUILines();
-    isTailPinned_ = true;
-    hiddenNewLineCount_ = 0;
-    emit hiddenNewLineCountChanged(hiddenNewLineCount_);
-    ++scrollToBottomTag_;
-    emit scrollToBottomTagChanged(scrollToBottomTag_);
 }
 
 }  // namespace corvanta::log

@@ -27,8 +27,6 @@ namespace corvanta::log {
 // it once the service is gone); archives are plain rollback-journal files.
 class LogBufferService : public QObject {
     Q_OBJECT
-    Q_PROPERTY(qint64 hiddenNewLineCount READ hiddenNewLineCount NOTIFY hiddenNewLineCountChanged)
-    Q_PROPERTY(qint64 scrollToBottomTag READ scrollToBottomTag NOTIFY scrollToBottomTagChanged)
 
 public:
     using NowProvider = std::function<QDateTime()>;
@@ -67,14 +65,11 @@ public:
     // The log call. Never fails towards the caller.
     void append(const QString& deviceId, const QString& category, const QString& message);
 
-    // The view reports whether it shows the end of the log.
-    Q_INVOKABLE void setTailPinned(bool pinned);
+    // Hands the lines waiting for the next batch to the view now.
+    void flushPendingLines();
 
     // Visible lines, oldest first. Changes arrive as logLinesAppended / logLinesRemovedFromFront.
     const QStringList& logLines() const { return logLines_; }
-    qint64 hiddenNewLineCount() const { return hiddenNewLineCount_; }
-    qint64 scrollToBottomTag() const { return scrollToBottomTag_; }
-    bool isTailPinned() const { return isTailPinned_; }
     // The newest lines as UTF-8, each followed by a line feed; at most about kMaxBufferSize bytes.
     const std::string& buffer() const { return buffer_; }
     // Empty when the log is kept in memory only.
@@ -87,8 +82,6 @@ signals:
     void logLinesAppended(const QStringList& lines);
     // The oldest `count` lines left logLines().
     void logLinesRemovedFromFront(qsizetype count);
-    void hiddenNewLineCountChanged(qint64 count);
-    void scrollToBottomTagChanged(qint64 tag);
 
 private:
     void openCurrentDatabase();
@@ -103,7 +96,6 @@ private:
     void pruneArchives();
     void loadRecentLines(int limit);
     void scheduleUIFlush();
-    void flushUILines();
     const QString& timestampFor(const QDateTime& now);
 
     std::string buffer_;
@@ -121,10 +113,7 @@ private:
 
     QStringList pendingUILines_;
     QTimer uiFlushTimer_;
-    bool isTailPinned_ = true;
     QStringList logLines_;
-    qint64 hiddenNewLineCount_ = 0;
-    qint64 scrollToBottomTag_ = 0;
 
     qint64 stampSecond_ = -1;
     QString stampText_;

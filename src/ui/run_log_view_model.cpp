@@ -17,10 +17,8 @@ RunLogViewModel::RunLogViewModel(log::LogBufferService& logs, tasks::TaskOrchest
             &RunLogViewModel::engineChanged);
     connect(&orchestrator_, &tasks::TaskOrchestrator::progressTextChanged, this,
             &RunLogViewModel::progressTextChanged);
-    connect(&logs_, &log::LogBufferService::hiddenNewLineCountChanged, this,
-            &RunLogViewModel::hiddenNewLineCountChanged);
-    connect(&logs_, &log::LogBufferService::scrollToBottomTagChanged, this,
-            &RunLogViewModel::scrollToBottomTagChanged);
+    // After the lines model's own connection: the rows are there before the view moves.
+    connect(&logs_, &log::LogBufferService::logLinesAppended, this, &RunLogViewModel::linesArrived);
     restartFallback_.setSingleShot(true);
     restartFallback_.setInterval(kRestartFallback);
     connect(&restartFallback_, &QTimer::timeout, this, &RunLogViewModel::finishRestart);
@@ -56,16 +54,8 @@ QString RunLogViewModel::progressText() const {
     return orchestrator_.progressText();
 }
 
-qint64 RunLogViewModel::hiddenNewLineCount() const {
-    return logs_.hiddenNewLineCount();
-}
-
 QString RunLogViewModel::badgeText() const {
-    return localized(QStringLiteral("run_log_new_logs")).arg(logs_.hiddenNewLineCount());
-}
-
-qint64 RunLogViewModel::scrollToBottomTag() const {
-    return logs_.scrollToBottomTag();
+    return localized(QStringLiteral("run_log_new_logs")).arg(hiddenNewLineCount_);
 }
 
 void RunLogViewModel::pressButton() {
@@ -101,12 +91,39 @@ void RunLogViewModel::startEngine() {
 
 bool RunLogViewModel::reportScroll(double contentY, double viewHeight, double contentHeight) {
     const bool pinned = isPinned(contentY, viewHeight, contentHeight);
-    logs_.setTailPinned(pinned);
+    setTailPinned(pinned);
     return pinned;
 }
 
 void RunLogViewModel::jumpToEnd() {
-    logs_.setTailPinned(true);
+    setTailPinned(true);
+}
+
+void RunLogViewModel::linesArrived(const QStringList& lines) {
+    if (isTailPinned_) {
+        ++scrollToBottomTag_;
+        emit scrollToBottomTagChanged();
+    } else {
+        hiddenNewLineCount_ += lines.size();
+        emit hiddenNewLineCountChanged();
+    }
+}
+
+void RunLogViewModel::setTailPinned(bool pinned) {
+    if (pinned == isTailPinned_) {
+        return;
+    }
+    if (!pinned) {
+        isTailPinned_ = false;
+        return;
+    }
+    // Counted as hidden, then cleared with the rest.
+    logs_.flushPendingLines();
+    isTailPinned_ = true;
+    hiddenNewLineCount_ = 0;
+    emit hiddenNewLineCountChanged();
+    ++scrollToBottomTag_;
+    emit scrollToBottomTagChanged();
 }
 
 }  // namespace corvanta::ui

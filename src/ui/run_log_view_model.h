@@ -17,8 +17,8 @@ class TaskOrchestrator;
 
 namespace corvanta::ui {
 
-// The run-log page: the visible lines, the "new logs" badge and the engine's Start/Pause button.
-// Main thread only.
+// The run-log page: the visible lines, whether the view follows their end, the "new logs" badge
+// and the engine's Start/Pause button. Main thread only.
 class RunLogViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QObject* lines READ lines CONSTANT)
@@ -45,9 +45,12 @@ public:
     QString buttonTitle() const;
     bool isPauseButton() const;
     QString progressText() const;
-    qint64 hiddenNewLineCount() const;
+    // Lines that arrived while the view was away from the end.
+    qint64 hiddenNewLineCount() const { return hiddenNewLineCount_; }
     QString badgeText() const;
-    qint64 scrollToBottomTag() const;
+    // Moves on whenever the view should go to the end of the log.
+    qint64 scrollToBottomTag() const { return scrollToBottomTag_; }
+    bool isTailPinned() const { return isTailPinned_; }
 
     static ButtonAction actionFor(bool isRunning, const QString& state);
     static bool isPinned(double contentY, double viewHeight, double contentHeight);
@@ -72,11 +75,17 @@ signals:
 private:
     void startEngine();
     void finishRestart();
+    void linesArrived(const QStringList& lines);
+    // Back at the end: the lines still waiting for their batch come at once, the count clears.
+    void setTailPinned(bool pinned);
 
     log::LogBufferService& logs_;
     tasks::TaskOrchestrator& orchestrator_;
     log::LogLinesModel lines_;
     double savedContentY_ = 0;
+    bool isTailPinned_ = true;
+    qint64 hiddenNewLineCount_ = 0;
+    qint64 scrollToBottomTag_ = 0;
     QMetaObject::Connection restartConnection_;
     // Starts anyway should no loop report its end (one that never got going).
     QTimer restartFallback_;
