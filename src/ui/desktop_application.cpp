@@ -77,7 +77,6 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);
     svgImages_ = std::make_unique<SVGImageCache>(std::make_shared<SVGImageDiskCacheStore>(),
                                                  &deps.apiClient().network());
-    SVGImageCache::setShared(svgImages_.get());
 
     // Nothing the pages show may fetch anything on its own.
     networkAccess_ = std::make_unique<LocalOnlyNetworkAccessFactory>();
@@ -98,6 +97,7 @@ DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent
     context->setContextProperty(QStringLiteral("updatePrompt"), updatePrompt_.get());
     context->setContextProperty(QStringLiteral("dashboard"), dashboard_.get());
     context->setContextProperty(QStringLiteral("links"), links_.get());
+    context->setContextProperty(QStringLiteral("svgImages"), svgImages_.get());
 
     // The colours every page reads; built here so that it is there before the first page.
     QQmlComponent themeComponent(&engine_, QUrl(QStringLiteral("qrc:/Corvanta/Ui/qml/Theme.qml")));

@@ -70,7 +70,7 @@ private:
     std::unique_ptr<PageContentViewModel> page_;
     std::unique_ptr<UpdatePromptViewModel> updatePrompt_;
     std::unique_ptr<DashboardViewModel> dashboard_;
-    // The model icons' cache, shared with every SvgIcon in the pages.
+    // The model icons' cache, every SvgIcon's in the pages (`svgImages`).
     std::unique_ptr<SVGImageCache> svgImages_;
     std::unique_ptr<LinkOpener> links_;
     // Before the engine, so it outlives every manager the engine made with it.

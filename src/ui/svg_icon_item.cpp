@@ -29,6 +29,20 @@ void SVGIconItem::setUrl(const QUrl& url) {
     request();
 }
 
+QObject* SVGIconItem::cache() const {
+    return cache_.data();
+}
+
+void SVGIconItem::setCache(QObject* cache) {
+    auto* icons = qobject_cast<SVGImageCache*>(cache);
+    if (icons == cache_) {
+        return;
+    }
+    cache_ = icons;
+    emit cacheChanged();
+    request();
+}
+
 void SVGIconItem::setPlaceholderColor(const QColor& color) {
     if (color == placeholderColor_) {
         return;
@@ -45,12 +59,12 @@ void SVGIconItem::request() {
     disconnect(onFailed_);
     ++generation_;
     renderer_.reset();
-    if (url_.isEmpty()) {
+    if (url_.isEmpty() || !cache_) {
         setStatus(Null);
         update();
         return;
     }
-    SVGImageCache& cache = SVGImageCache::shared();
+    SVGImageCache& cache = *cache_;
     if (const auto hit = cache.cached(url_)) {
         show(*hit);
         return;

@@ -3,6 +3,7 @@
 #include <QtQml/qqmlregistration.h>
 #include <QByteArray>
 #include <QColor>
+#include <QPointer>
 #include <QQuickPaintedItem>
 #include <QUrl>
 
@@ -12,15 +13,19 @@ class QSvgRenderer;
 
 namespace corvanta::ui {
 
-// A remote SVG icon, drawn from the shared icon cache with its aspect ratio kept and centred in
-// the item. A rounded placeholder stands in while it loads and is parsed, after a failed load,
-// and for bytes that do not draw or reference anything outside themselves. The bytes are parsed
-// on a pool thread, never on the window's. In QML:
-// `SvgIcon { url: "https://…/icon.svg"; width: 24; height: 24 }`.
+class SVGImageCache;
+
+// A remote SVG icon, drawn from an icon cache with its aspect ratio kept and centred in the item.
+// A rounded placeholder stands in while it loads and is parsed, after a failed load, and for
+// bytes that do not draw or reference anything outside themselves. The bytes are parsed on a pool
+// thread, never on the window's. In the pages, where the window's cache is `svgImages`:
+// `SvgIcon { cache: svgImages; url: "https://…/icon.svg"; width: 24; height: 24 }`.
 class SVGIconItem : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(SvgIcon)
     Q_PROPERTY(QUrl url READ url WRITE setUrl NOTIFY urlChanged)
+    // The SVGImageCache the icon comes from; without one nothing is loaded (status Null).
+    Q_PROPERTY(QObject* cache READ cache WRITE setCache NOTIFY cacheChanged)
     Q_PROPERTY(Status status READ status NOTIFY statusChanged)
     Q_PROPERTY(QColor placeholderColor READ placeholderColor WRITE setPlaceholderColor NOTIFY
                    placeholderColorChanged)
@@ -34,6 +39,8 @@ public:
 
     const QUrl& url() const { return url_; }
     void setUrl(const QUrl& url);
+    QObject* cache() const;
+    void setCache(QObject* cache);
     Status status() const { return status_; }
     const QColor& placeholderColor() const { return placeholderColor_; }
     void setPlaceholderColor(const QColor& color);
@@ -46,6 +53,7 @@ public:
 
 signals:
     void urlChanged();
+    void cacheChanged();
     void statusChanged();
     void placeholderColorChanged();
 
@@ -56,6 +64,7 @@ private:
     void setStatus(Status status);
 
     QUrl url_;
+    QPointer<SVGImageCache> cache_;
     Status status_ = Null;
     QColor placeholderColor_{0x8e, 0x8e, 0x93, 0x40};
     std::shared_ptr<QSvgRenderer> renderer_;

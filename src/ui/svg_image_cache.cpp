@@ -1,6 +1,5 @@
 #include "ui/svg_image_cache.h"
 
-#include <QCoreApplication>
 #include <QCoroFuture>
 #include <QHostAddress>
 #include <QMutexLocker>
@@ -19,11 +18,6 @@
 
 namespace corvanta::ui {
 namespace {
-
-QPointer<SVGImageCache>& sharedSlot() {
-    static QPointer<SVGImageCache> cache;
-    return cache;
-}
 
 QString keyOf(const QUrl& url) {
     return QString::fromLatin1(url.toEncoded());
@@ -62,20 +56,6 @@ SVGImageCache::SVGImageCache(std::shared_ptr<SVGImageDiskCacheStore> store,
 SVGImageCache::~SVGImageCache() {
     stop_.request_stop();
     io_.waitForDone();
-}
-
-SVGImageCache& SVGImageCache::shared() {
-    QPointer<SVGImageCache>& slot = sharedSlot();
-    if (slot.isNull()) {
-        Q_ASSERT(QCoreApplication::instance() != nullptr);
-        slot = new SVGImageCache(std::make_shared<SVGImageDiskCacheStore>(), nullptr,
-                                 QCoreApplication::instance());
-    }
-    return *slot;
-}
-
-void SVGImageCache::setShared(SVGImageCache* cache) {
-    sharedSlot() = cache;
 }
 
 bool SVGImageCache::isAllowedSource(const QUrl& url) {

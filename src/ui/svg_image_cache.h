@@ -46,12 +46,6 @@ public:
                   QObject* parent = nullptr);
     ~SVGImageCache() override;
 
-    // The one cache the views use: the one installed with setShared(), else a default one over
-    // the default directory, made on first use and owned by the application object.
-    static SVGImageCache& shared();
-    // Installs the composition root's cache (not owned); nullptr returns to the default.
-    static void setShared(SVGImageCache* cache);
-
     // http and https URLs, plain http only to this machine.
     static bool isAllowedSource(const QUrl& url);
 

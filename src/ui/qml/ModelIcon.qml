@@ -1,7 +1,7 @@
 import QtQuick
 import Corvanta.Ui
 
-// A model's icon from the shared SVG cache. Until it is drawn (and when it cannot be), a rounded
+// A model's icon from the window's SVG cache. Until it is drawn (and when it cannot be), a rounded
 // tile with the model's first letter stands in for it.
 Item {
     id: icon
@@ -42,6 +42,7 @@ Item {
         id: svg
         objectName: "modelIconSvg"
         anchors.fill: parent
+        cache: svgImages
         url: icon.url
         visible: status === SvgIcon.Ready
     }

@@ -910,7 +910,6 @@ TEST(Security, SvgIconsThatReferenceAnythingButInlineDataAreRefused) {
     auto store =
         std::make_shared<ui::SVGImageDiskCacheStore>(directory.filePath(QStringLiteral("cache")));
     ui::SVGImageCache cache(store, nullptr);
-    ui::SVGImageCache::setShared(&cache);
     const auto iconUrl = [&](const std::string& name) {
         return QUrl(server.url() +
                     QStringLiteral("/static/icons/%1.svg").arg(QString::fromStdString(name)));
@@ -919,6 +918,7 @@ TEST(Security, SvgIconsThatReferenceAnythingButInlineDataAreRefused) {
     std::vector<std::unique_ptr<ui::SVGIconItem>> items;
     for (const auto& [name, body] : refused) {
         auto item = std::make_unique<ui::SVGIconItem>();
+        item->setCache(&cache);
         item->setUrl(iconUrl(name));
         EXPECT_EQ(item->status(), ui::SVGIconItem::Loading) << name;  // the placeholder, meanwhile
         items.push_back(std::move(item));
@@ -927,6 +927,7 @@ TEST(Security, SvgIconsThatReferenceAnythingButInlineDataAreRefused) {
     const QUrl cachedUrl(QStringLiteral("https://icons.example/cached.svg"));
     store->write(cachedUrl, QByteArray::fromStdString(refused.at("image")));
     auto fromDisk = std::make_unique<ui::SVGIconItem>();
+    fromDisk->setCache(&cache);
     fromDisk->setUrl(cachedUrl);
     items.push_back(std::move(fromDisk));
     for (const auto& item : items) {
@@ -935,12 +936,12 @@ TEST(Security, SvgIconsThatReferenceAnythingButInlineDataAreRefused) {
             << item->url().toString().toStdString();
     }
     ui::SVGIconItem inline_;
+    inline_.setCache(&cache);
     inline_.setUrl(iconUrl("inline"));
     EXPECT_TRUE(
         processEventsUntil([&] { return inline_.status() == ui::SVGIconItem::Ready; }, 20s));
     processEventsFor(200ms);
     EXPECT_FALSE(watch.opened()) << "the icon read the FIFO";
-    ui::SVGImageCache::setShared(nullptr);
 }
 
 // ---- The keyring ---------------------------------------------------------------------------

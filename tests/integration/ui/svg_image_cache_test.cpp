@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QQmlComponent>
+#include <QQmlContext>
 #include <QQmlEngine>
 #include <QTemporaryDir>
 
@@ -44,10 +45,8 @@ protected:
     }
 
     std::unique_ptr<SVGImageCache> makeCache() {
-        auto cache = std::make_unique<SVGImageCache>(
+        return std::make_unique<SVGImageCache>(
             std::make_shared<SVGImageDiskCacheStore>(directory()), nullptr);
-        SVGImageCache::setShared(cache.get());
-        return cache;
     }
 
     QString directory() const { return root_.filePath(QStringLiteral("caches/svg")); }
@@ -101,6 +100,8 @@ TEST_F(SVGImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
 
     SVGIconItem first;
     SVGIconItem second;
+    first.setCache(cache_.get());
+    second.setCache(cache_.get());
     first.setUrl(aurora);
     second.setUrl(aurora);
     EXPECT_EQ(first.status(), SVGIconItem::Loading);
@@ -128,6 +129,7 @@ TEST_F(SVGImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
 
     // Memory: a new view shows the icon as soon as a pool thread has parsed it, no download.
     SVGIconItem third;
+    third.setCache(cache_.get());
     third.setUrl(aurora);
     EXPECT_EQ(third.status(), SVGIconItem::Loading);
     ASSERT_TRUE(settle(third));
@@ -178,6 +180,7 @@ TEST_F(SVGImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
     // HTTP 500: the view stays on its placeholder; once a later load succeeds it shows the icon.
     fault(cirrus, {{"status", 500}});
     SVGIconItem view;
+    view.setCache(cache_.get());
     view.setSize(QSizeF(24, 24));
     view.setUrl(cirrus);
     ASSERT_TRUE(settle(view));
@@ -192,6 +195,7 @@ TEST_F(SVGImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
     // A reply that is not SVG is neither kept nor drawn, and nothing crashes.
     fault(delta, {{"body", "<svg xmlns=\"http://www.w3.org/2000/svg\"><g><circle r=\"3\"></svg"}});
     SVGIconItem broken;
+    broken.setCache(cache_.get());
     broken.setSize(QSizeF(24, 24));
     broken.setUrl(delta);
     ASSERT_TRUE(settle(broken));
@@ -216,6 +220,7 @@ TEST_F(SVGImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
 
 TEST_F(SVGImageCacheTest, DrawsTheIconContainedAndCentred) {
     SVGIconItem wide;
+    wide.setCache(cache_.get());
     wide.setSize(QSizeF(48, 24));
     wide.setUrl(icon("aurora"));
     ASSERT_TRUE(settle(wide));
@@ -235,9 +240,11 @@ TEST_F(SVGImageCacheTest, QmlPagesUseTheItemAsSvgIcon) {
     qml_register_types_Corvanta_Ui();
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));  // as the window does
+    engine.rootContext()->setContextProperty(QStringLiteral("svgImages"), cache_.get());
     QQmlComponent component(&engine);
     component.setData(QStringLiteral("import QtQuick\nimport Corvanta.Ui\n"
-                                     "SvgIcon { width: 24; height: 24; url: \"%1\" }")
+                                     "SvgIcon { width: 24; height: 24; cache: svgImages; "
+                                     "url: \"%1\" }")
                           .arg(icon("aurora").toString())
                           .toUtf8(),
                       QUrl());
