@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QPointer>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <cassert>
 
@@ -29,21 +28,10 @@
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
 #include "update/app_update_manager.h"
+#include "update/bundle_app_version_provider.h"
+#include "update/index_version_checker.h"
 
 namespace corvanta::app {
-
-namespace {
-
-engine::ComputeEngine::Options& engineOptions() {
-    static engine::ComputeEngine::Options options;
-    return options;
-}
-
-}  // namespace
-
-void AppDependency::setEngineOptions(engine::ComputeEngine::Options options) {
-    engineOptions() = std::move(options);
-}
 
 QString AppDependency::gpuProgramCacheDirectory() {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
@@ -53,18 +41,6 @@ QString AppDependency::gpuProgramCacheDirectory() {
 void AppDependency::applyApplicationNames() {
     QCoreApplication::setOrganizationName(QStringLiteral("Corvanta"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvanta"));
-}
-
-AppDependency& AppDependency::shared() {
-    static AppDependency* instance = nullptr;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        assert(QCoreApplication::instance() != nullptr);
-        assert(QThread::currentThread() == QCoreApplication::instance()->thread());
-        // Parent-owned: destroyed with the application object.
-        instance = new AppDependency(QCoreApplication::instance());
-    });
-    return *instance;
 }
 
 void AppDependency::preparePrivateFolders() {
@@ -81,22 +57,10 @@ void AppDependency::preparePrivateFolders() {
                          QCoreApplication::organizationName());
 }
 
-AppDependency::AppDependency(QObject* parent) : QObject(parent) {
+AppDependency::AppDependency(Options options) : options_(std::move(options)) {
     // Before anything writes there, the settings file included.
     preparePrivateFolders();
-    backend::TokenManagerOptions secrets;
-    secrets.keyAccounts = {backend::legacyKeyName(deviceIdentity().sn).toStdString()};
-    secrets.legacy = backend::settingsKeyEntries(settings_);
-    tokenManager_ = std::make_unique<backend::TokenManager>(
-        [] {
-            return std::shared_ptr<platform::SecretStore>(platform::openSecretStore(
-                backend::TokenManager::kService, platform::defaultSecretFilePath(),
-                backend::TokenManager::signInAccounts()));
-        },
-        std::move(secrets));
-    apiClient_ = std::make_unique<backend::APIClient>(*tokenManager_);
-    authRepository_ =
-        std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_, settings_);
+    settings_ = std::make_unique<QSettings>();
     // The engine has no Qt; its system-log lines go to the compute category.
     engine::setSystemLogSink([](engine::SystemLogLevel level, std::string_view message) {
         const QString text = QString::fromUtf8(message.data(), qsizetype(message.size()));
@@ -106,8 +70,24 @@ AppDependency::AppDependency(QObject* parent) : QObject(parent) {
             qCInfo(platform::computeLog).noquote() << text;
         }
     });
-    update::AppUpdateManager::setSharedClientProvider(
-        [this]() -> backend::APIClient& { return *apiClient_; });
+    logBuffer_ = std::make_unique<log::LogBufferService>(
+        std::nullopt, log::LogBufferService::fileSizeLimitFromEnvironment(),
+        log::LogBufferService::kDefaultMaxDatabaseFiles, log::LogBufferService::NowProvider());
+
+    backend::TokenManagerOptions secrets;
+    secrets.keyAccounts = {backend::legacyKeyName(deviceIdentity().sn).toStdString()};
+    secrets.legacy = backend::settingsKeyEntries(*settings_);
+    tokenManager_ = std::make_unique<backend::TokenManager>(
+        [] {
+            return std::shared_ptr<platform::SecretStore>(platform::openSecretStore(
+                backend::TokenManager::kService, platform::defaultSecretFilePath(),
+                backend::TokenManager::signInAccounts()));
+        },
+        std::move(secrets));
+    apiClient_ = std::make_unique<backend::APIClient>(*tokenManager_);
+    authRepository_ =
+        std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_, *settings_);
+    // The account repository sits below the engine: it reaches it through this callback.
     authRepository_->setStopEngine([this](backend::AuthRepository::EngineStop why) {
         if (!orchestrator_) {
             return;
@@ -118,6 +98,13 @@ AppDependency::AppDependency(QObject* parent) : QObject(parent) {
             orchestrator_->stop();
         }
     });
+
+    systemMonitor_ = std::make_unique<guard::SystemMonitorService>();
+    pressureController_ = std::make_unique<guard::PressureController>(*systemMonitor_);
+    validationCoordinator_ = std::make_unique<tasks::ValidationCoordinator>();
+    updateManager_ = std::make_unique<update::AppUpdateManager>(
+        std::make_unique<update::IndexVersionChecker>(*apiClient_),
+        std::make_unique<update::BundleAppVersionProvider>());
 }
 
 QCoro::Task<> AppDependency::loadStoredSignIn() {
@@ -130,12 +117,14 @@ QCoro::Task<> AppDependency::loadStoredSignIn() {
 }
 
 AppDependency::~AppDependency() {
-    if (orchestrator_) {
-        orchestrator_->stop();
-    }
+    windDown();
 }
 
 void AppDependency::windDown() {
+    if (isWoundDown_) {
+        return;
+    }
+    isWoundDown_ = true;
     if (orchestrator_) {
         orchestrator_->stop();
     }
@@ -144,29 +133,14 @@ void AppDependency::windDown() {
     async::drainEventLoop(std::chrono::milliseconds(250), std::chrono::seconds(5));
 }
 
-log::LogBufferService& AppDependency::logBuffer() {
-    return log::LogBufferService::shared();
-}
-
-guard::SystemMonitorService& AppDependency::systemMonitor() {
-    return guard::SystemMonitorService::shared();
-}
-
-guard::PressureController& AppDependency::pressureController() {
-    return guard::PressureController::shared();
+tasks::TaskOrchestrator& AppDependency::orchestrator() {
+    assert(orchestrator_ != nullptr && "buildEngine() first");
+    return *orchestrator_;
 }
 
 engine::ComputeEngine& AppDependency::computeEngine() {
-    orchestrator();
+    assert(scheduler_ != nullptr && "buildEngine() first");
     return scheduler_->computeEngine();
-}
-
-update::AppUpdateManager& AppDependency::updateManager() {
-    return update::AppUpdateManager::shared();
-}
-
-tasks::ValidationCoordinator& AppDependency::validationCoordinator() {
-    return tasks::ValidationCoordinator::shared();
 }
 
 tasks::DeviceIdentity AppDependency::deviceIdentity() {
@@ -190,21 +164,20 @@ tasks::DeviceIdentity AppDependency::deviceIdentity() {
     return identity;
 }
 
-tasks::TaskOrchestrator& AppDependency::orchestrator() {
+tasks::TaskOrchestrator& AppDependency::buildEngine() {
     if (orchestrator_) {
         return *orchestrator_;
     }
-    auto& pressure = pressureController();
-    auto& monitor = systemMonitor();
-    auto& coordinator = validationCoordinator();
-    auto& logService = logBuffer();
-
     tasks::TaskSchedulerDependencies schedulerDeps;
-    schedulerDeps.coordinator = &coordinator;
-    schedulerDeps.currentAdvice = [&pressure] { return pressure.currentAdvice(); };
-    schedulerDeps.currentSnapshot = [&monitor] { return monitor.currentSnapshot(); };
+    schedulerDeps.coordinator = validationCoordinator_.get();
+    schedulerDeps.currentAdvice = [&pressure = *pressureController_] {
+        return pressure.currentAdvice();
+    };
+    schedulerDeps.currentSnapshot = [&monitor = *systemMonitor_] {
+        return monitor.currentSnapshot();
+    };
     schedulerDeps.stateStore = tasks::TaskScheduler::openDefaultStore();
-    schedulerDeps.engineOptions = engineOptions();
+    schedulerDeps.engineOptions = options_.engine;
     if (const QString cache = gpuProgramCacheDirectory();
         !schedulerDeps.engineOptions.gpuProgramCacheDirectory && !cache.isEmpty()) {
         schedulerDeps.engineOptions.gpuProgramCacheDirectory = cache.toStdString();
@@ -214,17 +187,17 @@ tasks::TaskOrchestrator& AppDependency::orchestrator() {
     orchestratorDevices_ = std::make_unique<backend::DeviceRepository>(*apiClient_);
     tasks::TaskOrchestratorDependencies deps;
     deps.scheduler = scheduler_.get();
-    deps.coordinator = &coordinator;
+    deps.coordinator = validationCoordinator_.get();
     deps.devices = orchestratorDevices_.get();
-    deps.verifySignIn = [this]() { return authRepository_->verifySignIn(); };
-    deps.pressure = &pressure;
-    deps.currentSnapshot = [&monitor] { return monitor.currentSnapshot(); };
+    deps.verifySignIn = [&auth = *authRepository_] { return auth.verifySignIn(); };
+    deps.pressure = pressureController_.get();
+    deps.currentSnapshot = [&monitor = *systemMonitor_] { return monitor.currentSnapshot(); };
     deps.deviceIdentity = [] { return deviceIdentity(); };
-    deps.loadStoredKey = [this](const QString& identity) {
-        return backend::loadStoredKey(identity, *tokenManager_);
+    deps.loadStoredKey = [&tokens = *tokenManager_](const QString& identity) {
+        return backend::loadStoredKey(identity, tokens);
     };
-    deps.log = [&logService](const QString& deviceId, const QString& category,
-                             const QString& message) {
+    deps.log = [&logService = *logBuffer_](const QString& deviceId, const QString& category,
+                                           const QString& message) {
         logService.append(deviceId, category, message);
     };
     orchestrator_ = std::make_unique<tasks::TaskOrchestrator>(std::move(deps));

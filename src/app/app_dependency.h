@@ -27,53 +27,70 @@ class TaskScheduler;
 class ValidationCoordinator;
 struct DeviceIdentity;
 }  // namespace corvanta::tasks
-
 namespace corvanta::update {
 class AppUpdateManager;
 }
 
 namespace corvanta::app {
 
-// The composition root: builds the long-lived services once, on the main thread, wires them
-// together, and hands them to both programs (the window and the headless client).
+// The composition root of both programs. main() builds it on the main thread, after the
+// application object and the profile lock; it builds every long-lived service once, in the
+// order they depend on one another, owns them, and destroys them in the reverse order. Pages,
+// view models and the headless run are handed the few services they use; nothing reaches a
+// service any other way.
+//
+// The engine's services (task database, compute engine, scheduler, orchestrator) are built by
+// buildEngine() rather than here, because building the compute engine starts the search for a
+// GPU and the build of its program: the window needs them from its first page, the headless
+// client only once it is signed in.
 class AppDependency : public QObject {
     Q_OBJECT
 
 public:
-    // Built on first use; a QCoreApplication must exist, and the first call must come from its
-    // thread. Owned by the application object.
-    static AppDependency& shared();
+    struct Options {
+        // The compute engine's options; the GPU program cache is filled in when left empty.
+        // Tests hold the GPU build back with them.
+        engine::ComputeEngine::Options engine;
+    };
+
+    explicit AppDependency(Options options = {});
+    // Winds down first when main() has not.
     ~AppDependency() override;
 
-    // For the end of main(), after exec() has returned: stops the engine and lets every
-    // coroutine that was told to stop run to its end while the application object still exists.
-    void windDown();
+    AppDependency(const AppDependency&) = delete;
+    AppDependency& operator=(const AppDependency&) = delete;
 
-    // Organisation and application names that decide where settings and data live.
+    // Organisation and application names that decide where settings and data live; before the
+    // root is built.
     static void applyApplicationNames();
+
+    // For the end of main(), after exec() has returned: stops the engine and lets every
+    // coroutine that was told to stop run to its end while the services still exist.
+    void windDown();
 
     // Reads the stored sign-in (token and expiry) and lets the account repository decide from
     // it whether the user is signed in. Every path that signs in or restores the sign-in awaits
     // it first; later calls only wait for the read.
     QCoro::Task<> loadStoredSignIn();
 
-    QSettings& settings() { return settings_; }
+    // Builds the engine's services; later calls return the same orchestrator.
+    tasks::TaskOrchestrator& buildEngine();
+    bool hasEngine() const { return orchestrator_ != nullptr; }
+
+    QSettings& settings() { return *settings_; }
+    log::LogBufferService& logBuffer() { return *logBuffer_; }
     backend::TokenManager& tokenManager() { return *tokenManager_; }
     backend::APIClient& apiClient() { return *apiClient_; }
     backend::AuthRepository& authRepository() { return *authRepository_; }
-    log::LogBufferService& logBuffer();
-    guard::SystemMonitorService& systemMonitor();
-    guard::PressureController& pressureController();
-    tasks::ValidationCoordinator& validationCoordinator();
+    guard::SystemMonitorService& systemMonitor() { return *systemMonitor_; }
+    guard::PressureController& pressureController() { return *pressureController_; }
+    tasks::ValidationCoordinator& validationCoordinator() { return *validationCoordinator_; }
+    update::AppUpdateManager& updateManager() { return *updateManager_; }
+    // After buildEngine().
     tasks::TaskOrchestrator& orchestrator();
-    // The engine the orchestrator's scheduler searches with.
+    // The engine the orchestrator's scheduler searches with; after buildEngine().
     engine::ComputeEngine& computeEngine();
-    update::AppUpdateManager& updateManager();
 
-    // The options of the compute engine the root builds with the orchestrator; the program cache
-    // folder is filled in when they leave it empty. Tests use it to hold the GPU build back. Call
-    // before the first orchestrator().
-    static void setEngineOptions(engine::ComputeEngine::Options options);
     // Where built GPU programs are kept: the cache home's Corvanta/OpenCL; empty without a cache
     // home.
     static QString gpuProgramCacheDirectory();
@@ -82,19 +99,26 @@ public:
     static tasks::DeviceIdentity deviceIdentity();
 
 private:
-    explicit AppDependency(QObject* parent);
     // The application's folders under the user's config, data and cache homes, readable by
     // this user only (0700), also where an older version left them open.
     static void preparePrivateFolders();
 
-    QSettings settings_;
+    Options options_;
     bool storedSignInApplied_ = false;
+    bool isWoundDown_ = false;
+    // In the order they are built; destroyed from the last up.
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<log::LogBufferService> logBuffer_;
     std::unique_ptr<backend::TokenManager> tokenManager_;
     std::unique_ptr<backend::APIClient> apiClient_;
     std::unique_ptr<backend::AuthRepository> authRepository_;
-    // Built on first use, like the services they drive.
-    std::unique_ptr<backend::DeviceRepository> orchestratorDevices_;
+    std::unique_ptr<guard::SystemMonitorService> systemMonitor_;
+    std::unique_ptr<guard::PressureController> pressureController_;
+    std::unique_ptr<tasks::ValidationCoordinator> validationCoordinator_;
+    std::unique_ptr<update::AppUpdateManager> updateManager_;
+    // buildEngine()'s.
     std::unique_ptr<tasks::TaskScheduler> scheduler_;
+    std::unique_ptr<backend::DeviceRepository> orchestratorDevices_;
     std::unique_ptr<tasks::TaskOrchestrator> orchestrator_;
 };
 

@@ -2,16 +2,13 @@
 // to standard output as it is stored, and stops cleanly on SIGINT/SIGTERM with the task's
 // progress saved.
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <sys/socket.h>
-#include <unistd.h>
-#include <csignal>
 #include <cstdio>
 
 #include "app/app_dependency.h"
 #include "app/profile_lock.h"
+#include "app/termination_signals.h"
 #include "backend/auth_repository.h"
 #include "backend/backend_error.h"
 #include "backend/token_manager.h"
@@ -23,13 +20,6 @@ namespace {
 
 using corvanta::app::AppDependency;
 
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto written = ::write(signalPipe[1], &byte, 1);
-}
-
 // Messages quote the backend: scrubbed like run-log lines before they reach a terminal.
 void printError(const QString& message) {
     std::fprintf(stderr, "corvanta-headless: %s\n",
@@ -37,7 +27,8 @@ void printError(const QString& message) {
 }
 
 // Signs in, starts the engine, and ends the process when the engine stops by itself.
-QCoro::Task<void> run(AppDependency& deps) {
+// `stopRequested`: SIGINT or SIGTERM has arrived.
+QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
     co_await deps.loadStoredSignIn();
     auto& auth = deps.authRepository();
     const QString key = qEnvironmentVariable("CORVANTA_KEY").trimmed();
@@ -62,24 +53,27 @@ QCoro::Task<void> run(AppDependency& deps) {
         co_return;
     }
 
-    auto& orchestrator = deps.orchestrator();
+    if (stopRequested) {
+        // The signal has ended the program already; no engine starts on its way out.
+        co_return;
+    }
+    auto& orchestrator = deps.buildEngine();
     QObject::connect(&orchestrator, &corvanta::tasks::TaskOrchestrator::loopExited, [&] {
         // A loop that ends without a stop request (signed out, fetches failing, no key)
         // leaves nothing to do.
         if (orchestrator.currentState() != QLatin1String("paused")) {
-            const bool requested = qApp->property("stopRequested").toBool();
-            if (!requested) {
+            if (!stopRequested) {
                 printError(QStringLiteral("the engine stopped by itself: %1 (state %2)")
                                .arg(orchestrator.stopReason().isEmpty()
                                         ? QStringLiteral("no reason given")
                                         : orchestrator.stopReason(),
                                     orchestrator.currentState()));
             }
-            QCoreApplication::exit(requested ? 0 : 3);
+            QCoreApplication::exit(stopRequested ? 0 : 3);
         }
     });
     co_await orchestrator.start();
-    if (qApp->property("stopRequested").toBool()) {
+    if (stopRequested) {
         // Stopped while registering: no loop will report its end.
         QCoreApplication::exit(0);
         co_return;
@@ -112,7 +106,7 @@ int main(int argc, char** argv) {
                            .arg(profileLock.path()));
             break;
     }
-    auto& deps = AppDependency::shared();
+    AppDependency deps;
 
     QObject::connect(
         &deps.logBuffer(), &corvanta::log::LogBufferService::lineStored, [](const QString& line) {
@@ -122,37 +116,31 @@ int main(int argc, char** argv) {
             std::fflush(stdout);
         });
 
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+    corvanta::app::TerminationSignals terminationSignals;
+    if (!terminationSignals.isListening()) {
         printError(QStringLiteral("cannot set up signal handling"));
         return 1;
     }
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, [&] {
-        char byte = 0;
-        [[maybe_unused]] const auto got = ::read(signalPipe[0], &byte, 1);
-        if (app.property("stopRequested").toBool()) {
+    bool stopRequested = false;
+    QObject::connect(&terminationSignals, &corvanta::app::TerminationSignals::received, [&] {
+        if (stopRequested) {
             return;
         }
-        app.setProperty("stopRequested", true);
-        auto& orchestrator = deps.orchestrator();
-        if (!orchestrator.isRunning()) {
+        stopRequested = true;
+        // Not built yet: still signing in, and nothing runs that could save anything.
+        if (!deps.hasEngine() || !deps.orchestrator().isRunning()) {
             QCoreApplication::exit(0);
             return;
         }
+        auto& orchestrator = deps.orchestrator();
         // The loop winds down on its own: lanes hand back their segments and save progress.
         QObject::connect(&orchestrator, &corvanta::tasks::TaskOrchestrator::loopExited,
                          [] { QCoreApplication::exit(0); });
         orchestrator.stop();
         QTimer::singleShot(15'000, [] { QCoreApplication::exit(0); });
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
 
-    auto running = run(deps);
+    auto running = run(deps, stopRequested);
     const int code = QCoreApplication::exec();
     deps.windDown();
     return code;

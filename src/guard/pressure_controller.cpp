@@ -1,6 +1,5 @@
 #include "guard/pressure_controller.h"
 
-#include <QCoreApplication>
 #include <algorithm>
 
 #include "guard/system_monitor_service.h"
@@ -42,15 +41,6 @@ PressureController::PressureController(SystemMonitorService& monitor,
 
 PressureController::~PressureController() {
     stop();
-}
-
-PressureController& PressureController::shared() {
-    static QPointer<PressureController> instance;
-    if (!instance) {
-        instance = new PressureController(SystemMonitorService::shared(), {},
-                                          QCoreApplication::instance());
-    }
-    return *instance;
 }
 
 void PressureController::start() {

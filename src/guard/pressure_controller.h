@@ -32,9 +32,6 @@ public:
                                 PressureControllerOptions options = {}, QObject* parent = nullptr);
     ~PressureController() override;
 
-    // The process-wide controller on the shared system monitor, built on first use.
-    static PressureController& shared();
-
     const PressureAdvice& currentAdvice() const { return currentAdvice_; }
     ThermalGuard& thermalGuard() { return thermalGuard_; }
     bool isRunning() const { return timer_.isActive(); }

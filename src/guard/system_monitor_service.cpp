@@ -1,7 +1,5 @@
 #include "guard/system_monitor_service.h"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <algorithm>
 
 #include "platform/sensors/host_info_reader.h"
@@ -40,14 +38,6 @@ SystemMonitorService::SystemMonitorService(SystemMonitorOptions options, QObject
 }
 
 SystemMonitorService::~SystemMonitorService() = default;
-
-SystemMonitorService& SystemMonitorService::shared() {
-    static QPointer<SystemMonitorService> instance;
-    if (!instance) {
-        instance = new SystemMonitorService({}, QCoreApplication::instance());
-    }
-    return *instance;
-}
 
 void SystemMonitorService::start() {
     ++startCount_;

@@ -36,9 +36,6 @@ public:
     explicit SystemMonitorService(SystemMonitorOptions options = {}, QObject* parent = nullptr);
     ~SystemMonitorService() override;
 
-    // The process-wide monitor, built on first use and owned by the application object.
-    static SystemMonitorService& shared();
-
     const SystemSnapshot& currentSnapshot() const { return snapshot_; }
     bool isRunning() const { return running_; }
     int startCount() const { return startCount_; }

@@ -2,16 +2,13 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <memory>
 #include <tuple>
 #include <vector>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
@@ -177,24 +174,6 @@ LogBufferService::LogBufferService(std::optional<QString> directory, quint64 fil
 }
 
 LogBufferService::~LogBufferService() = default;
-
-LogBufferService& LogBufferService::shared() {
-    static QPointer<LogBufferService> instance;
-    // Without an application object nothing could own the log; it then lives until exit.
-    static std::unique_ptr<LogBufferService> orphan;
-    if (instance.isNull()) {
-        QCoreApplication* app = QCoreApplication::instance();
-        auto created = std::make_unique<LogBufferService>(
-            std::nullopt, fileSizeLimitFromEnvironment(), kDefaultMaxDatabaseFiles, NowProvider());
-        instance = created.get();
-        if (app != nullptr) {
-            created.release()->setParent(app);
-        } else {
-            orphan = std::move(created);
-        }
-    }
-    return *instance;
-}
 
 quint64 LogBufferService::fileSizeLimitFromEnvironment() {
     bool ok = false;

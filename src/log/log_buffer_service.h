@@ -53,11 +53,7 @@ public:
     LogBufferService(const LogBufferService&) = delete;
     LogBufferService& operator=(const LogBufferService&) = delete;
 
-    // The process-wide log in the application-data directory (1 GiB files, 10 kept), built on
-    // first use, which must happen on the main thread. Owned by the QCoreApplication when one
-    // exists.
-    static LogBufferService& shared();
-    // The file size at which the process-wide log rotates: CORVANTA_RUN_LOG_FILE_LIMIT_BYTES when
+    // The file size at which the application's log rotates: CORVANTA_RUN_LOG_FILE_LIMIT_BYTES when
     // it holds a positive whole number, otherwise kDefaultFileSizeLimitBytes. Crash tests set a
     // few kilobytes so the log rotates every few dozen lines.
     static quint64 fileSizeLimitFromEnvironment();

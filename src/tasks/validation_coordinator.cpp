@@ -16,11 +16,6 @@ ValidationCoordinator::~ValidationCoordinator() {
     }
 }
 
-ValidationCoordinator& ValidationCoordinator::shared() {
-    static ValidationCoordinator instance;
-    return instance;
-}
-
 void ValidationCoordinator::setValidator(Validator validator) {
     validator_ = std::move(validator);
     pipeline_->setValidator(validator_);

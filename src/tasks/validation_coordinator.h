@@ -35,9 +35,6 @@ public:
     explicit ValidationCoordinator(QObject* parent = nullptr);
     ~ValidationCoordinator() override;
 
-    // The process-wide instance, built on first use (on the main thread).
-    static ValidationCoordinator& shared();
-
     void setValidator(Validator validator);
     void enqueueCandidates(const std::vector<std::uint64_t>& nonces, const QString& taskId,
                            const QString& seed);

@@ -10,10 +10,7 @@
 
 #include <QCoroTask>
 
-#include "app/app_dependency.h"
-#include "backend/api_client.h"
 #include "backend/auth_repository.h"
-#include "backend/token_manager.h"
 #include "guard/system_monitor_service.h"
 #include "log/log_buffer_service.h"
 #include "platform/string_table.h"
@@ -22,32 +19,33 @@
 
 namespace corvanta::ui {
 
-AppShellViewModel::AppShellViewModel(app::AppDependency& deps, QString headingFont,
+AppShellViewModel::AppShellViewModel(Services services, const QString& theme, QString headingFont,
                                      bool systemIsDark, QObject* parent)
     : QObject(parent),
-      deps_(deps),
+      auth_(services.auth),
+      orchestrator_(services.orchestrator),
+      updates_(services.updates),
+      monitor_(services.monitor),
+      runLog_(services.runLog),
+      loadStoredSignIn_(std::move(services.loadStoredSignIn)),
       headingFont_(std::move(headingFont)),
-      logout_([&deps] { deps.authRepository().signOut(); }) {
-    isDark_ = isDarkTheme(deps_.settings()
-                              .value(QStringLiteral("app_theme"), QStringLiteral("theme_light"))
-                              .toString(),
-                          systemIsDark);
-    connect(&deps_.authRepository(), &backend::AuthRepository::isAuthenticatedChanged, this,
+      isDark_(isDarkTheme(theme, systemIsDark)),
+      logout_([&auth = services.auth] { auth.signOut(); }) {
+    connect(&auth_, &backend::AuthRepository::isAuthenticatedChanged, this,
             [this] { authenticationChanged(true); });
-    connect(&deps_.updateManager(), &update::AppUpdateManager::availableUpdateChanged, this,
+    connect(&updates_, &update::AppUpdateManager::availableUpdateChanged, this,
             &AppShellViewModel::contentSizeChanged);
-    auto& orchestrator = deps_.orchestrator();
-    connect(&orchestrator, &tasks::TaskOrchestrator::isRunningChanged, this, [this] {
-        if (deps_.orchestrator().isRunning()) {
+    connect(&orchestrator_, &tasks::TaskOrchestrator::isRunningChanged, this, [this] {
+        if (orchestrator_.isRunning()) {
             lastReply_ = LastBackendReply::none;
         }
         updateConnectionStatus();
     });
-    connect(&orchestrator, &tasks::TaskOrchestrator::currentStateChanged, this,
+    connect(&orchestrator_, &tasks::TaskOrchestrator::currentStateChanged, this,
             &AppShellViewModel::updateConnectionStatus);
     // Every backend transfer ends here: an HTTP status means the backend answered, whatever it
     // said; no status means it was not reached.
-    connect(&deps_.apiClient().network(), &QNetworkAccessManager::finished, this,
+    connect(&services.network, &QNetworkAccessManager::finished, this,
             [this](QNetworkReply* reply) {
                 const bool answered =
                     reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
@@ -93,11 +91,11 @@ bool AppShellViewModel::isDarkTheme(const QString& theme, bool systemIsDark) {
 }
 
 bool AppShellViewModel::isAuthenticated() const {
-    return deps_.authRepository().isAuthenticated();
+    return auth_.isAuthenticated();
 }
 
 QSize AppShellViewModel::contentSize() const {
-    return contentSizeFor(isAuthenticated(), deps_.updateManager().hasUpdate());
+    return contentSizeFor(isAuthenticated(), updates_.hasUpdate());
 }
 
 QStringList AppShellViewModel::modules() const {
@@ -121,12 +119,12 @@ void AppShellViewModel::windowShown() {
         return;
     }
     didAttemptSessionRestore_ = true;
-    deps_.updateManager().startAutoCheck();
+    updates_.startAutoCheck();
     [[maybe_unused]] auto restoring = [](AppShellViewModel* self) -> QCoro::Task<> {
         QPointer<AppShellViewModel> alive(self);
-        auto& deps = self->deps_;
-        co_await deps.loadStoredSignIn();
-        co_await deps.authRepository().restoreSignIn();
+        auto& auth = self->auth_;
+        co_await self->loadStoredSignIn_();
+        co_await auth.restoreSignIn();
         if (alive) {
             // restoreSignIn notifies a change itself; this covers a start that stays signed out.
             alive->authenticationChanged(false);
@@ -143,48 +141,43 @@ void AppShellViewModel::authenticationChanged(bool changed) {
     if (isAuthenticated()) {
         if (!didStartAuthenticatedServices_) {
             didStartAuthenticatedServices_ = true;
-            deps_.systemMonitor().start();
+            monitor_.start();
             // The task ends on its own; dropping it does not cancel it.
-            [[maybe_unused]] auto running = deps_.orchestrator().start();
+            [[maybe_unused]] auto running = orchestrator_.start();
         }
         if (changed) {
-            deps_.updateManager().startAutoCheck();
+            updates_.startAutoCheck();
         }
         return;
     }
     logout_.disarm();
     didStartAuthenticatedServices_ = false;
     releaseEngine();
-    auto& monitor = deps_.systemMonitor();
-    monitor.releaseStart();
-    if (monitor.startCount() == 0) {
-        monitor.stop();
+    monitor_.releaseStart();
+    if (monitor_.startCount() == 0) {
+        monitor_.stop();
     }
 }
 
 void AppShellViewModel::releaseEngine() {
-    auto& orchestrator = deps_.orchestrator();
-    orchestrator.stop();
-    orchestrator.setCorvantaKey(QString());
-    orchestrator.setDeviceId(0);
-    deps_.logBuffer().append(QStringLiteral("?"), QStringLiteral("AUTH"),
-                             QStringLiteral("key released"));
+    orchestrator_.stop();
+    orchestrator_.setCorvantaKey(QString());
+    orchestrator_.setDeviceId(0);
+    runLog_.append(QStringLiteral("?"), QStringLiteral("AUTH"), QStringLiteral("key released"));
 }
 
 void AppShellViewModel::shutdown() {
     releaseEngine();
-    auto& monitor = deps_.systemMonitor();
-    while (monitor.startCount() > 0) {
-        monitor.releaseStart();
+    while (monitor_.startCount() > 0) {
+        monitor_.releaseStart();
     }
-    monitor.stop();
-    deps_.updateManager().stopAutoCheck();
+    monitor_.stop();
+    updates_.stopAutoCheck();
 }
 
 void AppShellViewModel::updateConnectionStatus() {
-    const auto& orchestrator = deps_.orchestrator();
-    const QString status = connectionStatusFor(isAuthenticated(), orchestrator.isRunning(),
-                                               orchestrator.currentState(), lastReply_);
+    const QString status = connectionStatusFor(isAuthenticated(), orchestrator_.isRunning(),
+                                               orchestrator_.currentState(), lastReply_);
     if (status != connectionStatus_) {
         connectionStatus_ = status;
         emit connectionStatusChanged();

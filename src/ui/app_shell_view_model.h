@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QMargins>
 #include <QObject>
 #include <QRect>
@@ -7,13 +8,28 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 #include "ui/connection_status.h"
 #include "ui/logout_button_model.h"
 
+class QNetworkAccessManager;
 class QWindow;
 
-namespace corvanta::app {
-class AppDependency;
+namespace corvanta::backend {
+class AuthRepository;
+}
+namespace corvanta::guard {
+class SystemMonitorService;
+}
+namespace corvanta::log {
+class LogBufferService;
+}
+namespace corvanta::tasks {
+class TaskOrchestrator;
+}
+namespace corvanta::update {
+class AppUpdateManager;
 }
 
 namespace corvanta::ui {
@@ -35,8 +51,22 @@ class AppShellViewModel : public QObject {
     Q_PROPERTY(QObject* logout READ logout CONSTANT)
 
 public:
-    AppShellViewModel(app::AppDependency& deps, QString headingFont, bool systemIsDark,
-                      QObject* parent = nullptr);
+    // What the shell drives and watches; owned by the composition root, outliving the shell.
+    struct Services {
+        backend::AuthRepository& auth;
+        tasks::TaskOrchestrator& orchestrator;
+        update::AppUpdateManager& updates;
+        guard::SystemMonitorService& monitor;
+        log::LogBufferService& runLog;
+        // Every backend transfer ends here; the connection indicator listens.
+        QNetworkAccessManager& network;
+        // Reads the stored sign-in once; restoring the sign-in awaits it first.
+        std::function<QCoro::Task<>()> loadStoredSignIn;
+    };
+
+    // `theme`: the "app_theme" setting.
+    AppShellViewModel(Services services, const QString& theme, QString headingFont,
+                      bool systemIsDark, QObject* parent = nullptr);
 
     // 520 × 420 for the login page alone, 1280 × 720 for the main view or the update prompt.
     static QSize contentSizeFor(bool signedIn, bool updatePending);
@@ -83,7 +113,12 @@ private:
     void releaseEngine();
     void updateConnectionStatus();
 
-    app::AppDependency& deps_;
+    backend::AuthRepository& auth_;
+    tasks::TaskOrchestrator& orchestrator_;
+    update::AppUpdateManager& updates_;
+    guard::SystemMonitorService& monitor_;
+    log::LogBufferService& runLog_;
+    std::function<QCoro::Task<>()> loadStoredSignIn_;
     QString headingFont_;
     bool isDark_ = false;
     LogoutButtonModel logout_;

@@ -6,8 +6,8 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickWindow>
+#include <QSettings>
 
-#include "app/app_dependency.h"
 #include "backend/api_client.h"
 #include "backend/auth_repository.h"
 #include "backend/index_repository.h"
@@ -40,43 +40,50 @@ void qml_register_types_Corvanta_Ui();
 
 namespace corvanta::ui {
 
-DesktopApplication::DesktopApplication(app::AppDependency& deps, QObject* parent)
-    : QObject(parent), deps_(deps) {
+DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent)
+    : QObject(parent) {
     const QString version = update::BundleAppVersionProvider().currentVersion();
-    auto loginWithKey = [&deps](QString key) -> QCoro::Task<> {
+    auto loginWithKey = [load = services.loadStoredSignIn,
+                         &auth = services.auth](QString key) -> QCoro::Task<> {
         // The login page can be used before the stored sign-in has been read.
-        co_await deps.loadStoredSignIn();
-        co_await deps.authRepository().login(std::move(key));
+        co_await load();
+        co_await auth.login(std::move(key));
     };
     const bool systemIsDark = QGuiApplication::palette().color(QPalette::Window).lightness() < 128;
 
-    pages_ = std::make_unique<backend::PageRepository>(deps.apiClient());
-    index_ = std::make_unique<backend::IndexRepository>(deps.apiClient());
+    pages_ = std::make_unique<backend::PageRepository>(services.api);
+    index_ = std::make_unique<backend::IndexRepository>(services.api);
     launchAtLogin_ = std::make_unique<platform::LaunchAtLoginService>();
     layout_ = std::make_unique<CVResponsiveLayout>();
-    shell_ = std::make_unique<AppShellViewModel>(deps, registerHeadingFont(), systemIsDark);
+    shell_ = std::make_unique<AppShellViewModel>(
+        AppShellViewModel::Services{services.auth, services.orchestrator, services.updates,
+                                    services.monitor, services.runLog, services.api.network(),
+                                    services.loadStoredSignIn},
+        services.settings.value(QStringLiteral("app_theme"), QStringLiteral("theme_light"))
+            .toString(),
+        registerHeadingFont(), systemIsDark);
     login_ = std::make_unique<KeyLoginViewModel>(loginWithKey);
-    runLog_ = std::make_unique<RunLogViewModel>(deps.logBuffer(), deps.orchestrator());
+    runLog_ = std::make_unique<RunLogViewModel>(services.runLog, services.orchestrator);
     deviceInfo_ = std::make_unique<DeviceInfoViewModel>();
     profile_ = std::make_unique<ProfileViewModel>(
         loginWithKey,
-        [&deps](const QString& key) {
-            backend::saveStoredKey(key, deps.tokenManager());
-            auto& orchestrator = deps.orchestrator();
+        [&tokens = services.tokens, &orchestrator = services.orchestrator,
+         &runLog = services.runLog](const QString& key) {
+            backend::saveStoredKey(key, tokens);
             orchestrator.stop();
             orchestrator.setCorvantaKey(QString());
             orchestrator.setDeviceId(0);
-            deps.logBuffer().append(QStringLiteral("?"), QStringLiteral("AUTH"),
-                                    QStringLiteral("key released"));
+            runLog.append(QStringLiteral("?"), QStringLiteral("AUTH"),
+                          QStringLiteral("key released"));
         },
-        *launchAtLogin_, &deps.updateManager(),
-        [&deps] { return backend::loadStoredKey(deps.tokenManager()).value_or(QString()); },
+        *launchAtLogin_, &services.updates,
+        [&tokens = services.tokens] { return backend::loadStoredKey(tokens).value_or(QString()); },
         version);
     page_ = std::make_unique<PageContentViewModel>(*pages_);
-    updatePrompt_ = std::make_unique<UpdatePromptViewModel>(deps.updateManager(), version);
+    updatePrompt_ = std::make_unique<UpdatePromptViewModel>(services.updates, version);
     dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);
     svgImages_ = std::make_unique<SVGImageCache>(std::make_shared<SVGImageDiskCacheStore>(),
-                                                 &deps.apiClient().network());
+                                                 &services.api.network());
 
     // Nothing the pages show may fetch anything on its own.
     networkAccess_ = std::make_unique<LocalOnlyNetworkAccessFactory>();

@@ -5,11 +5,10 @@
 
 #include <memory>
 
+#include "ui/desktop_services.h"
+
 class QQuickWindow;
 
-namespace corvanta::app {
-class AppDependency;
-}
 namespace corvanta::backend {
 class IndexRepository;
 class PageRepository;
@@ -33,13 +32,15 @@ class RunLogViewModel;
 class SVGImageCache;
 class UpdatePromptViewModel;
 
-// The window's side of the composition root: builds the view models over the shared services,
-// hands them to the pages and loads the window. Owned by main(); main thread only.
+// The window's side of the composition root: builds the window's own services (content
+// repositories, icon cache, launch at login) and the view models over them and the
+// application's, hands each page its models as context objects, and loads the window. Owned by
+// main(); main thread only.
 class DesktopApplication : public QObject {
     Q_OBJECT
 
 public:
-    explicit DesktopApplication(app::AppDependency& deps, QObject* parent = nullptr);
+    explicit DesktopApplication(DesktopServices services, QObject* parent = nullptr);
     ~DesktopApplication() override;
 
     // Loads the window; false when the pages could not be built.
@@ -57,7 +58,6 @@ public:
     void shutdown();
 
 private:
-    app::AppDependency& deps_;
     std::unique_ptr<backend::PageRepository> pages_;
     std::unique_ptr<backend::IndexRepository> index_;
     std::unique_ptr<platform::LaunchAtLoginService> launchAtLogin_;

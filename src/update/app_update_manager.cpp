@@ -1,24 +1,12 @@
 #include "update/app_update_manager.h"
 
-#include <QCoreApplication>
-#include <QPointer>
 #include <stdexcept>
 #include <utility>
 
 #include "platform/string_table.h"
 #include "update/bundle_app_version_provider.h"
-#include "update/index_version_checker.h"
 
 namespace corvanta::update {
-
-namespace {
-
-AppUpdateManager::ClientProvider& sharedClientProvider() {
-    static AppUpdateManager::ClientProvider provider;
-    return provider;
-}
-
-}  // namespace
 
 AppUpdateManager::AppUpdateManager(std::unique_ptr<VersionChecking> versionChecker,
                                    std::unique_ptr<AppVersionProviding> versionProvider,
@@ -36,32 +24,6 @@ AppUpdateManager::~AppUpdateManager() {
     // In this order: the aborted request may resume the check right here.
     *alive_ = false;
     stop_.request_stop();
-}
-
-void AppUpdateManager::setSharedClientProvider(ClientProvider provider) {
-    sharedClientProvider() = std::move(provider);
-}
-
-AppUpdateManager& AppUpdateManager::shared() {
-    static QPointer<AppUpdateManager> instance;
-    // Without an application object nothing could own it; it then lives until exit.
-    static std::unique_ptr<AppUpdateManager> orphan;
-    if (instance.isNull()) {
-        const ClientProvider& provider = sharedClientProvider();
-        if (!provider) {
-            throw std::logic_error("AppUpdateManager::shared() before setSharedClientProvider()");
-        }
-        auto created =
-            std::make_unique<AppUpdateManager>(std::make_unique<IndexVersionChecker>(provider()),
-                                               std::make_unique<BundleAppVersionProvider>());
-        instance = created.get();
-        if (QCoreApplication* app = QCoreApplication::instance()) {
-            created.release()->setParent(app);
-        } else {
-            orphan = std::move(created);
-        }
-    }
-    return *instance;
 }
 
 void AppUpdateManager::startAutoCheck() {

@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <QVariant>
 #include <chrono>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <stop_token>
@@ -14,10 +13,6 @@
 #include "backend/app_version_update.h"
 #include "update/app_version_providing.h"
 #include "update/version_checking.h"
-
-namespace corvanta::backend {
-class APIClient;
-}
 
 namespace corvanta::update {
 
@@ -38,18 +33,10 @@ class AppUpdateManager : public QObject {
 public:
     static constexpr std::chrono::milliseconds kAutoCheckInterval = std::chrono::hours(4);
 
-    using ClientProvider = std::function<backend::APIClient&()>;
-
     explicit AppUpdateManager(std::unique_ptr<VersionChecking> versionChecker,
                               std::unique_ptr<AppVersionProviding> versionProvider = nullptr,
                               QObject* parent = nullptr);
     ~AppUpdateManager() override;
-
-    // The process-wide instance, built on first use with the compiled-in version and a version
-    // check of its own on the client from the provider installed before (throws
-    // std::logic_error when none was). It belongs to the application object.
-    static AppUpdateManager& shared();
-    static void setSharedClientProvider(ClientProvider provider);
 
     const std::optional<backend::AppVersionUpdate>& availableUpdate() const {
         return availableUpdate_;

@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "app/app_dependency.h"
+#include "app/window_services.h"
 #include "support/coro_test_util.h"
 #include "support/devserver_process.h"
 #include "tasks/task_orchestrator.h"
@@ -47,9 +48,9 @@ QQuickItem* findShown(QQuickItem* root, const QString& name) {
 TEST(SmallScreen, TheWindowFitsTheFreeAreaAndThePagesScroll) {
     DevServerProcess server;
     qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
-    auto& deps = app::AppDependency::shared();
+    app::AppDependency deps;
     migrateLanguageToEnglish(deps.settings());
-    DesktopApplication desktop(deps);
+    DesktopApplication desktop(app::windowServices(deps));
     ASSERT_TRUE(desktop.load());
     QQuickWindow* window = desktop.window();
     QQuickItem* root = window->contentItem();

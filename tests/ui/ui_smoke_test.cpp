@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/app_dependency.h"
+#include "app/window_services.h"
 #include "backend/auth_repository.h"
 #include "log/log_buffer_service.h"
 #include "platform/string_table.h"
@@ -135,9 +136,9 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     DevServerProcess server({"--difficulty", "6"});
     qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
 
-    auto& deps = app::AppDependency::shared();
+    app::AppDependency deps;
     migrateLanguageToEnglish(deps.settings());
-    DesktopApplication desktop(deps);
+    DesktopApplication desktop(app::windowServices(deps));
     ASSERT_TRUE(desktop.load());
     Window window(desktop.window());
 
@@ -314,9 +315,9 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
     qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
     DashboardLogCapture log;
 
-    auto& deps = app::AppDependency::shared();
+    app::AppDependency deps;
     migrateLanguageToEnglish(deps.settings());
-    DesktopApplication desktop(deps);
+    DesktopApplication desktop(app::windowServices(deps));
     ASSERT_TRUE(desktop.load());
     Window window(desktop.window());
     ASSERT_TRUE(window.waitShown(QStringLiteral("loginPage")));

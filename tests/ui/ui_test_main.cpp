@@ -11,7 +11,6 @@
 
 #include <chrono>
 
-#include "app/app_dependency.h"
 #include "async/event_loop_drain.h"
 
 #ifndef CORVANTA_TEST_SCREEN_WIDTH
@@ -41,11 +40,12 @@ int main(int argc, char** argv) {
     // Secrets go to the fallback file: a keyring prompt would have no one to answer it.
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     QGuiApplication app(argc, argv);
-    corvanta::app::AppDependency::applyApplicationNames();
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvanta"));
+    QCoreApplication::setApplicationName(QStringLiteral("Corvanta"));
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     ::testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     // Work the tests left in flight ends here, not as leaks when the application goes.
-    corvanta::app::AppDependency::shared().windDown();
+    corvanta::async::drainEventLoop(std::chrono::milliseconds(100), std::chrono::seconds(5));
     return result;
 }

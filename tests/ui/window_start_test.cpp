@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/app_dependency.h"
+#include "app/window_services.h"
 #include "support/coro_test_util.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
@@ -33,8 +34,11 @@ TEST(WindowStart, TheWindowIsShownBeforeTheGpuProgramIsBuilt) {
         held->store(true);
         released.wait();
     };
-    app::AppDependency::setEngineOptions(options);
-    // Released on every way out, so that the engine's destructor never waits for ever.
+    app::AppDependency::Options rootOptions;
+    rootOptions.engine = options;
+    app::AppDependency deps(rootOptions);
+    // Released on every way out, before the root goes, so that the engine's destructor never
+    // waits for ever.
     const std::unique_ptr<std::promise<void>, void (*)(std::promise<void>*)> releaseOnExit(
         release.get(), [](std::promise<void>* gate) {
             try {
@@ -44,9 +48,8 @@ TEST(WindowStart, TheWindowIsShownBeforeTheGpuProgramIsBuilt) {
             }
         });
 
-    auto& deps = app::AppDependency::shared();
     migrateLanguageToEnglish(deps.settings());
-    DesktopApplication desktop(deps);
+    DesktopApplication desktop(app::windowServices(deps));
     ASSERT_TRUE(desktop.load());
     QQuickWindow* window = desktop.window();
     ASSERT_NE(window, nullptr);

@@ -30,6 +30,7 @@
 #include <thread>
 
 #include "app/app_dependency.h"
+#include "app/window_services.h"
 #include "backend/api_client.h"
 #include "backend/api_error.h"
 #include "backend/auth_endpoint.h"
@@ -354,10 +355,10 @@ QString homeOfThisProcess() {
 TEST(Security, AWindowRunKeepsKeyAndTokenInTheSecretFileOnly) {
     DevServerProcess server({"--difficulty", "3", "--demo-key", kKey});
     qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
-    auto& deps = app::AppDependency::shared();
+    app::AppDependency deps;
     ui::migrateLanguageToEnglish(deps.settings());
     {
-        ui::DesktopApplication desktop(deps);
+        ui::DesktopApplication desktop(app::windowServices(deps));
         ASSERT_TRUE(desktop.load());
         WindowDriver window(desktop.window());
         window.signIn(kKey);
@@ -476,9 +477,9 @@ TEST(Security, BackendTextIsShownAsTextAndLoadsNothing) {
               .dump()}});
     server.addFault({{"path", "/api/device/getTask"}, {"code", 0}, {"msg", image + " no task"}});
 
-    auto& deps = app::AppDependency::shared();
+    app::AppDependency deps;
     ui::migrateLanguageToEnglish(deps.settings());
-    ui::DesktopApplication desktop(deps);
+    ui::DesktopApplication desktop(app::windowServices(deps));
     ASSERT_TRUE(desktop.load());
     WindowDriver window(desktop.window());
     UrlHandlers handlers(kLinkSchemes);
@@ -567,8 +568,8 @@ TEST(Security, UpdateDownloadsAreHttpsOnly) {
         "/probe.png\"> Faster.";
     DevServerProcess server;
     qputenv("CORVANTA_API_BASE_URL", server.url().toUtf8());
-    auto& deps = app::AppDependency::shared();
-    ui::DesktopApplication desktop(deps);
+    app::AppDependency deps;
+    ui::DesktopApplication desktop(app::windowServices(deps));
     ASSERT_TRUE(desktop.load());
     WindowDriver window(desktop.window());
     UrlHandlers handlers(kLinkSchemes);

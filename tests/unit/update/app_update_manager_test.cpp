@@ -1,9 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "backend/api_client.h"
-#include "backend/token_manager.h"
 #include "fake_version_checker.h"
-#include "platform/memory_secret_store.h"
 #include "platform/string_table.h"
 #include "support/await.h"
 #include "support/coro_test_util.h"
@@ -196,28 +193,6 @@ TEST(BundleAppVersionProviderTest, CompiledVersionOrFallback) {
     await(manager.checkForUpdates());
     ASSERT_EQ(script->versionsAsked.size(), 1u);
     EXPECT_EQ(script->versionsAsked.front(), QStringLiteral(CORVANTA_TEST_PROJECT_VERSION));
-}
-
-TEST(AppUpdateManagerSharedTest, BuiltOnceOnTheInstalledClient) {
-    corvanta::testing::ensureCoreApplication();
-    EXPECT_THROW(AppUpdateManager::shared(), std::logic_error);
-
-    // The instance belongs to the application object, so the client must live as long.
-    static backend::TokenManager tokens(
-        [] { return std::make_shared<platform::MemorySecretStore>(); });
-    static backend::APIClient client(tokens);
-    int provided = 0;
-    AppUpdateManager::setSharedClientProvider([&]() -> backend::APIClient& {
-        ++provided;
-        return client;
-    });
-    AppUpdateManager& shared = AppUpdateManager::shared();
-    EXPECT_EQ(&AppUpdateManager::shared(), &shared);
-    EXPECT_EQ(provided, 1);
-    EXPECT_EQ(shared.parent(), QCoreApplication::instance());
-    EXPECT_FALSE(shared.hasUpdate());
-    EXPECT_FALSE(shared.isAutoChecking());
-    AppUpdateManager::setSharedClientProvider({});
 }
 
 }  // namespace
