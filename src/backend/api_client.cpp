@@ -7,8 +7,6 @@
 #include "async/queued_stop_callback.h"
 #include "backend/bounded_reply.h"
 #include "backend/form_encoding.h"
-#include "backend/logger_interceptor.h"
-#include "backend/multipart_body.h"
 #include "backend/token_injector.h"
 #include "backend/transport_error.h"
 #include "platform/string_table.h"
@@ -69,7 +67,6 @@ bool isStatusError(QNetworkReply::NetworkError error) {
 APIClient::APIClient(TokenManager& tokens, QObject* parent)
     : QObject(parent), network_(new QNetworkAccessManager(this)) {
     interceptors_.push_back(std::make_unique<TokenInjector>(tokens));
-    interceptors_.push_back(std::make_unique<LoggerInterceptor>());
 }
 
 APIClient::~APIClient() = default;
@@ -114,24 +111,16 @@ PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
         }
     }
 
-    const auto parts = endpoint.multipartParts();
-    if (!parts) {
-        const auto form = endpoint.formParameters();
-        if (form && !form->isEmpty()) {
-            if (!validText(*form)) {
-                throw APIError(APIError::Kind::invalidRequest);
-            }
-            prepared.body = formEncode(*form).toUtf8();
-            prepared.request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
-        } else if (auto body = endpoint.body()) {
-            prepared.body = std::move(*body);
-            prepared.request.setRawHeader("Content-Type", "application/json");
+    const auto form = endpoint.formParameters();
+    if (form && !form->isEmpty()) {
+        if (!validText(*form)) {
+            throw APIError(APIError::Kind::invalidRequest);
         }
-    } else {
-        const QString boundary = endpoint.boundary();
-        prepared.body = multipartBody(*parts, boundary);
-        prepared.request.setRawHeader("Content-Type",
-                                      "multipart/form-data; boundary=" + boundary.toUtf8());
+        prepared.body = formEncode(*form).toUtf8();
+        prepared.request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
+    } else if (auto body = endpoint.body()) {
+        prepared.body = std::move(*body);
+        prepared.request.setRawHeader("Content-Type", "application/json");
     }
     return prepared;
 }

@@ -10,7 +10,6 @@
 
 #include "backend/api_error.h"
 #include "backend/api_response.h"
-#include "backend/empty_data.h"
 #include "backend/endpoint.h"
 #include "backend/http_response.h"
 #include "backend/json_reader.h"
@@ -24,7 +23,7 @@ namespace corvanta::backend {
 class TokenManager;
 
 // Every call to the backend. Builds the request from an endpoint, passes it through the
-// interceptors (token, then logger), sends it, classifies the HTTP status and decodes the JSON
+// interceptors (the token), sends it, classifies the HTTP status and decodes the JSON
 // envelope into the caller's record.
 //
 // Errors: APIError for the client's own findings, TransportError for transfers without an HTTP

@@ -1,7 +1,5 @@
 #include "backend/endpoint.h"
 
-#include <QUuid>
-
 #include "backend/api_base_url.h"
 
 namespace corvanta::backend {
@@ -13,11 +11,6 @@ QUrl Endpoint::baseURL() const {
 std::optional<HeaderMap> Endpoint::headers() const {
     return HeaderMap{{QStringLiteral("Accept"), QStringLiteral("application/json")},
                      {QStringLiteral("Accept-Language"), QStringLiteral("en")}};
-}
-
-QString Endpoint::boundary() const {
-    return QStringLiteral("Boundary-") +
-           QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
 }
 
 }  // namespace corvanta::backend

@@ -9,7 +9,6 @@
 #include <optional>
 
 #include "backend/http_method.h"
-#include "backend/multipart_part.h"
 
 namespace corvanta::backend {
 
@@ -31,9 +30,6 @@ public:
     virtual std::optional<QByteArray> body() const { return std::nullopt; }
     virtual std::optional<QueryItems> queryItems() const { return std::nullopt; }
     virtual std::optional<FormParameters> formParameters() const { return std::nullopt; }
-    virtual std::optional<QList<MultipartPart>> multipartParts() const { return std::nullopt; }
-    // "Boundary-" + a fresh upper-case UUID, new on every call.
-    virtual QString boundary() const;
 };
 
 }  // namespace corvanta::backend

@@ -18,15 +18,12 @@ public:
     QUrl base{QStringLiteral("https://api.example.org/v1/")};
     std::optional<QByteArray> json;
     std::optional<FormParameters> form;
-    std::optional<QList<MultipartPart>> parts;
 
     QUrl baseURL() const override { return base; }
     QString path() const override { return QStringLiteral("/api/thing"); }
     HTTPMethod method() const override { return HTTPMethod::put; }
     std::optional<QByteArray> body() const override { return json; }
     std::optional<FormParameters> formParameters() const override { return form; }
-    std::optional<QList<MultipartPart>> multipartParts() const override { return parts; }
-    QString boundary() const override { return QStringLiteral("Boundary-FIXED"); }
 };
 
 class BuildRequest : public ::testing::Test {
@@ -79,12 +76,6 @@ TEST_F(BuildRequest, UrlHeadersAndBodies) {
     EXPECT_EQ(form.body, QByteArray("a=1&b=2+3"));
     EXPECT_EQ(form.request.rawHeader("Content-Type"),
               QByteArray("application/x-www-form-urlencoded"));
-
-    endpoint.parts = QList<MultipartPart>{};
-    PreparedRequest multipart = client.buildRequest(endpoint);
-    EXPECT_EQ(multipart.body, QByteArray("--Boundary-FIXED--\r\n"));
-    EXPECT_EQ(multipart.request.rawHeader("Content-Type"),
-              QByteArray("multipart/form-data; boundary=Boundary-FIXED"));
 }
 
 TEST_F(BuildRequest, QueryValuesKeepPlusSigns) {
@@ -101,15 +92,6 @@ TEST_F(BuildRequest, QueryValuesKeepPlusSigns) {
     qunsetenv("CORVANTA_API_BASE_URL");
     EXPECT_EQ(client.buildRequest(IndexEndpoint::index()).request.url().host(),
               QUrl(QStringLiteral(CORVANTA_API_BASE_URL)).host());
-}
-
-TEST(Endpoints, BoundaryIsFreshEachTime) {
-    const auto endpoint = DeviceEndpoint::getTask(1);
-    const QString a = endpoint.boundary();
-    EXPECT_TRUE(a.startsWith(QStringLiteral("Boundary-")));
-    EXPECT_EQ(a.mid(9), a.mid(9).toUpper());
-    EXPECT_EQ(a.size(), 9 + 36);
-    EXPECT_NE(a, endpoint.boundary());
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "backend/api_error.h"
 #include "backend/device_endpoint.h"
 #include "backend/form_encoding.h"
-#include "backend/multipart_body.h"
 #include "backend/snake_case_keys.h"
 
 namespace corvanta::backend {
@@ -31,22 +29,6 @@ TEST(FormEncoding, SortsPairsByKey) {
               QStringLiteral("api_key=k&device_id=-5"));
     EXPECT_EQ(formEncode(*DeviceEndpoint::getTask(0).formParameters()),
               QStringLiteral("device_id=0"));
-}
-
-TEST(FormEncoding, MultipartBodyLayout) {
-    const QList<MultipartPart> parts{
-        {QStringLiteral("log"), QString(), QStringLiteral("text/plain"), QByteArray("hello")},
-        {QStringLiteral("file"), QStringLiteral("a.txt"), QStringLiteral("text/plain"),
-         QByteArray("x")},
-    };
-    EXPECT_EQ(
-        multipartBody(parts, QStringLiteral("B")),
-        QByteArray("--B\r\nContent-Disposition: form-data; name=\"log\"\r\n\r\nhello\r\n"
-                   "--B\r\nContent-Disposition: form-data; name=\"file\"; filename=\"a.txt\"\r\n"
-                   "Content-Type: text/plain\r\n\r\nx\r\n--B--\r\n"));
-    EXPECT_EQ(multipartBody({}, QStringLiteral("B")), QByteArray("--B--\r\n"));
-    const QString loneSurrogate(QChar(0xD800));
-    EXPECT_THROW(multipartBody({{loneSurrogate, {}, {}, {}}}, QStringLiteral("B")), APIError);
 }
 
 TEST(SnakeCaseKeys, ConvertsKeysAtEveryDepth) {
