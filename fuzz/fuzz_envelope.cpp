@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "backend/api_response.h"
-#include "backend/decoding_error.h"
+#include "backend/errors.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray body(reinterpret_cast<const char*>(data), qsizetype(size));

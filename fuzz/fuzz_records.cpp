@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "backend/api_response.h"
-#include "backend/decoding_error.h"
 #include "backend/device_init_response.h"
 #include "backend/device_task_response.h"
+#include "backend/errors.h"
 #include "backend/index_response.h"
 #include "backend/json_reader.h"
 #include "backend/key_login_response.h"

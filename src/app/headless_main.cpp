@@ -10,7 +10,7 @@
 #include "app/profile_lock.h"
 #include "app/termination_signals.h"
 #include "backend/auth_repository.h"
-#include "backend/backend_error.h"
+#include "backend/errors.h"
 #include "backend/token_manager.h"
 #include "log/log_buffer_service.h"
 #include "log/log_line.h"
@@ -36,8 +36,7 @@ QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
         try {
             co_await auth.login(key);
         } catch (const corvanta::backend::BackendError& error) {
-            printError(QStringLiteral("sign-in with CORVANTA_KEY failed: ") +
-                       error.localizedDescription());
+            printError(QStringLiteral("sign-in with CORVANTA_KEY failed: ") + error.description());
             QCoreApplication::exit(1);
             co_return;
         } catch (const std::exception& error) {

@@ -6,10 +6,9 @@
 
 #include "async/queued_stop_callback.h"
 #include "backend/bounded_reply.h"
+#include "backend/errors.h"
 #include "backend/form_encoding.h"
 #include "backend/token_injector.h"
-#include "backend/transport_error.h"
-#include "platform/string_table.h"
 #include "platform/system_log.h"
 
 namespace corvanta::backend {
@@ -223,7 +222,7 @@ QCoro::Task<> APIClient::requestEmpty(const Endpoint& endpoint, std::stop_token 
 }
 
 void APIClient::throwEmptyData() {
-    throw APIError::serverError(platform::localized(QStringLiteral("api_error_empty_data")));
+    throw APIError::emptyData();
 }
 
 }  // namespace corvanta::backend

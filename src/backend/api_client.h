@@ -8,9 +8,9 @@
 #include <stop_token>
 #include <vector>
 
-#include "backend/api_error.h"
 #include "backend/api_response.h"
 #include "backend/endpoint.h"
+#include "backend/errors.h"
 #include "backend/http_response.h"
 #include "backend/json_reader.h"
 #include "backend/prepared_request.h"

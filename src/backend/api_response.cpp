@@ -1,6 +1,6 @@
 #include "backend/api_response.h"
 
-#include "backend/decoding_error.h"
+#include "backend/errors.h"
 #include "backend/json_reader.h"
 #include "backend/snake_case_keys.h"
 

@@ -33,7 +33,7 @@ QString describe(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
     } catch (const BackendError& backendError) {
-        return backendError.localizedDescription();
+        return backendError.description();
     } catch (const std::exception& other) {
         return QString::fromUtf8(other.what());
     } catch (...) {

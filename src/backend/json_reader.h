@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "backend/decoding_error.h"
+#include "backend/errors.h"
 
 namespace corvanta::backend {
 

@@ -5,12 +5,10 @@
 
 #include "async/cancellable_sleep.h"
 #include "backend/api_client.h"
-#include "backend/api_error.h"
-#include "backend/backend_error.h"
 #include "backend/device_endpoint.h"
 #include "backend/device_repository.h"
+#include "backend/errors.h"
 #include "backend/key_store.h"
-#include "backend/transport_error.h"
 #include "guard/pressure_controller.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
@@ -23,7 +21,7 @@ using namespace std::chrono_literals;
 
 QString describe(const std::exception& error) {
     if (const auto* backendError = dynamic_cast<const backend::BackendError*>(&error)) {
-        return backendError->localizedDescription();
+        return backendError->description();
     }
     return QString::fromUtf8(error.what());
 }

@@ -3,9 +3,9 @@
 #include <QLocale>
 #include <QRegularExpression>
 
-#include "backend/backend_error.h"
 #include "backend/index_repository.h"
 #include "platform/string_table.h"
+#include "ui/error_text.h"
 #include "ui/rich_text_sanitizer.h"
 
 namespace corvanta::ui {
@@ -97,10 +97,8 @@ QCoro::Task<> AnnouncementListViewModel::refresh() {
     QString failure;
     try {
         co_await index_.fetchNotices(stop->get_token());
-    } catch (const backend::BackendError& error) {
-        failure = error.localizedDescription();
     } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+        failure = errorText(error);
     }
     // A newer refresh (or the end of this object) took over; `stop` keeps the flag alive.
     if (stop->stop_requested()) {

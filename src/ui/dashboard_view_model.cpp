@@ -2,12 +2,12 @@
 
 #include <QPointer>
 
-#include "backend/backend_error.h"
 #include "backend/index_repository.h"
 #include "platform/string_table.h"
 #include "platform/system_log.h"
 #include "ui/announcement_list_view_model.h"
 #include "ui/dashboard_greeting.h"
+#include "ui/error_text.h"
 #include "ui/gauge_chart_view_model.h"
 #include "ui/gauge_segment.h"
 #include "ui/model_ranking_table_model.h"
@@ -109,10 +109,8 @@ QCoro::Task<> DashboardViewModel::load() {
     QString failure;
     try {
         co_await index.fetchIndex(stop->get_token());
-    } catch (const backend::BackendError& error) {
-        failure = error.localizedDescription();
     } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+        failure = errorText(error);
     }
     if (stop->stop_requested() || !self) {
         co_return;

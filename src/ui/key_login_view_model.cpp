@@ -2,9 +2,10 @@
 
 #include <iterator>
 
-#include "backend/backend_error.h"
+#include "backend/errors.h"
 #include "platform/string_table.h"
 #include "ui/auth_action_link.h"
+#include "ui/error_text.h"
 
 namespace corvanta::ui {
 
@@ -86,7 +87,7 @@ QCoro::Task<> KeyLoginViewModel::login() {
     try {
         co_await login_(trimmed);
     } catch (const backend::BackendError& error) {
-        failure = error.localizedDescription();
+        failure = errorText(error);
         if (failure.isEmpty()) {
             failure = localized(QStringLiteral("key_login_failed"));
         }

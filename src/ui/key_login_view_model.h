@@ -20,7 +20,7 @@ class KeyLoginViewModel : public QObject {
     Q_PROPERTY(QString agreementHtml READ agreementHtml CONSTANT)
 
 public:
-    // The key login; throws on failure (a BackendError carries the text to show).
+    // The key login; throws on failure (a BackendError is shown in the string table's words).
     using LoginFunction = std::function<QCoro::Task<>(QString key)>;
 
     explicit KeyLoginViewModel(LoginFunction login, QObject* parent = nullptr);

@@ -1,8 +1,8 @@
 #include "ui/page_content_view_model.h"
 
-#include "backend/backend_error.h"
 #include "backend/page_repository.h"
 #include "platform/string_table.h"
+#include "ui/error_text.h"
 #include "ui/rich_text_sanitizer.h"
 
 namespace corvanta::ui {
@@ -84,10 +84,8 @@ QCoro::Task<> PageContentViewModel::load(backend::PageType type) {
         const auto page = co_await pages_.fetchPage(type, stop->get_token());
         title = page.title.value_or(QString());
         html = document(page.content.value_or(QString()));
-    } catch (const backend::BackendError& error) {
-        failure = error.localizedDescription();
     } catch (const std::exception& error) {
-        failure = QString::fromUtf8(error.what());
+        failure = errorText(error);
     }
     // A newer load (or the end of this object) took over; `stop` keeps the flag alive.
     if (stop->stop_requested()) {

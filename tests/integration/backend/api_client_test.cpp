@@ -12,7 +12,6 @@
 #include "backend/index_repository.h"
 #include "backend/page_repository.h"
 #include "backend_fixture.h"
-#include "platform/string_table.h"
 
 namespace corvanta::backend {
 namespace {
@@ -127,8 +126,7 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
         fault({{"body", body}});
         const auto error = failure<APIError>(list());
         EXPECT_EQ(error.kind(), APIError::Kind::serverError);
-        EXPECT_EQ(error.localizedDescription(),
-                  platform::localized(QStringLiteral("api_error_empty_data")));
+        EXPECT_TRUE(error.isEmptyData());
         fault({{"body", body}});
         EXPECT_FALSE(await(optional()));
         fault({{"body", body}});
@@ -144,7 +142,9 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
     fault({{"status", 401}});
     EXPECT_EQ(failure<APIError>(optional()).kind(), APIError::Kind::unauthorized);
     fault({{"code", 500}, {"msg", "busy"}});
-    EXPECT_EQ(failure<APIError>(list()).localizedDescription(), QStringLiteral("busy"));
+    const auto busy = failure<APIError>(list());
+    EXPECT_EQ(busy.message(), QStringLiteral("busy"));
+    EXPECT_FALSE(busy.isEmptyData());
     fault({{"status", 502}});
     const auto http = failure<APIError>(list());
     EXPECT_EQ(http.kind(), APIError::Kind::httpError);

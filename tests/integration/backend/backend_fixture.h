@@ -8,10 +8,9 @@
 #include <memory>
 
 #include "backend/api_client.h"
-#include "backend/api_error.h"
 #include "backend/auth_repository.h"
+#include "backend/errors.h"
 #include "backend/token_manager.h"
-#include "backend/transport_error.h"
 #include "platform/memory_secret_store.h"
 #include "support/await.h"
 #include "support/coro_test_util.h"

@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 
 #include "backend/api_client.h"
+#include "backend/errors.h"
 #include "backend/page_repository.h"
 #include "backend/token_manager.h"
-#include "backend/transport_error.h"
 #include "platform/memory_secret_store.h"
 #include "support/await.h"
 #include "support/devserver_process.h"

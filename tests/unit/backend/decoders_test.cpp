@@ -6,10 +6,10 @@
 #include <limits>
 #include <random>
 
-#include "backend/api_error.h"
 #include "backend/api_response.h"
 #include "backend/device_init_response.h"
 #include "backend/device_task_response.h"
+#include "backend/errors.h"
 #include "backend/index_response.h"
 #include "backend/json_reader.h"
 #include "backend/key_login_response.h"
@@ -351,13 +351,13 @@ TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
     for (const Case& c : cases) {
         const DecodingError error = c.fail();
         EXPECT_EQ(error.kind(), c.kind) << c.text.toStdString();
-        EXPECT_EQ(error.localizedDescription(), c.text);
+        EXPECT_EQ(error.description(), c.text);
         EXPECT_EQ(std::string(error.what()), c.text.toStdString());
     }
-    // The page shows it inside the client's own sentence.
+    // The run log shows it inside the client's own sentence.
     const auto failed = APIError::decodingFailed(
         decodingFailure<DeviceTaskResponse>(R"({"taskId":"T","beginTime":"soon"})"));
-    EXPECT_EQ(failed.localizedDescription(),
+    EXPECT_EQ(failed.description(),
               "The server's reply could not be read (data.beginTime: expected " + anyWholeNumber +
                   ", got \"soon\").");
 }

@@ -4,11 +4,10 @@
 #include <limits>
 
 #include "backend/ai_model.h"
-#include "backend/api_error.h"
 #include "backend/app_version_update.h"
+#include "backend/errors.h"
 #include "backend/notice.h"
 #include "backend/token_production_point.h"
-#include "backend/transport_error.h"
 
 namespace corvanta::backend {
 namespace {
@@ -94,23 +93,24 @@ TEST(DisplayModels, ChartLabels) {
     }
 }
 
-TEST(DisplayModels, ErrorDescriptionsComeFromTheStringTable) {
-    EXPECT_TRUE(APIError::httpError(502, QByteArray("x")).localizedDescription().contains(u"502"));
-    EXPECT_EQ(APIError::serverError(QStringLiteral("busy")).localizedDescription(),
-              QStringLiteral("busy"));
+// What went wrong, as data; the run log's line for it in English (ui::errorText words it for
+// pages).
+TEST(DisplayModels, ErrorsCarryWhatWentWrong) {
+    const auto http = APIError::httpError(502, QByteArray("x"));
+    EXPECT_EQ(http.statusCode(), 502);
+    EXPECT_EQ(http.description(), QStringLiteral("The server answered with HTTP status 502."));
+    EXPECT_EQ(APIError::serverError(QStringLiteral("busy")).description(), QStringLiteral("busy"));
+    const auto empty = APIError::emptyData();
+    EXPECT_EQ(empty.kind(), APIError::Kind::serverError);
+    EXPECT_TRUE(empty.isEmptyData());
+    EXPECT_TRUE(empty.message().isEmpty());
     const auto decoding = APIError::decodingFailed(DecodingError(
         DecodingError::Kind::typeMismatch, QStringLiteral("data.id"), QStringLiteral("why")));
-    EXPECT_TRUE(decoding.localizedDescription().contains(u"data.id"));
-    EXPECT_TRUE(decoding.localizedDescription().contains(u"why"));
-    for (auto kind : {APIError::Kind::invalidURL, APIError::Kind::invalidRequest,
-                      APIError::Kind::invalidResponse, APIError::Kind::unauthorized,
-                      APIError::Kind::cancelled}) {
-        const QString text = APIError(kind).localizedDescription();
-        EXPECT_FALSE(text.isEmpty());
-        EXPECT_FALSE(text.contains(u'_')) << text.toStdString();  // a text, not the bare key
-    }
-    EXPECT_FALSE(TransportError::timedOut().localizedDescription().contains(u'_'));
+    EXPECT_EQ(decoding.description(),
+              QStringLiteral("The server's reply could not be read (data.id: why)."));
+    EXPECT_EQ(std::string(decoding.what()), decoding.description().toStdString());
     EXPECT_TRUE(TransportError::cancelled().isCancellation());
+    EXPECT_TRUE(TransportError::timedOut().isTimeout());
 }
 
 }  // namespace

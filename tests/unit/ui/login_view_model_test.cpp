@@ -4,7 +4,7 @@
 
 #include <stdexcept>
 
-#include "backend/api_error.h"
+#include "backend/errors.h"
 #include "platform/string_table.h"
 #include "support/coro_test_util.h"
 #include "ui/auth_action_link.h"
@@ -41,12 +41,11 @@ TEST(KeyLoginViewModel, SendsTheTrimmedKeyAndMapsFailures) {
     });
     model.setKey(QStringLiteral("  demo-key \n"));
 
-    // A backend error shows its own description.
+    // A backend error is shown in the string table's words.
     fail = [] { throw backend::APIError(backend::APIError::Kind::invalidResponse); };
     runSync(model.login());
     EXPECT_EQ(sent, QStringLiteral("demo-key"));
-    EXPECT_EQ(model.errorMessage(),
-              backend::APIError(backend::APIError::Kind::invalidResponse).localizedDescription());
+    EXPECT_EQ(model.errorMessage(), localized(QStringLiteral("api_error_invalid_response")));
     EXPECT_TRUE(model.hasError());
     EXPECT_FALSE(model.isLoading());
     // The typed key stays for another try.

@@ -1,9 +1,0 @@
-#include "backend/backend_error.h"
-
-namespace corvanta::backend {
-
-const char* BackendError::what() const noexcept {
-    return what_.c_str();
-}
-
-}  // namespace corvanta::backend
