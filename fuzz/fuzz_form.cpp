@@ -12,7 +12,7 @@
 
 #include <QString>
 
-#include "backend/endpoint.h"
+#include "backend/endpoints.h"
 #include "backend/form_encoding.h"
 #include "fault.h"
 

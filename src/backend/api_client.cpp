@@ -8,7 +8,7 @@
 #include "backend/bounded_reply.h"
 #include "backend/errors.h"
 #include "backend/form_encoding.h"
-#include "backend/token_injector.h"
+#include "backend/request_interceptor.h"
 #include "platform/system_log.h"
 
 namespace corvanta::backend {

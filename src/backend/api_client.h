@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QCoroTask>
+#include <QNetworkRequest>
 #include <QObject>
 #include <chrono>
 #include <memory>
@@ -9,11 +11,9 @@
 #include <vector>
 
 #include "backend/api_response.h"
-#include "backend/endpoint.h"
+#include "backend/endpoints.h"
 #include "backend/errors.h"
-#include "backend/http_response.h"
 #include "backend/json_reader.h"
-#include "backend/prepared_request.h"
 #include "backend/request_interceptor.h"
 
 class QNetworkAccessManager;
@@ -21,6 +21,19 @@ class QNetworkAccessManager;
 namespace corvanta::backend {
 
 class TokenManager;
+
+// An endpoint turned into what the network layer sends.
+struct PreparedRequest {
+    QNetworkRequest request;
+    QByteArray method;
+    std::optional<QByteArray> body;
+};
+
+// A reply with a 2xx status, body complete.
+struct HTTPResponse {
+    QByteArray body;
+    int statusCode = 0;
+};
 
 // Every call to the backend. Builds the request from an endpoint, passes it through the
 // interceptors (the token), sends it, classifies the HTTP status and decodes the JSON

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "backend/api_client.h"
-#include "backend/auth_endpoint.h"
+#include "backend/endpoints.h"
 #include "backend/key_login_response.h"
 #include "backend/key_store.h"
 #include "backend/token_check_response.h"

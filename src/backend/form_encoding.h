@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "backend/endpoint.h"
+#include "backend/endpoints.h"
 
 namespace corvanta::backend {
 

@@ -3,7 +3,7 @@
 #include <QPointer>
 
 #include "backend/api_client.h"
-#include "backend/index_endpoint.h"
+#include "backend/endpoints.h"
 #include "backend/index_response.h"
 #include "backend/notice_list_response.h"
 #include "backend/version_update_dto.h"

@@ -3,7 +3,7 @@
 #include <QPointer>
 
 #include "backend/api_client.h"
-#include "backend/page_endpoint.h"
+#include "backend/endpoints.h"
 
 namespace corvanta::backend {
 

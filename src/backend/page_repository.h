@@ -4,8 +4,8 @@
 #include <QObject>
 #include <stop_token>
 
+#include "backend/endpoints.h"
 #include "backend/page_detail_response.h"
-#include "backend/page_type.h"
 
 namespace corvanta::backend {
 

@@ -5,8 +5,8 @@
 
 #include "async/cancellable_sleep.h"
 #include "backend/api_client.h"
-#include "backend/device_endpoint.h"
 #include "backend/device_repository.h"
+#include "backend/endpoints.h"
 #include "backend/errors.h"
 #include "backend/key_store.h"
 #include "guard/pressure_controller.h"

@@ -7,7 +7,7 @@
 #include <memory>
 #include <stop_token>
 
-#include "backend/page_type.h"
+#include "backend/endpoints.h"
 
 namespace corvanta::backend {
 class PageRepository;

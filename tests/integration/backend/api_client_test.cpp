@@ -6,9 +6,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "backend/device_endpoint.h"
 #include "backend/device_repository.h"
-#include "backend/index_endpoint.h"
+#include "backend/endpoints.h"
 #include "backend/index_repository.h"
 #include "backend/page_repository.h"
 #include "backend_fixture.h"

@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "backend/api_client.h"
-#include "backend/auth_endpoint.h"
-#include "backend/device_endpoint.h"
-#include "backend/index_endpoint.h"
-#include "backend/page_endpoint.h"
+#include "backend/endpoints.h"
 #include "backend/token_manager.h"
 #include "platform/memory_secret_store.h"
 #include "support/qt_app.h"

@@ -1,4 +1,4 @@
-#include "backend/token_injector.h"
+#include "backend/request_interceptor.h"
 
 #include "backend/token_manager.h"
 
