@@ -5,22 +5,11 @@
 #include <vector>
 
 #include "backend/api_response.h"
-#include "backend/device_init_response.h"
-#include "backend/device_task_response.h"
+#include "backend/auth_records.h"
+#include "backend/content_records.h"
+#include "backend/device_records.h"
 #include "backend/errors.h"
-#include "backend/index_response.h"
 #include "backend/json_reader.h"
-#include "backend/key_login_response.h"
-#include "backend/key_login_user_info.h"
-#include "backend/model_ranking_dto.h"
-#include "backend/notice_dto.h"
-#include "backend/notice_list_response.h"
-#include "backend/page_detail_response.h"
-#include "backend/sign_in_record_dto.h"
-#include "backend/token_check_response.h"
-#include "backend/token_refresh_dto.h"
-#include "backend/token_refresh_payload.h"
-#include "backend/version_update_dto.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <optional>
 
-#include "backend/version_update_dto.h"
+#include "backend/content_records.h"
 
 namespace corvanta::backend {
 

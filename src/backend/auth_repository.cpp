@@ -6,12 +6,10 @@
 #include <algorithm>
 
 #include "backend/api_client.h"
+#include "backend/auth_records.h"
 #include "backend/endpoints.h"
-#include "backend/key_login_response.h"
 #include "backend/key_store.h"
-#include "backend/token_check_response.h"
 #include "backend/token_manager.h"
-#include "backend/token_refresh_dto.h"
 #include "platform/system_log.h"
 
 namespace corvanta::backend {

@@ -4,8 +4,7 @@
 #include <QObject>
 #include <stop_token>
 
-#include "backend/device_init_response.h"
-#include "backend/device_task_response.h"
+#include "backend/device_records.h"
 
 namespace corvanta::backend {
 

@@ -3,10 +3,8 @@
 #include <QPointer>
 
 #include "backend/api_client.h"
+#include "backend/content_records.h"
 #include "backend/endpoints.h"
-#include "backend/index_response.h"
-#include "backend/notice_list_response.h"
-#include "backend/version_update_dto.h"
 
 namespace corvanta::backend {
 namespace {

@@ -3,7 +3,7 @@
 #include <QMetaType>
 #include <QString>
 
-#include "backend/model_ranking_dto.h"
+#include "backend/content_records.h"
 
 namespace corvanta::backend {
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <optional>
 
-#include "backend/notice_dto.h"
+#include "backend/content_records.h"
 
 namespace corvanta::backend {
 

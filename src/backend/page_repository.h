@@ -4,8 +4,8 @@
 #include <QObject>
 #include <stop_token>
 
+#include "backend/content_records.h"
 #include "backend/endpoints.h"
-#include "backend/page_detail_response.h"
 
 namespace corvanta::backend {
 

@@ -3,7 +3,7 @@
 #include <QMetaType>
 #include <QString>
 
-#include "backend/sign_in_record_dto.h"
+#include "backend/content_records.h"
 
 namespace corvanta::backend {
 

@@ -7,18 +7,11 @@
 #include <random>
 
 #include "backend/api_response.h"
-#include "backend/device_init_response.h"
-#include "backend/device_task_response.h"
+#include "backend/auth_records.h"
+#include "backend/content_records.h"
+#include "backend/device_records.h"
 #include "backend/errors.h"
-#include "backend/index_response.h"
 #include "backend/json_reader.h"
-#include "backend/key_login_response.h"
-#include "backend/notice_dto.h"
-#include "backend/notice_list_response.h"
-#include "backend/page_detail_response.h"
-#include "backend/token_check_response.h"
-#include "backend/token_refresh_dto.h"
-#include "backend/version_update_dto.h"
 
 namespace corvanta::backend {
 namespace {

@@ -1,4 +1,4 @@
-#include "backend/device_task_response.h"
+#include "backend/device_records.h"
 
 #include <cmath>
 #include <cstdint>
@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "backend/json_reader.h"
+#include "backend/number_parsing.h"
 
 namespace corvanta::backend {
 namespace {
@@ -30,6 +31,33 @@ std::optional<qint64> clampedUpperBound(const JsonReader& reader) {
 }
 
 }  // namespace
+
+DeviceInitResponse DeviceInitResponse::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    DeviceInitResponse out;
+    std::optional<qint64> id;
+    const nlohmann::json* raw = reader.find("id");
+    if (raw) {
+        id = JsonReader::asInteger(*raw);
+        if (!id && raw->is_string()) {
+            id = parseDecimalInteger(QString::fromStdString(raw->get_ref<const std::string&>()));
+        }
+    }
+    if (!id) {
+        const QString expected =
+            JsonReader::expectedWholeNumber() + QStringLiteral(", as a number or as text");
+        throw DecodingError(DecodingError::Kind::typeMismatch, reader.pathOf("id"),
+                            DecodingError::expectedButGot(
+                                expected, raw                    ? JsonReader::describeValue(*raw)
+                                          : value.contains("id") ? QStringLiteral("null")
+                                                                 : QStringLiteral("nothing")));
+    }
+    out.id = *id;
+    if (const nlohmann::json* ip = reader.find("ipAddress"); ip && ip->is_string()) {
+        out.ipAddress = QString::fromStdString(ip->get_ref<const std::string&>());
+    }
+    return out;
+}
 
 DeviceTaskResponse DeviceTaskResponse::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);

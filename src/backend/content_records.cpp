@@ -1,0 +1,92 @@
+#include "backend/content_records.h"
+
+#include <nlohmann/json.hpp>
+
+#include "backend/json_reader.h"
+
+namespace corvanta::backend {
+
+SignInRecordDTO SignInRecordDTO::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    return SignInRecordDTO{reader.string("sDate"), reader.integer("award")};
+}
+
+NoticeDTO NoticeDTO::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    return NoticeDTO{reader.integer("id"), reader.string("title"), reader.string("content"),
+                     reader.optionalInteger("createtime")};
+}
+
+ModelRankingDTO ModelRankingDTO::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    ModelRankingDTO out;
+    out.model = reader.string("model");
+    out.featuresContextWindow = reader.string("featuresContextWindow");
+    out.featuresCreator = reader.string("featuresCreator");
+    out.iconSrc = reader.string("iconSrc");
+    out.intelligence = reader.string("intelligence");
+    out.price = reader.string("price");
+    out.speed = reader.string("speed");
+    out.latency = reader.string("latency");
+    out.endToEndResponseTime = reader.optionalString("endToEndResponseTime");
+    return out;
+}
+
+IndexResponse IndexResponse::decode(const nlohmann::json& value, const QString& path) {
+    IndexResponse out;
+    if (value.is_array()) {
+        try {
+            out.recent = JsonDecode<std::vector<SignInRecordDTO>>::decode(value, path);
+            return out;
+        } catch (const DecodingError&) {
+            // Not the bare-array shape; the object reading below reports the real mismatch.
+        }
+    }
+    const JsonReader reader(value, path);
+    out.tokenScarcity = reader.optionalInteger("tokenScarcity").value_or(0);
+    if (const nlohmann::json* notice = reader.find("notice")) {
+        out.notice = NoticeDTO::decode(*notice, reader.pathOf("notice"));
+    }
+    if (const nlohmann::json* recent = reader.find("recent")) {
+        out.recent =
+            JsonDecode<std::vector<SignInRecordDTO>>::decode(*recent, reader.pathOf("recent"));
+    }
+    if (const nlohmann::json* tops = reader.find("modelTops")) {
+        out.modelTops =
+            JsonDecode<std::vector<ModelRankingDTO>>::decode(*tops, reader.pathOf("modelTops"));
+    }
+    return out;
+}
+
+NoticeListResponse NoticeListResponse::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    NoticeListResponse out;
+    out.code = reader.integer("code");
+    out.msg = reader.string("msg");
+    out.time = reader.string("time");
+    const nlohmann::json* list = reader.find("data");
+    if (!list) {
+        throw reader.missing("data", JsonReader::expectedList());
+    }
+    out.data = JsonDecode<std::vector<NoticeDTO>>::decode(*list, reader.pathOf("data"));
+    return out;
+}
+
+VersionUpdateDTO VersionUpdateDTO::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    VersionUpdateDTO out;
+    out.enforce = reader.integer("enforce");
+    out.version = reader.string("version");
+    out.newVersion = reader.string("newversion");
+    out.downloadURL = reader.string("downloadurl");
+    out.packageSize = reader.string("packagesize");
+    out.upgradeText = reader.string("upgradetext");
+    return out;
+}
+
+PageDetailResponse PageDetailResponse::decode(const nlohmann::json& value, const QString& path) {
+    const JsonReader reader(value, path);
+    return PageDetailResponse{reader.optionalString("title"), reader.optionalString("content")};
+}
+
+}  // namespace corvanta::backend

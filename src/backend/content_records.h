@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QString>
+#include <nlohmann/json_fwd.hpp>
+#include <optional>
+#include <vector>
+
+// The records of the dashboard, notice, version and content-page replies, as the backend sends
+// them, each with its decoder (T::decode(data, path), through JsonDecode). A decoder throws
+// DecodingError naming the field. display_records.h holds what the pages make of them.
+
+namespace corvanta::backend {
+
+// One day of the user's contribution.
+struct SignInRecordDTO {
+    QString sDate;  // year-month-day
+    qint64 award = 0;
+
+    static SignInRecordDTO decode(const nlohmann::json& value, const QString& path);
+};
+
+// An announcement.
+struct NoticeDTO {
+    qint64 id = 0;
+    QString title;
+    QString content;                   // HTML or plain text, as the backend sends it
+    std::optional<qint64> createtime;  // seconds since 1970
+
+    static NoticeDTO decode(const nlohmann::json& value, const QString& path);
+};
+
+// One row of the AI model ranking, every figure as display text.
+struct ModelRankingDTO {
+    QString model;
+    QString featuresContextWindow;
+    QString featuresCreator;
+    QString iconSrc;
+    QString intelligence;
+    QString price;
+    QString speed;
+    QString latency;
+    std::optional<QString> endToEndResponseTime;
+
+    static ModelRankingDTO decode(const nlohmann::json& value, const QString& path);
+};
+
+// The dashboard's data. Older backends send only the list of contribution records, as a bare
+// array; that reads as records with everything else empty.
+struct IndexResponse {
+    qint64 tokenScarcity = 0;
+    std::optional<NoticeDTO> notice;
+    std::vector<SignInRecordDTO> recent;
+    std::vector<ModelRankingDTO> modelTops;
+
+    static IndexResponse decode(const nlohmann::json& value, const QString& path);
+};
+
+// The notice list arrives wrapped in a second envelope inside the outer one's data; only its
+// list is used.
+struct NoticeListResponse {
+    qint64 code = 0;
+    QString msg;
+    QString time;
+    std::vector<NoticeDTO> data;
+
+    static NoticeListResponse decode(const nlohmann::json& value, const QString& path);
+};
+
+// The version-check reply when an update exists. Its keys are all lower case on the wire.
+struct VersionUpdateDTO {
+    qint64 enforce = 0;
+    QString version;
+    QString newVersion;
+    QString downloadURL;
+    QString packageSize;
+    QString upgradeText;
+
+    static VersionUpdateDTO decode(const nlohmann::json& value, const QString& path);
+};
+
+// One content page (about, privacy, terms); the content is an HTML fragment.
+struct PageDetailResponse {
+    std::optional<QString> title;
+    std::optional<QString> content;
+
+    static PageDetailResponse decode(const nlohmann::json& value, const QString& path);
+};
+
+}  // namespace corvanta::backend
