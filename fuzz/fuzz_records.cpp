@@ -33,7 +33,7 @@ void decode(std::uint8_t selector, const nlohmann::json& data) {
         case 4:
             return decodeAs<KeyLoginUserInfo>(data);
         case 5:
-            return decodeAs<ModelRankingDTO>(data);
+            return decodeAs<ModelRanking>(data);
         case 6:
             return decodeAs<NoticeDTO>(data);
         case 7:
@@ -53,7 +53,7 @@ void decode(std::uint8_t selector, const nlohmann::json& data) {
         case 14:
             return decodeAs<std::vector<SignInRecordDTO>>(data);
         default:
-            return decodeAs<std::vector<ModelRankingDTO>>(data);
+            return decodeAs<std::vector<ModelRanking>>(data);
     }
 }
 

@@ -3,8 +3,28 @@
 #include <nlohmann/json.hpp>
 
 #include "backend/json_reader.h"
+#include "backend/number_parsing.h"
 
 namespace corvanta::backend {
+namespace {
+
+// "$1,234.50" -> 1234.5; prices are shown with a currency sign and grouping.
+double parsePrice(const QString& text) {
+    QString cleaned = text;
+    cleaned.remove(QLatin1Char('$')).remove(QLatin1Char(','));
+    qsizetype begin = 0;
+    qsizetype end = cleaned.size();
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\t'); };
+    while (begin < end && blank(cleaned[begin])) {
+        ++begin;
+    }
+    while (end > begin && blank(cleaned[end - 1])) {
+        --end;
+    }
+    return parseDecimalDouble(QStringView(cleaned).sliced(begin, end - begin)).value_or(0.0);
+}
+
+}  // namespace
 
 SignInRecordDTO SignInRecordDTO::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
@@ -17,18 +37,19 @@ NoticeDTO NoticeDTO::decode(const nlohmann::json& value, const QString& path) {
                      reader.optionalInteger("createtime")};
 }
 
-ModelRankingDTO ModelRankingDTO::decode(const nlohmann::json& value, const QString& path) {
+ModelRanking ModelRanking::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
-    ModelRankingDTO out;
-    out.model = reader.string("model");
-    out.featuresContextWindow = reader.string("featuresContextWindow");
-    out.featuresCreator = reader.string("featuresCreator");
+    ModelRanking out;
+    out.name = reader.string("model");
+    out.contextWindow = reader.string("featuresContextWindow");
+    out.creator = reader.string("featuresCreator");
     out.iconSrc = reader.string("iconSrc");
-    out.intelligence = reader.string("intelligence");
-    out.price = reader.string("price");
-    out.speed = reader.string("speed");
-    out.latency = reader.string("latency");
-    out.endToEndResponseTime = reader.optionalString("endToEndResponseTime");
+    out.intelligenceScore = parseDecimalInteger(reader.string("intelligence")).value_or(0);
+    out.pricePerMillionTokens = parsePrice(reader.string("price"));
+    out.speedTokensPerSecond = parseDecimalDouble(reader.string("speed"));
+    out.latencyMilliseconds = parseDecimalDouble(reader.string("latency"));
+    out.responseTimeMilliseconds =
+        parseDecimalDouble(reader.optionalString("endToEndResponseTime").value_or(QString()));
     return out;
 }
 
@@ -53,7 +74,7 @@ IndexResponse IndexResponse::decode(const nlohmann::json& value, const QString& 
     }
     if (const nlohmann::json* tops = reader.find("modelTops")) {
         out.modelTops =
-            JsonDecode<std::vector<ModelRankingDTO>>::decode(*tops, reader.pathOf("modelTops"));
+            JsonDecode<std::vector<ModelRanking>>::decode(*tops, reader.pathOf("modelTops"));
     }
     return out;
 }

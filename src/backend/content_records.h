@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QString>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
@@ -29,19 +30,26 @@ struct NoticeDTO {
     static NoticeDTO decode(const nlohmann::json& value, const QString& path);
 };
 
-// One row of the AI model ranking, every figure as display text.
-struct ModelRankingDTO {
-    QString model;
-    QString featuresContextWindow;
-    QString featuresCreator;
+// One row of the AI model ranking. The backend sends every figure as display text; they are
+// read into numbers here, where a figure that does not parse is 0 (score, price) or absent
+// (speed, latency, response time). A row without a name is listed but ranks no model.
+struct ModelRanking {
+    QString name;           // "model"
+    QString contextWindow;  // "featuresContextWindow"
+    QString creator;        // "featuresCreator"
     QString iconSrc;
-    QString intelligence;
-    QString price;
-    QString speed;
-    QString latency;
-    std::optional<QString> endToEndResponseTime;
+    qint64 intelligenceScore = 0;  // "intelligence"
+    // "price": "$1,234.50" reads as 1234.5.
+    double pricePerMillionTokens = 0;
+    // "speed", "latency", "endToEndResponseTime": plain decimal numbers only, no units.
+    std::optional<double> speedTokensPerSecond;
+    std::optional<double> latencyMilliseconds;
+    std::optional<double> responseTimeMilliseconds;
 
-    static ModelRankingDTO decode(const nlohmann::json& value, const QString& path);
+    static ModelRanking decode(const nlohmann::json& value, const QString& path);
+    QString identity() const { return creator + QStringLiteral("::") + name; }
+
+    bool operator==(const ModelRanking&) const = default;
 };
 
 // The dashboard's data. Older backends send only the list of contribution records, as a bare
@@ -50,7 +58,7 @@ struct IndexResponse {
     qint64 tokenScarcity = 0;
     std::optional<NoticeDTO> notice;
     std::vector<SignInRecordDTO> recent;
-    std::vector<ModelRankingDTO> modelTops;
+    std::vector<ModelRanking> modelTops;
 
     static IndexResponse decode(const nlohmann::json& value, const QString& path);
 };
@@ -87,3 +95,5 @@ struct PageDetailResponse {
 };
 
 }  // namespace corvanta::backend
+
+Q_DECLARE_METATYPE(corvanta::backend::ModelRanking)

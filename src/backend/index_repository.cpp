@@ -62,15 +62,12 @@ QCoro::Task<> IndexRepository::fetchIndex(std::stop_token stop) {
     emit noticeChanged();
     recentSignIns_ = convert(response.recent);
     emit recentSignInsChanged();
-    modelTops_.clear();
-    for (const auto& dto : response.modelTops) {
-        modelTops_ << ModelRanking::from(dto);
-    }
+    modelTops_ = QList<ModelRanking>(response.modelTops.begin(), response.modelTops.end());
     emit modelTopsChanged();
     models_.clear();
     for (const auto& ranking : modelTops_) {
-        if (auto model = AIModel::from(ranking)) {
-            models_ << *model;
+        if (!ranking.name.isEmpty()) {
+            models_ << ranking;
         }
     }
     emit modelsChanged();

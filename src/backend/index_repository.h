@@ -7,9 +7,8 @@
 #include <optional>
 #include <stop_token>
 
-#include "backend/ai_model.h"
 #include "backend/app_version_update.h"
-#include "backend/model_ranking.h"
+#include "backend/content_records.h"
 #include "backend/notice.h"
 #include "backend/sign_in_record.h"
 
@@ -36,9 +35,10 @@ public:
     qint64 tokenScarcity() const { return tokenScarcity_; }
     const std::optional<Notice>& notice() const { return notice_; }
     const QList<SignInRecord>& recentSignIns() const { return recentSignIns_; }
+    // Every ranking row as received; models() only those that name a model.
     const QList<ModelRanking>& modelTops() const { return modelTops_; }
     const QList<Notice>& notices() const { return notices_; }
-    const QList<AIModel>& models() const { return models_; }
+    const QList<ModelRanking>& models() const { return models_; }
     bool isLoading() const { return isLoading_; }
 
     QCoro::Task<> fetchIndex(std::stop_token stop = {});
@@ -71,7 +71,7 @@ private:
     QList<SignInRecord> recentSignIns_;
     QList<ModelRanking> modelTops_;
     QList<Notice> notices_;
-    QList<AIModel> models_;
+    QList<ModelRanking> models_;
     bool isLoading_ = false;
 };
 

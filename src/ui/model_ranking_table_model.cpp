@@ -72,7 +72,7 @@ QString ModelRankingTableModel::formatMilliseconds(const std::optional<double>& 
     return milliseconds ? QString::asprintf("%.2f", *milliseconds) : QStringLiteral("--");
 }
 
-QStringList ModelRankingTableModel::cells(const backend::AIModel& model) {
+QStringList ModelRankingTableModel::cells(const backend::ModelRanking& model) {
     return {model.name,
             model.contextWindow,
             formatScore(model.intelligenceScore),
@@ -95,7 +95,7 @@ double ModelRankingTableModel::tableWidth() const {
     return std::accumulate(widths.begin(), widths.end(), 0.0);
 }
 
-void ModelRankingTableModel::setModels(const QList<backend::AIModel>& models) {
+void ModelRankingTableModel::setModels(const QList<backend::ModelRanking>& models) {
     if (models == models_) {
         return;
     }

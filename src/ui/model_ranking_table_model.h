@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "backend/ai_model.h"
+#include "backend/content_records.h"
 
 namespace corvanta::ui {
 
@@ -38,15 +38,15 @@ public:
     static QString formatSpeed(const std::optional<double>& tokensPerSecond);
     static QString formatMilliseconds(const std::optional<double>& milliseconds);
     // The formatted cells of one model, in column order.
-    static QStringList cells(const backend::AIModel& model);
+    static QStringList cells(const backend::ModelRanking& model);
 
-    const QList<backend::AIModel>& models() const { return models_; }
+    const QList<backend::ModelRanking>& models() const { return models_; }
     int rowCount() const { return int(models_.size()); }
     QList<double> columnWidths() const;
     double tableWidth() const;
     int hoveredRow() const { return hoveredRow_; }
 
-    void setModels(const QList<backend::AIModel>& models);
+    void setModels(const QList<backend::ModelRanking>& models);
     void setHoveredRow(int row);
 
 signals:
@@ -59,7 +59,7 @@ private:
     QVariantList columnsVariant() const;
 
     const CVResponsiveLayout& layout_;
-    QList<backend::AIModel> models_;
+    QList<backend::ModelRanking> models_;
     int hoveredRow_ = -1;
 };
 

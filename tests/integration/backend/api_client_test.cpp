@@ -291,6 +291,20 @@ TEST_F(ApiClientTest, ContentRepositoriesPublish) {
     EXPECT_EQ(index.property("recentSignIns").toList().size(), 7);
     EXPECT_FALSE(index.isLoading());
 
+    // A ranking row without a name is listed, but ranks no model.
+    server->addFault({{"path", "/api/index/index"},
+                      {"body", R"({"code":1,"msg":"ok","data":{"modelTops":[)"
+                               R"({"model":"","featuresContextWindow":"","featuresCreator":"c",)"
+                               R"("iconSrc":"","intelligence":"","price":"","speed":"",)"
+                               R"("latency":""},{"model":"m","featuresContextWindow":"8k",)"
+                               R"("featuresCreator":"c","iconSrc":"","intelligence":"7",)"
+                               R"("price":"$0.15","speed":"","latency":""}]}})"}});
+    await(index.fetchIndex());
+    EXPECT_EQ(index.modelTops().size(), 2);
+    ASSERT_EQ(index.models().size(), 1);
+    EXPECT_EQ(index.models()[0].identity(), QStringLiteral("c::m"));
+    EXPECT_DOUBLE_EQ(index.models()[0].pricePerMillionTokens, 0.15);
+
     server->addFault(
         {{"path", "/api/index/index"},
          {"body", R"({"code":1,"msg":"ok","data":[{"s_date":"2025-03-07","award":9}]})"}});

@@ -180,13 +180,60 @@ TEST(Decoders, IndexResponseShapes) {
     ASSERT_TRUE(full.notice);
     EXPECT_EQ(full.notice->createtime, 10);
     ASSERT_EQ(full.modelTops.size(), 1u);
-    EXPECT_FALSE(full.modelTops[0].endToEndResponseTime);
+    EXPECT_FALSE(full.modelTops[0].responseTimeMilliseconds);
 
     for (const char* json :
          {R"([{"sDate":"x"}])", R"({"tokenScarcity":"7"})", R"({"notice":{"id":1}})",
           R"({"recent":{}})", R"({"modelTops":[{"model":"m"}]})", R"("text")"}) {
         decodingFailure<IndexResponse>(json);
     }
+}
+
+// The ranking's figures arrive as display text and are read into numbers as the row decodes.
+TEST(Decoders, ModelRankingReadsItsFigures) {
+    const auto row = [](const char* name, const char* intelligence, const char* price,
+                        const char* speed, const char* latency,
+                        std::optional<const char*> response) {
+        nlohmann::json json = {{"model", name},
+                               {"features_context_window", "128k"},
+                               {"features_creator", "Lab"},
+                               {"icon_src", "i"},
+                               {"intelligence", intelligence},
+                               {"price", price},
+                               {"speed", speed},
+                               {"latency", latency}};
+        if (response) {
+            json["end_to_end_response_time"] = *response;
+        }
+        return decodeData<ModelRanking>(json.dump());
+    };
+    const auto aurora = row("Aurora", "71", " $1,234.50\t", "182.4", "0.41", "1e3");
+    EXPECT_EQ(aurora.name, QStringLiteral("Aurora"));
+    EXPECT_EQ(aurora.contextWindow, QStringLiteral("128k"));
+    EXPECT_EQ(aurora.intelligenceScore, 71);
+    EXPECT_DOUBLE_EQ(aurora.pricePerMillionTokens, 1234.5);
+    EXPECT_EQ(aurora.speedTokensPerSecond, 182.4);
+    EXPECT_EQ(aurora.latencyMilliseconds, 0.41);
+    EXPECT_EQ(aurora.responseTimeMilliseconds, 1000.0);
+    EXPECT_EQ(aurora.identity(), QStringLiteral("Lab::Aurora"));
+
+    const auto odd = row("Delta", "71.5", "free", "123 tokens/s", " 1", "inf");
+    EXPECT_EQ(odd.intelligenceScore, 0);
+    EXPECT_EQ(odd.pricePerMillionTokens, 0.0);
+    EXPECT_FALSE(odd.speedTokensPerSecond);
+    EXPECT_FALSE(odd.latencyMilliseconds);
+    EXPECT_FALSE(odd.responseTimeMilliseconds);
+    EXPECT_DOUBLE_EQ(row("C", "", "$0.15", "", "", std::nullopt).pricePerMillionTokens, 0.15);
+    EXPECT_FALSE(row("C", "", "$0.15", "", "", std::nullopt).responseTimeMilliseconds);
+    EXPECT_TRUE(row("", "1", "$1", "1", "1", "1").name.isEmpty());
+
+    // The texts themselves must still be texts.
+    EXPECT_EQ(decodingFailure<ModelRanking>(R"({"model":"m","featuresContextWindow":"8k",)"
+                                            R"("featuresCreator":"c","iconSrc":"i",)"
+                                            R"("intelligence":71,"price":"$1","speed":"2",)"
+                                            R"("latency":"3"})")
+                  .description(),
+              QStringLiteral("data.intelligence: expected text, got 71"));
 }
 
 TEST(Decoders, NoticeListVersionAndPage) {

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <limits>
 
-#include "backend/ai_model.h"
 #include "backend/app_version_update.h"
 #include "backend/errors.h"
 #include "backend/notice.h"
@@ -11,48 +10,6 @@
 
 namespace corvanta::backend {
 namespace {
-
-ModelRanking ranking(QString name, QString intelligence, QString price, QString speed,
-                     QString latency = {}, QString response = {}) {
-    ModelRanking r;
-    r.name = std::move(name);
-    r.creator = QStringLiteral("Lab");
-    r.intelligence = std::move(intelligence);
-    r.price = std::move(price);
-    r.speed = std::move(speed);
-    r.latency = std::move(latency);
-    r.responseTime = std::move(response);
-    return r;
-}
-
-TEST(DisplayModels, ModelRankingToAIModel) {
-    const auto model =
-        AIModel::from(ranking("Aurora", "71", " $1,234.50\t", "182.4", "0.41", "1e3"));
-    ASSERT_TRUE(model);
-    EXPECT_EQ(model->intelligenceScore, 71);
-    EXPECT_DOUBLE_EQ(model->pricePerMillionTokens, 1234.5);
-    EXPECT_EQ(model->speedTokensPerSecond, 182.4);
-    EXPECT_EQ(model->latencyMilliseconds, 0.41);
-    EXPECT_EQ(model->responseTimeMilliseconds, 1000.0);
-    EXPECT_FALSE(model->providerURL);
-    EXPECT_EQ(model->identity(), QStringLiteral("Lab::Aurora"));
-
-    const auto odd = AIModel::from(ranking("Delta", "71.5", "free", "123 tokens/s", " 1", "inf"));
-    ASSERT_TRUE(odd);
-    EXPECT_EQ(odd->intelligenceScore, 0);
-    EXPECT_EQ(odd->pricePerMillionTokens, 0.0);
-    EXPECT_FALSE(odd->speedTokensPerSecond);
-    EXPECT_FALSE(odd->latencyMilliseconds);
-    EXPECT_FALSE(odd->responseTimeMilliseconds);
-    EXPECT_DOUBLE_EQ(AIModel::from(ranking("C", "", "$0.15", ""))->pricePerMillionTokens, 0.15);
-    EXPECT_FALSE(AIModel::from(ranking("", "1", "$1", "1")));
-
-    ModelRankingDTO dto;
-    dto.model = QStringLiteral("m");
-    dto.featuresCreator = QStringLiteral("c");
-    EXPECT_EQ(ModelRanking::from(dto).responseTime, QString());
-    EXPECT_EQ(ModelRanking::from(dto).identity(), QStringLiteral("c::m"));
-}
 
 TEST(DisplayModels, VersionUpdateAndNotice) {
     VersionUpdateDTO dto{2, "1.0", "1.1", "https://example.org/c.tar.gz", "1 MB", "text"};

@@ -217,7 +217,7 @@ TEST(ModelRankingTableModel, CellFormatsAndSharedWidths) {
     EXPECT_EQ(ModelRankingTableModel::formatMilliseconds(3.2), QStringLiteral("3.20"));
     EXPECT_EQ(ModelRankingTableModel::formatMilliseconds(std::nullopt), QStringLiteral("--"));
 
-    backend::AIModel model;
+    backend::ModelRanking model;
     model.name = QStringLiteral("Delta Open");
     model.contextWindow = QStringLiteral("64k");
     model.intelligenceScore = -4;
