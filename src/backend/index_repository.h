@@ -7,10 +7,8 @@
 #include <optional>
 #include <stop_token>
 
-#include "backend/app_version_update.h"
 #include "backend/content_records.h"
-#include "backend/notice.h"
-#include "backend/sign_in_record.h"
+#include "backend/display_records.h"
 
 namespace corvanta::backend {
 

@@ -12,8 +12,7 @@
 #include <optional>
 #include <stop_token>
 
-#include "backend/announcement.h"
-#include "backend/notice.h"
+#include "backend/display_records.h"
 
 namespace corvanta::backend {
 class IndexRepository;

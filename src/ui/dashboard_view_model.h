@@ -13,7 +13,7 @@
 #include <optional>
 #include <stop_token>
 
-#include "backend/announcement.h"
+#include "backend/display_records.h"
 #include "ui/announcement_list_view_model.h"
 #include "ui/gauge_chart_view_model.h"
 #include "ui/model_ranking_table_model.h"

@@ -8,8 +8,7 @@
 
 #include <chrono>
 
-#include "backend/sign_in_record.h"
-#include "backend/token_production_point.h"
+#include "backend/display_records.h"
 
 namespace corvanta::ui {
 

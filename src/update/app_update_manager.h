@@ -10,7 +10,7 @@
 #include <optional>
 #include <stop_token>
 
-#include "backend/app_version_update.h"
+#include "backend/display_records.h"
 #include "update/app_version_providing.h"
 #include "update/version_checking.h"
 

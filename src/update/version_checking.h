@@ -5,7 +5,7 @@
 #include <optional>
 #include <stop_token>
 
-#include "backend/app_version_update.h"
+#include "backend/display_records.h"
 
 namespace corvanta::update {
 

@@ -3,10 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "backend/app_version_update.h"
+#include "backend/display_records.h"
 #include "backend/errors.h"
-#include "backend/notice.h"
-#include "backend/token_production_point.h"
 
 namespace corvanta::backend {
 namespace {

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "backend/notice.h"
+#include "backend/display_records.h"
 #include "platform/string_table.h"
 #include "support/coro_test_util.h"
 #include "ui/announcement_list_view_model.h"

@@ -3,7 +3,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include "backend/app_version_update.h"
+#include "backend/display_records.h"
 #include "platform/string_table.h"
 #include "support/coro_test_util.h"
 #include "ui/app_shell_view_model.h"
