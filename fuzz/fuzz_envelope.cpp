@@ -2,8 +2,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "backend/api_response.h"
 #include "backend/errors.h"
+#include "backend/json_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray body(reinterpret_cast<const char*>(data), qsizetype(size));

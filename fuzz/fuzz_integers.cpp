@@ -8,8 +8,7 @@
 #include <charconv>
 #include <nlohmann/json.hpp>
 
-#include "backend/json_reader.h"
-#include "backend/number_parsing.h"
+#include "backend/json_decoding.h"
 
 namespace {
 

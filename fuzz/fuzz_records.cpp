@@ -4,12 +4,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "backend/api_response.h"
 #include "backend/auth_records.h"
 #include "backend/content_records.h"
 #include "backend/device_records.h"
 #include "backend/errors.h"
-#include "backend/json_reader.h"
+#include "backend/json_decoding.h"
 
 namespace {
 

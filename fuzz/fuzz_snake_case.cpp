@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "backend/api_response.h"
+#include "backend/json_decoding.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -10,10 +10,9 @@
 #include <stop_token>
 #include <vector>
 
-#include "backend/api_response.h"
 #include "backend/endpoints.h"
 #include "backend/errors.h"
-#include "backend/json_reader.h"
+#include "backend/json_decoding.h"
 #include "backend/request_interceptor.h"
 
 class QNetworkAccessManager;

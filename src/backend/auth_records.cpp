@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "backend/json_reader.h"
+#include "backend/json_decoding.h"
 
 namespace corvanta::backend {
 

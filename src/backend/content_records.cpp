@@ -2,8 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "backend/json_reader.h"
-#include "backend/number_parsing.h"
+#include "backend/json_decoding.h"
 
 namespace corvanta::backend {
 namespace {

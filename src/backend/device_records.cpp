@@ -5,8 +5,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 
-#include "backend/json_reader.h"
-#include "backend/number_parsing.h"
+#include "backend/json_decoding.h"
 
 namespace corvanta::backend {
 namespace {

@@ -3,7 +3,7 @@
 #include <QStringList>
 #include <cmath>
 
-#include "backend/number_parsing.h"
+#include "backend/json_decoding.h"
 #include "platform/system_log.h"
 
 namespace corvanta::backend {

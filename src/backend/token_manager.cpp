@@ -4,7 +4,7 @@
 #include <QtConcurrent>
 #include <cmath>
 
-#include "backend/number_parsing.h"
+#include "backend/json_decoding.h"
 
 namespace corvanta::backend {
 

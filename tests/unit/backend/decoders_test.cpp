@@ -6,12 +6,11 @@
 #include <limits>
 #include <random>
 
-#include "backend/api_response.h"
 #include "backend/auth_records.h"
 #include "backend/content_records.h"
 #include "backend/device_records.h"
 #include "backend/errors.h"
-#include "backend/json_reader.h"
+#include "backend/json_decoding.h"
 
 namespace corvanta::backend {
 namespace {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "backend/api_response.h"
 #include "backend/endpoints.h"
 #include "backend/form_encoding.h"
+#include "backend/json_decoding.h"
 
 namespace corvanta::backend {
 namespace {

@@ -1,14 +1,29 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+#include <QStringView>
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "backend/errors.h"
 
+// How the client reads a JSON reply: the envelope every reply comes in (APIResponse), its keys
+// converted from snake_case, the strict reader of one object's fields (JsonReader, JsonDecode)
+// that the records' decoders use, and the readers of numbers sent as text.
+
 namespace corvanta::backend {
+
+// Base-10 signed 64-bit integer, the whole text: optional "+" or "-", then digits only.
+std::optional<qint64> parseDecimalInteger(QStringView text);
+
+// A decimal floating-point number, the whole text: optional sign, digits with an optional
+// fraction after a point, optional exponent. No spaces, units, grouping, "inf" or "nan".
+std::optional<double> parseDecimalDouble(QStringView text);
 
 // Reads the fields of one JSON object strictly: a required key that is missing or null, or any
 // value of the wrong JSON type, throws a DecodingError naming its path. Optional readers give
@@ -81,5 +96,26 @@ struct JsonDecode<std::vector<T>> {
         return out;
     }
 };
+
+// The envelope of every backend reply: {"code", "msg", "data"}. Code 1 is success, 401 means
+// signed out, anything else is a failure described by msg. The data stays JSON (keys already
+// converted from snake_case) until the caller decodes it as its record; null when absent.
+struct APIResponse {
+    qint64 code = 0;
+    QString msg;
+    nlohmann::json data;
+
+    // Throws DecodingError when the body is not JSON, too deeply nested, not an object, or lacks
+    // an integer code or a string msg.
+    static APIResponse parse(const QByteArray& body);
+};
+
+// "expires_in" -> "expiresIn", "end_to_end_response_time" -> "endToEndResponseTime". A key
+// without an inner underscore stays as it is; leading and trailing underscores stay.
+std::string convertKeyFromSnakeCase(std::string_view key);
+
+// Converts the keys of every object in `value`, at every depth. When a converted key collides
+// with a key already present, the one written as it is wins.
+nlohmann::json convertKeysFromSnakeCase(const nlohmann::json& value);
 
 }  // namespace corvanta::backend
