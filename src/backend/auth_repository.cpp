@@ -74,13 +74,6 @@ void AuthRepository::setAuthenticated(bool value) {
     }
 }
 
-void AuthRepository::setLoading(bool value) {
-    if (isLoading_ != value) {
-        isLoading_ = value;
-        emit isLoadingChanged();
-    }
-}
-
 void AuthRepository::stopEngine(EngineStop why) {
     if (stopEngine_) {
         stopEngine_(why);
@@ -92,25 +85,15 @@ QCoro::Task<> AuthRepository::login(QString key) {
     if (trimmed.isEmpty()) {
         throw APIError(APIError::Kind::invalidRequest);
     }
-    const QPointer<AuthRepository> self(this);
-    setLoading(true);
-    std::optional<KeyLoginResponse> response;
-    try {
-        response =
-            co_await client_.requestOptional<KeyLoginResponse>(AuthEndpoint::keyLogin(trimmed));
-    } catch (...) {
-        if (self) {
-            self->setLoading(false);
-        }
-        throw;
-    }
-    if (!self) {
+    const auto load = loading_.begin();
+    const std::optional<KeyLoginResponse> response =
+        co_await client_.requestOptional<KeyLoginResponse>(AuthEndpoint::keyLogin(trimmed));
+    if (load.abandoned()) {
         co_return;
     }
     const QString token = response && response->token ? response->token->trimmed() : QString();
     if (token.isEmpty()) {
         tokens_.clear();
-        setLoading(false);
         throw APIError(APIError::Kind::invalidResponse);
     }
     tokens_.clear();
@@ -131,18 +114,16 @@ QCoro::Task<> AuthRepository::login(QString key) {
     } catch (...) {
         failure = std::current_exception();
     }
-    if (!self) {
+    if (load.abandoned()) {
         co_return;
     }
     if (failure) {
         tokens_.clear();
-        setLoading(false);
         std::rethrow_exception(failure);
     }
     saveStoredKey(trimmed, tokens_);
     standardDefaults_.remove(kCachedUser);
     setAuthenticated(true);
-    setLoading(false);
 }
 
 void AuthRepository::applyRemaining(qint64 remaining) {

@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <functional>
 
+#include "async/loading_flag.h"
+
 namespace corvanta::backend {
 
 class APIClient;
@@ -34,7 +36,7 @@ public:
                    QObject* parent = nullptr, Clock clock = &QDateTime::currentDateTimeUtc);
 
     bool isAuthenticated() const { return isAuthenticated_; }
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
 
     void setStopEngine(std::function<void(EngineStop)> stopEngine) {
         stopEngine_ = std::move(stopEngine);
@@ -68,7 +70,6 @@ signals:
 
 private:
     void setAuthenticated(bool value);
-    void setLoading(bool value);
     void stopEngine(EngineStop why);
     void applyRemaining(qint64 remaining);
 
@@ -78,7 +79,7 @@ private:
     Clock clock_;
     std::function<void(EngineStop)> stopEngine_;
     bool isAuthenticated_ = false;
-    bool isLoading_ = false;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::backend

@@ -4,6 +4,7 @@
 #include <QObject>
 #include <stop_token>
 
+#include "async/loading_flag.h"
 #include "backend/device_records.h"
 
 namespace corvanta::backend {
@@ -19,7 +20,7 @@ class DeviceRepository : public QObject {
 public:
     explicit DeviceRepository(APIClient& client, QObject* parent = nullptr);
 
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
     APIClient& apiClient() const { return client_; }
 
     // isLoading is true while the registration runs, and false after it, success or not.
@@ -31,10 +32,8 @@ signals:
     void isLoadingChanged();
 
 private:
-    void setLoading(bool loading);
-
     APIClient& client_;
-    bool isLoading_ = false;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::backend

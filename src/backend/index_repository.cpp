@@ -33,27 +33,11 @@ QList<SignInRecord> convert(const std::vector<SignInRecordDTO>& records) {
 IndexRepository::IndexRepository(APIClient& client, QObject* parent)
     : QObject(parent), client_(client) {}
 
-void IndexRepository::setLoading(bool loading) {
-    if (isLoading_ != loading) {
-        isLoading_ = loading;
-        emit isLoadingChanged();
-    }
-}
-
 QCoro::Task<> IndexRepository::fetchIndex(std::stop_token stop) {
-    const QPointer<IndexRepository> self(this);
-    APIClient& client = client_;
-    setLoading(true);
-    IndexResponse response;
-    try {
-        response = co_await client.request<IndexResponse>(IndexEndpoint::index(), std::move(stop));
-    } catch (...) {
-        if (self) {
-            self->setLoading(false);
-        }
-        throw;
-    }
-    if (!self) {
+    const auto load = loading_.begin();
+    const IndexResponse response =
+        co_await client_.request<IndexResponse>(IndexEndpoint::index(), std::move(stop));
+    if (load.abandoned()) {
         co_return;
     }
     tokenScarcity_ = response.tokenScarcity;
@@ -71,7 +55,6 @@ QCoro::Task<> IndexRepository::fetchIndex(std::stop_token stop) {
         }
     }
     emit modelsChanged();
-    setLoading(false);
 }
 
 QCoro::Task<> IndexRepository::fetchRecent(std::stop_token stop) {

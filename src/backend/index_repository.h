@@ -7,6 +7,7 @@
 #include <optional>
 #include <stop_token>
 
+#include "async/loading_flag.h"
 #include "backend/content_records.h"
 #include "backend/display_records.h"
 
@@ -37,7 +38,7 @@ public:
     const QList<ModelRanking>& modelTops() const { return modelTops_; }
     const QList<Notice>& notices() const { return notices_; }
     const QList<ModelRanking>& models() const { return models_; }
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
 
     QCoro::Task<> fetchIndex(std::stop_token stop = {});
     QCoro::Task<> fetchRecent(std::stop_token stop = {});
@@ -61,7 +62,6 @@ private:
     QVariantList modelTopsVariant() const;
     QVariantList noticesVariant() const;
     QVariantList modelsVariant() const;
-    void setLoading(bool loading);
 
     APIClient& client_;
     qint64 tokenScarcity_ = 0;
@@ -70,7 +70,7 @@ private:
     QList<ModelRanking> modelTops_;
     QList<Notice> notices_;
     QList<ModelRanking> models_;
-    bool isLoading_ = false;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::backend

@@ -1,7 +1,5 @@
 #include "backend/page_repository.h"
 
-#include <QPointer>
-
 #include "backend/api_client.h"
 #include "backend/endpoints.h"
 
@@ -10,30 +8,10 @@ namespace corvanta::backend {
 PageRepository::PageRepository(APIClient& client, QObject* parent)
     : QObject(parent), client_(client) {}
 
-void PageRepository::setLoading(bool loading) {
-    if (isLoading_ != loading) {
-        isLoading_ = loading;
-        emit isLoadingChanged();
-    }
-}
-
 QCoro::Task<PageDetailResponse> PageRepository::fetchPage(PageType type, std::stop_token stop) {
-    const QPointer<PageRepository> self(this);
-    APIClient& client = client_;
-    setLoading(true);
-    try {
-        PageDetailResponse page = co_await client.request<PageDetailResponse>(
-            PageEndpoint::detail(type), std::move(stop));
-        if (self) {
-            self->setLoading(false);
-        }
-        co_return page;
-    } catch (...) {
-        if (self) {
-            self->setLoading(false);
-        }
-        throw;
-    }
+    const auto load = loading_.begin();
+    co_return co_await client_.request<PageDetailResponse>(PageEndpoint::detail(type),
+                                                           std::move(stop));
 }
 
 }  // namespace corvanta::backend

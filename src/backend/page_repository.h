@@ -4,6 +4,7 @@
 #include <QObject>
 #include <stop_token>
 
+#include "async/loading_flag.h"
 #include "backend/content_records.h"
 #include "backend/endpoints.h"
 
@@ -19,17 +20,15 @@ class PageRepository : public QObject {
 public:
     explicit PageRepository(APIClient& client, QObject* parent = nullptr);
 
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
     QCoro::Task<PageDetailResponse> fetchPage(PageType type, std::stop_token stop = {});
 
 signals:
     void isLoadingChanged();
 
 private:
-    void setLoading(bool loading);
-
     APIClient& client_;
-    bool isLoading_ = false;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::backend

@@ -17,12 +17,6 @@ AnnouncementListViewModel::AnnouncementListViewModel(backend::IndexRepository& i
                                                      ListUpdated onListUpdated, QObject* parent)
     : QObject(parent), index_(index), onListUpdated_(std::move(onListUpdated)) {}
 
-AnnouncementListViewModel::~AnnouncementListViewModel() {
-    if (loading_) {
-        loading_->request_stop();
-    }
-}
-
 Announcement AnnouncementListViewModel::announcementFrom(const backend::Notice& notice) {
     Announcement announcement;
     announcement.id = notice.id;
@@ -88,24 +82,17 @@ void AnnouncementListViewModel::show(const QList<Announcement>& seedList,
 }
 
 QCoro::Task<> AnnouncementListViewModel::refresh() {
-    if (loading_) {
-        loading_->request_stop();
-    }
-    auto stop = std::make_shared<std::stop_source>();
-    loading_ = stop;
-    setLoading(true);
+    const auto current = loading_.restart();
     QString failure;
     try {
-        co_await index_.fetchNotices(stop->get_token());
+        co_await index_.fetchNotices(current.token());
     } catch (const std::exception& error) {
         failure = errorText(error);
     }
-    // A newer refresh (or the end of this object) took over; `stop` keeps the flag alive.
-    if (stop->stop_requested()) {
+    // A newer refresh (or the end of this object) took over.
+    if (current.abandoned()) {
         co_return;
     }
-    loading_.reset();
-    setLoading(false);
     if (!failure.isEmpty()) {
         // The seed stays on screen; the message says why it was not refreshed.
         setErrorMessage(failure);
@@ -129,13 +116,6 @@ QVariantList AnnouncementListViewModel::announcementsVariant() const {
         out << toVariant(announcement);
     }
     return out;
-}
-
-void AnnouncementListViewModel::setLoading(bool loading) {
-    if (loading != isLoading_) {
-        isLoading_ = loading;
-        emit isLoadingChanged();
-    }
 }
 
 void AnnouncementListViewModel::setErrorMessage(const QString& message) {

@@ -8,10 +8,9 @@
 #include <QVariantMap>
 
 #include <functional>
-#include <memory>
 #include <optional>
-#include <stop_token>
 
+#include "async/loading_flag.h"
 #include "backend/display_records.h"
 
 namespace corvanta::backend {
@@ -36,7 +35,6 @@ public:
 
     AnnouncementListViewModel(backend::IndexRepository& index, ListUpdated onListUpdated,
                               QObject* parent = nullptr);
-    ~AnnouncementListViewModel() override;
 
     static backend::Announcement announcementFrom(const backend::Notice& notice);
     // The content as one line of plain text, cut at `limit` characters.
@@ -47,7 +45,7 @@ public:
 
     const QList<backend::Announcement>& announcements() const { return announcements_; }
     bool isEmpty() const { return announcements_.isEmpty(); }
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
     const QString& errorMessage() const { return errorMessage_; }
 
     // Shows the seed list (or, without one, the seed announcement) and starts the refresh.
@@ -62,15 +60,13 @@ signals:
 
 private:
     QVariantList announcementsVariant() const;
-    void setLoading(bool loading);
     void setErrorMessage(const QString& message);
 
     backend::IndexRepository& index_;
     ListUpdated onListUpdated_;
     QList<backend::Announcement> announcements_;
-    bool isLoading_ = false;
     QString errorMessage_;
-    std::shared_ptr<std::stop_source> loading_;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::ui

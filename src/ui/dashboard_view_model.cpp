@@ -1,7 +1,5 @@
 #include "ui/dashboard_view_model.h"
 
-#include <QPointer>
-
 #include "backend/index_repository.h"
 #include "platform/string_table.h"
 #include "platform/system_log.h"
@@ -60,12 +58,6 @@ DashboardViewModel::DashboardViewModel(backend::IndexRepository& index,
     refreshGreeting();
 }
 
-DashboardViewModel::~DashboardViewModel() {
-    if (loading_) {
-        loading_->request_stop();
-    }
-}
-
 void DashboardViewModel::refreshGreeting() {
     const QDateTime now = clock_().toLocalTime();
     const QString greeting = DashboardGreeting::bannerText(now);
@@ -96,34 +88,28 @@ void DashboardViewModel::setActive(bool active) {
 }
 
 QCoro::Task<> DashboardViewModel::load() {
-    if (loading_) {
+    if (loading_.isLoading()) {
         // One load at a time: the one in flight brings the same data.
         co_return;
     }
-    auto stop = std::make_shared<std::stop_source>();
-    loading_ = stop;
-    const QPointer<DashboardViewModel> self(this);
-    backend::IndexRepository& index = index_;
-    isLoading_ = true;
-    emit isLoadingChanged();
+    const auto current = loading_.begin();
     QString failure;
     try {
-        co_await index.fetchIndex(stop->get_token());
+        co_await index_.fetchIndex(current.token());
     } catch (const std::exception& error) {
         failure = errorText(error);
     }
-    if (stop->stop_requested() || !self) {
+    if (current.abandoned()) {
         co_return;
     }
-    loading_.reset();
     if (failure.isEmpty()) {
-        const auto& notice = index.notice();
+        const auto& notice = index_.notice();
         qCInfo(platform::dashboardLog).noquote()
             << QStringLiteral("loaded scarcity=%1, notice=%2, recent=%3, models=%4")
-                   .arg(index.tokenScarcity())
+                   .arg(index_.tokenScarcity())
                    .arg(notice ? notice->title : QStringLiteral("none"))
-                   .arg(index.recentSignIns().size())
-                   .arg(index.modelTops().size());
+                   .arg(index_.recentSignIns().size())
+                   .arg(index_.modelTops().size());
     } else {
         qCWarning(platform::dashboardLog).noquote()
             << QStringLiteral("index load failed: %1").arg(failure);
@@ -132,8 +118,6 @@ QCoro::Task<> DashboardViewModel::load() {
         loadError_ = failure;
         emit loadErrorChanged();
     }
-    isLoading_ = false;
-    emit isLoadingChanged();
 }
 
 void DashboardViewModel::openAnnouncementList() {

@@ -11,8 +11,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <stop_token>
 
+#include "async/loading_flag.h"
 #include "backend/display_records.h"
 #include "ui/announcement_list_view_model.h"
 #include "ui/gauge_chart_view_model.h"
@@ -55,14 +55,13 @@ public:
 
     DashboardViewModel(backend::IndexRepository& index, const CVResponsiveLayout& layout,
                        Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
-    ~DashboardViewModel() override;
 
     const QString& greeting() const { return greeting_; }
     const QString& dateLine() const { return dateLine_; }
     bool hasAnnouncement() const { return announcement_.has_value(); }
     const std::optional<backend::Announcement>& announcement() const { return announcement_; }
     bool isActive() const { return isActive_; }
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
     const QString& loadError() const { return loadError_; }
     const QString& route() const { return route_; }
     const QString& backTarget() const { return backTarget_; }
@@ -111,14 +110,13 @@ private:
     std::optional<backend::Announcement> announcement_;
     QList<backend::Announcement> cached_;
     bool isActive_ = false;
-    bool isLoading_ = false;
     QString loadError_;
     QString route_ = QStringLiteral("dashboard");
     QString backTarget_ = QStringLiteral("dashboard");
     std::optional<backend::Announcement> detail_;
     // Keeps the greeting right for a window left open across an hour boundary.
     QTimer greetingTimer_;
-    std::shared_ptr<std::stop_source> loading_;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::ui

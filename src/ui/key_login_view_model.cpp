@@ -14,10 +14,6 @@ using platform::localized;
 KeyLoginViewModel::KeyLoginViewModel(LoginFunction login, QObject* parent)
     : QObject(parent), login_(std::move(login)) {}
 
-KeyLoginViewModel::~KeyLoginViewModel() {
-    *alive_ = false;
-}
-
 void KeyLoginViewModel::setKey(const QString& key) {
     if (key != key_) {
         key_ = key;
@@ -67,7 +63,7 @@ QString KeyLoginViewModel::pageTypeForLink(const QString& url) const {
 }
 
 void KeyLoginViewModel::submit() {
-    if (isLoading_) {
+    if (loading_.isLoading()) {
         return;
     }
     // The task ends on its own; dropping it does not cancel it.
@@ -80,9 +76,8 @@ QCoro::Task<> KeyLoginViewModel::login() {
         setErrorMessage(localized(QStringLiteral("key_login_empty")));
         co_return;
     }
-    setLoading(true);
+    const auto current = loading_.begin();
     setErrorMessage({});
-    const auto alive = alive_;
     QString failure;
     try {
         co_await login_(trimmed);
@@ -94,18 +89,10 @@ QCoro::Task<> KeyLoginViewModel::login() {
     } catch (...) {
         failure = localized(QStringLiteral("key_login_failed"));
     }
-    if (!*alive) {
+    if (current.abandoned()) {
         co_return;
     }
-    setLoading(false);
     setErrorMessage(failure);
-}
-
-void KeyLoginViewModel::setLoading(bool loading) {
-    if (loading != isLoading_) {
-        isLoading_ = loading;
-        emit isLoadingChanged();
-    }
 }
 
 void KeyLoginViewModel::setErrorMessage(const QString& message) {

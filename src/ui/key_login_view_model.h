@@ -5,7 +5,8 @@
 #include <QString>
 
 #include <functional>
-#include <memory>
+
+#include "async/loading_flag.h"
 
 namespace corvanta::ui {
 
@@ -24,11 +25,10 @@ public:
     using LoginFunction = std::function<QCoro::Task<>(QString key)>;
 
     explicit KeyLoginViewModel(LoginFunction login, QObject* parent = nullptr);
-    ~KeyLoginViewModel() override;
 
     const QString& key() const { return key_; }
     void setKey(const QString& key);
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
     const QString& errorMessage() const { return errorMessage_; }
     bool hasError() const { return !errorMessage_.isEmpty(); }
 
@@ -48,14 +48,12 @@ signals:
     void errorMessageChanged();
 
 private:
-    void setLoading(bool loading);
     void setErrorMessage(const QString& message);
 
     LoginFunction login_;
     QString key_;
-    bool isLoading_ = false;
     QString errorMessage_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::ui

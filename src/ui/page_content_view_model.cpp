@@ -12,12 +12,6 @@ using platform::localized;
 PageContentViewModel::PageContentViewModel(backend::PageRepository& pages, QObject* parent)
     : QObject(parent), pages_(pages) {}
 
-PageContentViewModel::~PageContentViewModel() {
-    if (loading_) {
-        loading_->request_stop();
-    }
-}
-
 QString PageContentViewModel::pageType() const {
     return backend::pageTypeText(type_);
 }
@@ -64,54 +58,41 @@ void PageContentViewModel::open(const QString& pageType) {
 }
 
 QCoro::Task<> PageContentViewModel::load(backend::PageType type) {
-    if (loading_) {
-        loading_->request_stop();
-    }
-    auto stop = std::make_shared<std::stop_source>();
-    loading_ = stop;
     type_ = type;
     emit pageTypeChanged();
     title_ = defaultTitle(type);
     htmlContent_.clear();
     errorMessage_.clear();
     emit contentChanged();
-    setLoading(true);
+    // Replaces a load still running for another page.
+    const auto current = loading_.restart();
 
     QString title;
     QString html;
     QString failure;
     try {
-        const auto page = co_await pages_.fetchPage(type, stop->get_token());
+        const auto page = co_await pages_.fetchPage(type, current.token());
         title = page.title.value_or(QString());
         html = document(page.content.value_or(QString()));
     } catch (const std::exception& error) {
         failure = errorText(error);
     }
-    // A newer load (or the end of this object) took over; `stop` keeps the flag alive.
-    if (stop->stop_requested()) {
+    // A newer load (or the end of this object) took over.
+    if (current.abandoned()) {
         co_return;
     }
-    loading_.reset();
     if (!title.isEmpty()) {
         title_ = title;
     }
     htmlContent_ = html;
     errorMessage_ = failure;
     emit contentChanged();
-    setLoading(false);
 }
 
 void PageContentViewModel::close() {
     if (isPresented_) {
         isPresented_ = false;
         emit isPresentedChanged();
-    }
-}
-
-void PageContentViewModel::setLoading(bool loading) {
-    if (loading != isLoading_) {
-        isLoading_ = loading;
-        emit isLoadingChanged();
     }
 }
 

@@ -4,9 +4,7 @@
 #include <QObject>
 #include <QString>
 
-#include <memory>
-#include <stop_token>
-
+#include "async/loading_flag.h"
 #include "backend/endpoints.h"
 
 namespace corvanta::backend {
@@ -30,12 +28,11 @@ class PageContentViewModel : public QObject {
 
 public:
     explicit PageContentViewModel(backend::PageRepository& pages, QObject* parent = nullptr);
-    ~PageContentViewModel() override;
 
     QString pageType() const;
     const QString& title() const { return title_; }
     const QString& htmlContent() const { return htmlContent_; }
-    bool isLoading() const { return isLoading_; }
+    bool isLoading() const { return loading_.isLoading(); }
     const QString& errorMessage() const { return errorMessage_; }
     bool isPresented() const { return isPresented_; }
 
@@ -58,16 +55,13 @@ signals:
     void isPresentedChanged();
 
 private:
-    void setLoading(bool loading);
-
     backend::PageRepository& pages_;
     backend::PageType type_ = backend::PageType::about;
     QString title_;
     QString htmlContent_;
-    bool isLoading_ = false;
     bool isPresented_ = false;
     QString errorMessage_;
-    std::shared_ptr<std::stop_source> loading_;
+    async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 
 }  // namespace corvanta::ui
