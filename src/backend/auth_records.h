@@ -3,7 +3,6 @@
 #include <QString>
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
-#include <vector>
 
 // The records of the account requests' replies (key login, token check, token refresh), as the
 // backend sends them, each with its decoder (T::decode(data, path), through JsonDecode). A decoder
