@@ -15,10 +15,10 @@ namespace corvanta::platform {
 namespace {
 
 // The Exec value of a desktop entry that runs `path` with no arguments. Two layers of escaping
-// apply, innermost first: the argument is quoted with double quotes, inside which ", `, $ and \
-// take a backslash, and % (which starts a field code anywhere in the value) is doubled; then the
-// value as a whole is a key-file string, in which a backslash is written \\ and line breaks and
-// tabs have escapes of their own. A $ in the path is therefore written \\$ in the file.
+// apply, innermost first: the argument is quoted with double quotes, inside which ", `, $ and the
+// backslash take a backslash, and % (which starts a field code anywhere in the value) is doubled;
+// then the value as a whole is a key-file string, in which a backslash is written \\ and line
+// breaks and tabs have escapes of their own. A $ in the path is therefore written \\$ in the file.
 QString execValue(const QString& path) {
     QString quoted = QStringLiteral("\"");
     for (const QChar c : path) {

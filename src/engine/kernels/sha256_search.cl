@@ -6,9 +6,9 @@
 // (engine/gpu/dispatch_plan.h, whose layout the PLAN_* offsets below mirror): the nonces are cut
 // into segments whose messages differ only in their last nine or fewer digits, and each segment
 // carries its padded message template, the midstate of a constant first block, the state after
-// the rounds that read only constant words, and where its digits go. The seed itself is folded into those templates, so arguments 0 and 1 are bound but
-// not read here. The host rounds the grid up to whole work-groups; threads past the plan's count
-// do nothing.
+// the rounds that read only constant words, and where its digits go. The seed itself is folded
+// into those templates, so arguments 0 and 1 are bound but not read here. The host rounds the grid
+// up to whole work-groups; threads past the plan's count do nothing.
 
 #define PLAN_COUNT 0
 #define PLAN_SEGMENT_COUNT 1
@@ -46,18 +46,18 @@ __constant uint K[64] = {
 #define CH(e, f, g) bitselect((g), (f), (e))
 #define MAJ(a, b, c) bitselect((b), (a), (b) ^ (c))
 
-#define ROUND(i, wi)                                                 \
-    {                                                                \
-        const uint t1 = h + BSIG1(e) + CH(e, f, g) + K[i] + (wi);   \
-        const uint t2 = BSIG0(a) + MAJ(a, b, c);                     \
-        h = g;                                                       \
-        g = f;                                                       \
-        f = e;                                                       \
-        e = d + t1;                                                  \
-        d = c;                                                       \
-        c = b;                                                       \
-        b = a;                                                       \
-        a = t1 + t2;                                                 \
+#define ROUND(i, wi)                                              \
+    {                                                             \
+        const uint t1 = h + BSIG1(e) + CH(e, f, g) + K[i] + (wi); \
+        const uint t2 = BSIG0(a) + MAJ(a, b, c);                  \
+        h = g;                                                    \
+        g = f;                                                    \
+        f = e;                                                    \
+        e = d + t1;                                               \
+        d = c;                                                    \
+        c = b;                                                    \
+        b = a;                                                    \
+        a = t1 + t2;                                              \
     }
 
 // Rounds startRound..63 of one block over the working variables in work (a..h), which hold the
@@ -66,6 +66,8 @@ __constant uint K[64] = {
 void runRounds(uint* work, uint* w, uint startRound) {
     uint a = work[0], b = work[1], c = work[2], d = work[3];
     uint e = work[4], f = work[5], g = work[6], h = work[7];
+    // One round per case, each on one line.
+    // clang-format off
     switch (startRound) {  // each case falls through to the next round
         case 0: ROUND(0, w[0]);
         case 1: ROUND(1, w[1]);
@@ -84,7 +86,7 @@ void runRounds(uint* work, uint* w, uint startRound) {
         case 14: ROUND(14, w[14]);
         case 15: ROUND(15, w[15]);
         default: break;
-    }
+    }  // clang-format on
 #pragma unroll
     for (int i = 16; i < 64; ++i) {
         const uint wi =
