@@ -1,11 +1,9 @@
 #include "engine/gpu/dispatch_plan.h"
 
 #include <algorithm>
-#include <array>
 #include <string>
 
 #include "engine/sha256/sha256.h"
-#include "engine/sha256/sha256_constants.h"
 
 namespace corvanta::engine::gpu {
 
@@ -29,31 +27,6 @@ std::uint64_t powerOfTen(unsigned exponent) {
         value *= 10;
     }
     return value;
-}
-
-std::uint32_t rotr(std::uint32_t x, int n) {
-    return (x >> n) | (x << (32 - n));
-}
-
-// SHA-256 rounds [0, rounds) of one block over working variables a..h; they read only the
-// block's first `rounds` words, before the message schedule needs any later one.
-void runLeadingRounds(std::uint32_t work[8], const std::uint32_t* words, std::size_t rounds) {
-    for (std::size_t i = 0; i < rounds; ++i) {
-        const auto [a, b, c, d, e, f, g, h] =
-            std::array{work[0], work[1], work[2], work[3], work[4], work[5], work[6], work[7]};
-        const std::uint32_t t1 = h + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) +
-                                 ((e & f) ^ (~e & g)) + kSha256K[i] + words[i];
-        const std::uint32_t t2 =
-            (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        work[7] = g;
-        work[6] = f;
-        work[5] = e;
-        work[4] = d + t1;
-        work[3] = c;
-        work[2] = b;
-        work[1] = a;
-        work[0] = t1 + t2;
-    }
 }
 
 }  // namespace
@@ -98,21 +71,13 @@ std::optional<DispatchPlan> DispatchPlan::build(std::string_view seed, std::uint
         std::uint32_t* segment = header + kHeaderWords + segments * kSegmentWords;
         const std::size_t prefixBytes = prefix.size();
         const std::size_t messageBytes = prefixBytes + digits;
-        const std::size_t blocks = (messageBytes + 9 + 63) / 64;
 
-        std::array<std::uint8_t, 128> block{};
-        std::copy(prefix.begin(), prefix.end(), block.begin());
-        block[messageBytes] = 0x80;
-        const std::uint64_t bitLength = static_cast<std::uint64_t>(messageBytes) * 8;
-        for (int i = 0; i < 8; ++i) {
-            block[blocks * 64 - 1 - i] = static_cast<std::uint8_t>(bitLength >> (8 * i));
-        }
+        // The template: the message with its digits zero, padded; digits are ORed in later.
+        std::uint8_t block[128] = {};
+        std::copy(prefix.begin(), prefix.end(), block);
+        const int blocks = sha256PadTail(block, messageBytes, messageBytes);
         std::uint32_t* words = segment + kTemplateWord;
-        for (std::size_t i = 0; i < 32; ++i) {
-            words[i] = static_cast<std::uint32_t>(block[4 * i]) << 24 |
-                       static_cast<std::uint32_t>(block[4 * i + 1]) << 16 |
-                       static_cast<std::uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
-        }
+        sha256LoadWords(block, words, 32);
 
         std::uint32_t state[8];
         std::copy(std::begin(kSha256InitialState), std::end(kSha256InitialState), state);
@@ -123,7 +88,7 @@ std::optional<DispatchPlan> DispatchPlan::build(std::string_view seed, std::uint
         std::copy(std::begin(state), std::end(state), segment + kStateWord);
         // Words before the one holding the first digit are prefix bytes only.
         const std::size_t startRound = prefixBytes / 4 % 16;
-        runLeadingRounds(state, words + (firstBlockConstant ? 16 : 0), startRound);
+        sha256Rounds(state, words + (firstBlockConstant ? 16 : 0), static_cast<int>(startRound));
         segment[kStartRoundWord] = static_cast<std::uint32_t>(startRound);
         std::copy(std::begin(state), std::end(state), segment + kRoundStateWord);
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "engine/sha256/kernel_step.h"
 #include "engine/sha256/nonce_kernel.h"
 #include "engine/sha256/sha256_constants.h"
 
@@ -176,12 +177,9 @@ private:
                 mask |= static_cast<std::uint64_t>(Ops::below(first[z], threshold))
                         << (z * Ops::kLanes);
             }
-            const std::uint32_t left = to - s;
-            if (left < kStep) {
-                mask &= (std::uint64_t{1} << left) - 1;
-            }
-            if (mask != 0) {
-                return KernelStop{left < kStep ? to : s + kStep, s, mask, false};
+            const KernelStop stop = stepEnd(mask, s, kStep, to);
+            if (stop.candidates != 0) {
+                return stop;
             }
         }
         return KernelStop{to, 0, 0, false};

@@ -4,6 +4,7 @@
 
 #include <arm_neon.h>
 
+#include "engine/sha256/kernel_step.h"
 #include "engine/sha256/nonce_kernel.h"
 #include "engine/sha256/sha256_constants.h"
 
@@ -106,16 +107,10 @@ KernelStop scanNoncesArmv8(const NonceBlock& block, std::uint32_t from, std::uin
                 firstWord[l] = vgetq_lane_u32(st.abcd[l], 0) + block.chainState[0];
             }
         }
-        std::uint64_t mask = 0;
-        for (int l = 0; l < kStreams; ++l) {
-            mask |= static_cast<std::uint64_t>(firstWord[l] < block.threshold) << l;
-        }
-        const std::uint32_t left = to - s;
-        if (left < kStreams) {
-            mask &= (std::uint64_t{1} << left) - 1;
-        }
-        if (mask != 0) {
-            return KernelStop{left < kStreams ? to : s + kStreams, s, mask, false};
+        const KernelStop stop =
+            stepEnd(candidateLanes(firstWord, block.threshold), s, kStreams, to);
+        if (stop.candidates != 0) {
+            return stop;
         }
     }
     return KernelStop{to, 0, 0, false};

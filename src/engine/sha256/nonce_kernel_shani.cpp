@@ -6,6 +6,7 @@
 
 #include <utility>
 
+#include "engine/sha256/kernel_step.h"
 #include "engine/sha256/nonce_kernel.h"
 #include "engine/sha256/sha256_constants.h"
 
@@ -147,16 +148,9 @@ KernelStop scanFrom(const NonceBlock& block, std::uint32_t from, std::uint32_t t
                 first[l] = lane3(st.x[l]) + block.chainState[0];
             }
         }
-        std::uint64_t mask = 0;
-        for (int l = 0; l < kStreams; ++l) {
-            mask |= static_cast<std::uint64_t>(first[l] < block.threshold) << l;
-        }
-        const std::uint32_t left = to - s;
-        if (left < kStreams) {
-            mask &= (std::uint64_t{1} << left) - 1;
-        }
-        if (mask != 0) {
-            return KernelStop{left < kStreams ? to : s + kStreams, s, mask, false};
+        const KernelStop stop = stepEnd(candidateLanes(first, block.threshold), s, kStreams, to);
+        if (stop.candidates != 0) {
+            return stop;
         }
     }
     return KernelStop{to, 0, 0, false};

@@ -48,46 +48,6 @@ void writeDigits(std::uint64_t n, int width, std::uint8_t* out) {
     }
 }
 
-void toWords(const std::uint8_t* block, std::uint32_t words[16]) {
-    for (int i = 0; i < 16; ++i) {
-        const std::uint8_t* p = block + 4 * i;
-        words[i] = std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 |
-                   std::uint32_t{p[2]} << 8 | std::uint32_t{p[3]};
-    }
-}
-
-std::uint32_t ror(std::uint32_t x, int n) {
-    return std::rotr(x, n);
-}
-
-// Rounds [0, count) of one block (count <= 16), without the feed-forward.
-void firstRounds(std::uint32_t state[8], const std::uint32_t words[16], int count) {
-    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    std::uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
-    for (int i = 0; i < count; ++i) {
-        const std::uint32_t t1 = h + (ror(e, 6) ^ ror(e, 11) ^ ror(e, 25)) + ((e & f) ^ (~e & g)) +
-                                 kSha256K[i] + words[i];
-        const std::uint32_t t2 =
-            (ror(a, 2) ^ ror(a, 13) ^ ror(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
-        h = g;
-        g = f;
-        f = e;
-        e = d + t1;
-        d = c;
-        c = b;
-        b = a;
-        a = t1 + t2;
-    }
-    state[0] = a;
-    state[1] = b;
-    state[2] = c;
-    state[3] = d;
-    state[4] = e;
-    state[5] = f;
-    state[6] = g;
-    state[7] = h;
-}
-
 // The first digest word holds the first eight hex digits: it is below 2^(32 - 4d) exactly when
 // its first d of them are zero. Beyond eight digits a zero first word is necessary, not enough,
 // which the re-check of every candidate covers.
@@ -119,17 +79,10 @@ struct NonceSearcher::State {
 
     // Writes the tail for the given digits into `buffer`; returns its number of blocks.
     int writeTail(std::uint8_t (&buffer)[128], const std::uint8_t* digitBytes, int count) const {
-        std::memset(buffer, 0, sizeof buffer);
         std::memcpy(buffer, seedTail, static_cast<std::size_t>(seedTailLength));
         std::memcpy(buffer + seedTailLength, digitBytes, static_cast<std::size_t>(count));
-        const int length = seedTailLength + count;
-        buffer[length] = 0x80;
-        const int blocks = length + 9 <= 64 ? 1 : 2;
-        const std::uint64_t bits = (seedLength + static_cast<std::uint64_t>(count)) * 8;
-        for (int i = 0; i < 8; ++i) {
-            buffer[64 * blocks - 1 - i] = static_cast<std::uint8_t>(bits >> (8 * i));
-        }
-        return blocks;
+        return sha256PadTail(buffer, static_cast<std::size_t>(seedTailLength + count),
+                             seedLength + static_cast<std::uint64_t>(count));
     }
 
     void layOut(int digitCount) {
@@ -174,13 +127,10 @@ struct NonceSearcher::State {
             const std::uint8_t zeros[kMaxDigits] = {};
             std::uint8_t buffer[128];
             writeTail(buffer, zeros, digitCount);
+            std::uint32_t words[16];
+            sha256LoadWords(buffer + 64, words, 16);
             std::uint32_t w[64];
-            toWords(buffer + 64, w);
-            for (int i = 16; i < 64; ++i) {
-                const std::uint32_t s0 = ror(w[i - 15], 7) ^ ror(w[i - 15], 18) ^ (w[i - 15] >> 3);
-                const std::uint32_t s1 = ror(w[i - 2], 17) ^ ror(w[i - 2], 19) ^ (w[i - 2] >> 10);
-                w[i] = w[i - 16] + s0 + w[i - 7] + s1;
-            }
+            sha256Schedule(words, w);
             for (int i = 0; i < 64; ++i) {
                 block.trailerKW[i] = kSha256K[i] + w[i];
             }
@@ -196,12 +146,12 @@ struct NonceSearcher::State {
         std::memcpy(block.chainState, midstate, sizeof midstate);
         if (suffixBlock == 1) {
             std::uint32_t words[16];
-            toWords(buffer, words);
+            sha256LoadWords(buffer, words, 16);
             sha256Compress(block.chainState, words);
         }
-        toWords(buffer + 64 * suffixBlock, block.words);
+        sha256LoadWords(buffer + 64 * suffixBlock, block.words, 16);
         std::memcpy(block.preState, block.chainState, sizeof block.preState);
-        firstRounds(block.preState, block.words, block.preRounds);
+        sha256Rounds(block.preState, block.words, block.preRounds);
     }
 
     // The plain hash of the nonce's whole message (from the midstate) against the difficulty.
@@ -215,16 +165,10 @@ struct NonceSearcher::State {
         std::memcpy(hash, midstate, sizeof hash);
         for (int b = 0; b < blocks; ++b) {
             std::uint32_t words[16];
-            toWords(buffer + 64 * b, words);
+            sha256LoadWords(buffer + 64 * b, words, 16);
             sha256Compress(hash, words);
         }
-        Sha256Digest digest;
-        for (int i = 0; i < 8; ++i) {
-            for (int j = 0; j < 4; ++j) {
-                digest[4 * i + j] = static_cast<std::uint8_t>(hash[i] >> (24 - 8 * j));
-            }
-        }
-        return meetsDifficulty(digest, difficulty);
+        return meetsDifficulty(sha256Digest(hash), difficulty);
     }
 };
 
@@ -241,7 +185,7 @@ NonceSearcher::NonceSearcher(std::string_view seed, int difficulty, Sha256Impl i
     const std::size_t wholeBlocks = seed.size() / 64;
     for (std::size_t b = 0; b < wholeBlocks; ++b) {
         std::uint32_t words[16];
-        toWords(bytes + 64 * b, words);
+        sha256LoadWords(bytes + 64 * b, words, 16);
         sha256Compress(st.midstate, words);
     }
     st.seedTailLength = static_cast<int>(seed.size() - 64 * wholeBlocks);
