@@ -5,11 +5,13 @@
 #include <array>
 #include <string>
 
+#include "engine/gpu/opencl_device.h"
 #include "guard/device_info_format.h"
 #include "platform/sensors/cpu_info_reader.h"
 #include "platform/sensors/device_identity_reader.h"
 #include "platform/sensors/disk_info_reader.h"
 #include "platform/sensors/dmi_reader.h"
+#include "platform/sensors/gpu_info_reader.h"
 #include "platform/sensors/host_name_reader.h"
 #include "platform/sensors/mem_info_reader.h"
 #include "platform/sensors/os_release_reader.h"
@@ -43,6 +45,15 @@ constexpr const char* kBuildArchitecture =
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
+}
+
+// The device the engine computes on, described.
+std::optional<platform::GpuInfo> openClGpu() {
+    const auto device = engine::gpu::OpenClDevice::selectDefault();
+    if (!device) {
+        return std::nullopt;
+    }
+    return platform::GpuInfo{device->productName(), device->vendor(), device->globalMemoryBytes()};
 }
 
 QString textOrUnavailable(const std::optional<std::string>& raw) {
@@ -207,7 +218,10 @@ DeviceInfo DeviceInfoCollector::collect() const {
     info.memoryFree =
         text(gigabytesText(memory ? std::optional(memory->availableBytes) : std::nullopt));
 
-    const std::optional<platform::GpuInfo> gpu = platform::GpuInfoReader(root, options_.gpu).read();
+    std::optional<platform::GpuInfo> gpu = options_.useOpenCl ? openClGpu() : std::nullopt;
+    if (!gpu) {
+        gpu = platform::GpuInfoReader(root).read();
+    }
     if (gpu) {
         info.gpuName = textOrUnavailable(gpu->name);
         info.gpuVendor = textOrUnavailable(gpu->vendor);

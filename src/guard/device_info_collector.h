@@ -4,13 +4,15 @@
 #include <filesystem>
 
 #include "guard/device_info.h"
-#include "platform/sensors/gpu_info_reader.h"
 
 namespace corvanta::guard {
 
 struct DeviceInfoCollectorOptions {
     std::filesystem::path root = "/";  // where /proc, /sys and /etc are read; statfs runs here
-    platform::GpuInfoOptions gpu = platform::GpuInfoOptions::fromEnvironment();
+    // The graphics processor is the OpenCL device the engine computes on, chosen by the engine's
+    // own rule (engine/gpu/opencl_device.h); without one, the DRM cards describe it. Tests of the
+    // other sources turn OpenCL off.
+    bool useOpenCl = true;
     // Follows the core counts when nothing better describes the processor speed ("8/16 Cores").
     // The composition root passes the string table's "cpu_cores_suffix".
     QString cpuCoresSuffix = QStringLiteral(" Cores");

@@ -30,6 +30,9 @@ std::string deviceText(cl_device_id device, cl_device_info info) {
                                                      : text.substr(first, last - first + 1);
 }
 
+// cl_ext.h's CL_DEVICE_BOARD_NAME_AMD, kept here so the header set stays the core one.
+constexpr cl_device_info kDeviceBoardNameAmd = 0x4038;
+
 std::string deviceName(cl_device_id device) {
     std::string name = deviceText(device, CL_DEVICE_NAME);
     return name.empty() ? "unknown OpenCL device" : name;
@@ -69,6 +72,30 @@ std::optional<OpenClDevice> OpenClDevice::selectDefault() {
         }
     }
     return std::nullopt;
+}
+
+std::string OpenClDevice::productName() const {
+    if (deviceText(id_, CL_DEVICE_EXTENSIONS).find("cl_amd_device_attribute_query") !=
+        std::string::npos) {
+        if (std::string board = deviceText(id_, kDeviceBoardNameAmd); !board.empty()) {
+            return board;
+        }
+    }
+    return name_;
+}
+
+std::string OpenClDevice::vendor() const {
+    return deviceText(id_, CL_DEVICE_VENDOR);
+}
+
+std::optional<std::uint64_t> OpenClDevice::globalMemoryBytes() const {
+    cl_ulong bytes = 0;
+    if (clGetDeviceInfo(id_, CL_DEVICE_GLOBAL_MEM_SIZE, sizeof bytes, &bytes, nullptr) !=
+            CL_SUCCESS ||
+        bytes == 0) {
+        return std::nullopt;
+    }
+    return bytes;
 }
 
 }  // namespace corvanta::engine::gpu

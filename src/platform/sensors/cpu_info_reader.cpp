@@ -1,7 +1,6 @@
 #include "platform/sensors/cpu_info_reader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <set>
 #include <string_view>
@@ -15,36 +14,10 @@ namespace corvanta::platform {
 
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-template <typename T>
-std::optional<T> parseNumber(std::string_view text, int base = 10) {
-    text = trimmed(text);
-    if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) {
-        text.remove_prefix(2);
-    }
-    T value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-    if (error != std::errc{} || end != text.data() + text.size()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
+// A clock rate in MHz ("3400.000"), finite.
 std::optional<double> parseDecimal(std::string_view text) {
-    text = trimmed(text);
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    const auto value = parseNumber<double>(text);
+    return value && std::isfinite(*value) ? value : std::nullopt;
 }
 
 // "cpu0" … "cpu127", not "cpufreq" or "cpuidle".
@@ -70,7 +43,7 @@ int countCpuList(std::string_view list) {
     int count = 0;
     while (!list.empty()) {
         const auto comma = list.find(',');
-        const std::string_view part = trimmed(list.substr(0, comma));
+        const std::string_view part = trimmedText(list.substr(0, comma));
         list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
         const auto dash = part.find('-');
         const auto first = parseNumber<int>(part.substr(0, dash));
@@ -92,7 +65,6 @@ CpuInfo CpuInfoReader::read() const {
     std::set<std::pair<std::string, std::string>> cores;
 
     if (const auto text = readSmallFile(underRoot(root_, "/proc/cpuinfo"))) {
-        std::string_view rest(*text);
         // Empty until the current processor's entry names them.
         std::string physicalId;
         std::string coreId;
@@ -103,17 +75,12 @@ CpuInfo CpuInfoReader::read() const {
             physicalId.clear();
             coreId.clear();
         };
-        while (!rest.empty()) {
-            const auto newline = rest.find('\n');
-            const std::string_view line = rest.substr(0, newline);
-            rest =
-                newline == std::string_view::npos ? std::string_view{} : rest.substr(newline + 1);
-            const auto colon = line.find(':');
-            if (colon == std::string_view::npos) {
+        for (const std::string_view line : textLines(*text)) {
+            const auto field = keyAndValue(line, ':');
+            if (!field) {
                 continue;
             }
-            const std::string_view key = trimmed(line.substr(0, colon));
-            const std::string_view value = trimmed(line.substr(colon + 1));
+            const auto [key, value] = *field;
             if (key == "processor" && parseNumber<int>(value)) {
                 finishProcessor();
                 ++info.logicalCores;

@@ -1,7 +1,5 @@
 #include "platform/sensors/gpu_info_reader.h"
 
-#include <CL/cl.h>
-
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -17,9 +15,6 @@
 namespace corvanta::platform {
 
 namespace {
-
-// cl_ext.h's CL_DEVICE_BOARD_NAME_AMD, kept here so the header set stays the core one.
-constexpr cl_device_info kDeviceBoardNameAmd = 0x4038;
 
 struct PciVendor {
     unsigned id;
@@ -41,65 +36,22 @@ constexpr std::array<PciVendor, 11> kPciVendors = {{
     {0x1414, "Microsoft", false},
 }};
 
-std::string trimmedText(std::string text) {
-    text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-std::string deviceString(cl_device_id device, cl_device_info what) {
-    std::size_t size = 0;
-    if (clGetDeviceInfo(device, what, 0, nullptr, &size) != CL_SUCCESS || size == 0) {
-        return {};
-    }
-    std::string text(size, '\0');
-    if (clGetDeviceInfo(device, what, size, text.data(), nullptr) != CL_SUCCESS) {
-        return {};
-    }
-    return trimmedText(std::move(text));
-}
-
-std::optional<cl_device_id> firstDevice(const std::vector<cl_platform_id>& platforms,
-                                        cl_device_type type) {
-    for (const cl_platform_id platform : platforms) {
-        cl_device_id device = nullptr;
-        cl_uint count = 0;
-        if (clGetDeviceIDs(platform, type, 1, &device, &count) == CL_SUCCESS && count > 0 &&
-            device != nullptr) {
-            return device;
-        }
-    }
-    return std::nullopt;
-}
-
+// A PCI id file: "0x10de".
 std::optional<unsigned> hexId(const std::filesystem::path& file) {
     const auto text = readTrimmedLine(file);
-    if (!text) {
-        return std::nullopt;
-    }
-    unsigned value = 0;
-    if (std::sscanf(text->c_str(), "%x", &value) != 1) {
-        return std::nullopt;
-    }
-    return value;
+    return text ? parseNumber<unsigned>(*text, 16) : std::nullopt;
 }
 
+// The DRIVER= line of a device's uevent file.
 std::optional<std::string> ueventDriver(const std::filesystem::path& file) {
     const auto text = readSmallFile(file);
     if (!text) {
         return std::nullopt;
     }
-    constexpr std::string_view key = "DRIVER=";
-    std::string_view rest(*text);
-    while (!rest.empty()) {
-        const auto newline = rest.find('\n');
-        const std::string_view line = rest.substr(0, newline);
-        rest = newline == std::string_view::npos ? std::string_view{} : rest.substr(newline + 1);
-        if (line.starts_with(key) && line.size() > key.size()) {
-            return std::string(line.substr(key.size()));
+    for (const std::string_view line : textLines(*text)) {
+        const auto field = keyAndValue(line, '=');
+        if (field && field->first == "DRIVER" && !field->second.empty()) {
+            return std::string(field->second);
         }
     }
     return std::nullopt;
@@ -122,67 +74,9 @@ const PciVendor* findVendor(unsigned id) {
 
 }  // namespace
 
-GpuInfoOptions GpuInfoOptions::fromEnvironment() {
-    GpuInfoOptions options;
-    const char* device = std::getenv("CORVANTA_OPENCL_DEVICE");
-    options.acceptCpuDevices = device != nullptr && std::string_view(device) == "any";
-    return options;
-}
-
-GpuInfoReader::GpuInfoReader(std::filesystem::path root, GpuInfoOptions options)
-    : root_(std::move(root)), options_(options) {}
+GpuInfoReader::GpuInfoReader(std::filesystem::path root) : root_(std::move(root)) {}
 
 std::optional<GpuInfo> GpuInfoReader::read() const {
-    if (options_.useOpenCl) {
-        if (auto gpu = readOpenCl()) {
-            return gpu;
-        }
-    }
-    return readDrm();
-}
-
-std::optional<GpuInfo> GpuInfoReader::readOpenCl() const {
-    cl_uint platformCount = 0;
-    if (clGetPlatformIDs(0, nullptr, &platformCount) != CL_SUCCESS || platformCount == 0) {
-        return std::nullopt;
-    }
-    std::vector<cl_platform_id> platforms(platformCount);
-    if (clGetPlatformIDs(platformCount, platforms.data(), &platformCount) != CL_SUCCESS) {
-        return std::nullopt;
-    }
-    platforms.resize(platformCount);
-
-    auto device = firstDevice(platforms, CL_DEVICE_TYPE_GPU);
-    if (!device && options_.acceptCpuDevices) {
-        device = firstDevice(platforms, CL_DEVICE_TYPE_CPU);
-    }
-    if (!device) {
-        return std::nullopt;
-    }
-
-    GpuInfo info;
-    // AMD's device name is the chip's code name ("gfx1030"); the board name is what users know.
-    if (deviceString(*device, CL_DEVICE_EXTENSIONS).find("cl_amd_device_attribute_query") !=
-        std::string::npos) {
-        info.name = deviceString(*device, kDeviceBoardNameAmd);
-    }
-    if (info.name.empty()) {
-        info.name = deviceString(*device, CL_DEVICE_NAME);
-    }
-    info.vendor = deviceString(*device, CL_DEVICE_VENDOR);
-    cl_ulong memory = 0;
-    if (clGetDeviceInfo(*device, CL_DEVICE_GLOBAL_MEM_SIZE, sizeof memory, &memory, nullptr) ==
-            CL_SUCCESS &&
-        memory > 0) {
-        info.memoryBytes = memory;
-    }
-    if (info.name.empty()) {
-        return std::nullopt;
-    }
-    return info;
-}
-
-std::optional<GpuInfo> GpuInfoReader::readDrm() const {
     struct Candidate {
         bool computes = false;
         std::uint64_t vram = 0;

@@ -13,36 +13,20 @@ struct GpuInfo {
     std::optional<std::uint64_t> memoryBytes;  // dedicated memory; nullopt when unknown
 };
 
-struct GpuInfoOptions {
-    bool useOpenCl = true;
-    // Also describe a CPU device when OpenCL has no GPU, as the engine does when
-    // CORVANTA_OPENCL_DEVICE=any (PoCL in CI).
-    bool acceptCpuDevices = false;
-
-    // useOpenCl on, acceptCpuDevices from CORVANTA_OPENCL_DEVICE.
-    static GpuInfoOptions fromEnvironment();
-};
-
-// Names the graphics processor the engine would compute on.
-//
-// OpenCL first: the first GPU device of any platform, with its name (AMD's board name when the
-// driver offers it), vendor and global memory size. Without an OpenCL GPU, the DRM cards in
-// /sys/class/drm: PCI vendor and device ids, amdgpu's mem_info_vram_total, the driver name for
-// cards that are not PCI devices. A card of a known GPU vendor wins over a display-only
-// controller (a server's BMC), then the one with the most video memory.
+// The graphics processors the kernel's DRM driver knows: the cards in /sys/class/drm with their
+// PCI vendor and device ids, amdgpu's mem_info_vram_total, the driver name for cards that are not
+// PCI devices. A card of a known GPU vendor wins over a display-only controller (a server's BMC),
+// then the one with the most video memory. The engine's OpenCL device, where there is one, names
+// the GPU better (guard/device_info_collector.h); this is what describes a machine without one.
 class GpuInfoReader {
 public:
-    explicit GpuInfoReader(std::filesystem::path root = "/", GpuInfoOptions options = {});
+    explicit GpuInfoReader(std::filesystem::path root = "/");
 
     // nullopt when no graphics processor was found.
     std::optional<GpuInfo> read() const;
 
-    std::optional<GpuInfo> readOpenCl() const;
-    std::optional<GpuInfo> readDrm() const;
-
 private:
     std::filesystem::path root_;
-    GpuInfoOptions options_;
 };
 
 }  // namespace corvanta::platform

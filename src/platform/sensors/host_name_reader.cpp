@@ -17,11 +17,8 @@ std::optional<std::string> HostNameReader::read() const {
         const ShellAssignments fields = parseShellAssignments(*text);
         const auto pretty = fields.find("PRETTY_HOSTNAME");
         if (pretty != fields.end()) {
-            const std::string& value = pretty->second;
-            const auto first = value.find_first_not_of(" \t\r\n");
-            if (first != std::string::npos) {
-                const auto last = value.find_last_not_of(" \t\r\n");
-                return value.substr(first, last - first + 1);
+            if (const std::string_view value = trimmedText(pretty->second); !value.empty()) {
+                return std::string(value);
             }
         }
     }

@@ -1,8 +1,8 @@
 #include "platform/sensors/mem_info_reader.h"
 
 #include <algorithm>
-#include <sstream>
-#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/sensors/sysfs_file.h"
 
@@ -22,25 +22,28 @@ std::optional<MemInfo> MemInfoReader::read() const {
     std::uint64_t buffersKiB = 0;
     std::uint64_t cachedKiB = 0;
 
-    std::istringstream lines(*text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string key;
-        std::uint64_t kib = 0;
-        if (!(fields >> key >> kib)) {
+    for (const std::string_view line : textLines(*text)) {
+        // "MemTotal:       16314248 kB"
+        const auto field = keyAndValue(line, ':');
+        if (!field) {
             continue;
         }
-        if (key == "MemTotal:") {
+        const std::vector<std::string_view> value = lineFields(field->second);
+        const auto kib = value.empty() ? std::nullopt : parseNumber<std::uint64_t>(value[0]);
+        if (!kib) {
+            continue;
+        }
+        const std::string_view key = field->first;
+        if (key == "MemTotal") {
             totalKiB = kib;
-        } else if (key == "MemAvailable:") {
+        } else if (key == "MemAvailable") {
             availableKiB = kib;
-        } else if (key == "MemFree:") {
-            freeKiB = kib;
-        } else if (key == "Buffers:") {
-            buffersKiB = kib;
-        } else if (key == "Cached:") {
-            cachedKiB = kib;
+        } else if (key == "MemFree") {
+            freeKiB = *kib;
+        } else if (key == "Buffers") {
+            buffersKiB = *kib;
+        } else if (key == "Cached") {
+            cachedKiB = *kib;
         }
     }
     if (!totalKiB || *totalKiB == 0) {

@@ -12,12 +12,11 @@ std::optional<std::string> field(const ShellAssignments& fields, std::string_vie
     if (it == fields.end()) {
         return std::nullopt;
     }
-    const auto first = it->second.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
+    const std::string_view value = trimmedText(it->second);
+    if (value.empty()) {
         return std::nullopt;
     }
-    const auto last = it->second.find_last_not_of(" \t\r\n");
-    return it->second.substr(first, last - first + 1);
+    return std::string(value);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include "platform/sensors/pressure_stall_reader.h"
 
-#include <sstream>
-#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/sensors/sysfs_file.h"
 
@@ -9,17 +9,12 @@ namespace corvanta::platform {
 
 namespace {
 
-// Finds "avg10=<value>" among the fields of one PSI line.
-std::optional<double> avg10Of(std::istringstream& fields) {
-    std::string field;
-    while (fields >> field) {
-        constexpr std::string_view prefix = "avg10=";
-        if (field.rfind(prefix, 0) == 0) {
-            try {
-                return std::stod(field.substr(prefix.size()));
-            } catch (const std::exception&) {
-                return std::nullopt;
-            }
+// The value of "avg10=<value>" among the fields of one PSI line, after its kind.
+std::optional<double> avg10Of(const std::vector<std::string_view>& fields) {
+    constexpr std::string_view prefix = "avg10=";
+    for (std::size_t i = 1; i < fields.size(); ++i) {
+        if (fields[i].starts_with(prefix)) {
+            return parseNumber<double>(fields[i].substr(prefix.size()));
         }
     }
     return std::nullopt;
@@ -37,15 +32,15 @@ std::optional<PressureStall> PressureStallReader::read() const {
     }
     std::optional<double> some;
     std::optional<double> full;
-    std::istringstream lines(*text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string kind;
-        fields >> kind;
-        if (kind == "some") {
+    for (const std::string_view line : textLines(*text)) {
+        // "some avg10=0.00 avg60=0.00 avg300=0.00 total=0"
+        const std::vector<std::string_view> fields = lineFields(line);
+        if (fields.empty()) {
+            continue;
+        }
+        if (fields[0] == "some") {
             some = avg10Of(fields);
-        } else if (kind == "full") {
+        } else if (fields[0] == "full") {
             full = avg10Of(fields);
         }
     }

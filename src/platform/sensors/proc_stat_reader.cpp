@@ -1,8 +1,5 @@
 #include "platform/sensors/proc_stat_reader.h"
 
-#include <sstream>
-#include <string>
-
 #include "platform/sensors/sysfs_file.h"
 
 namespace corvanta::platform {
@@ -22,20 +19,22 @@ std::optional<CpuTicks> ProcStatReader::read() const {
     if (!text) {
         return std::nullopt;
     }
-    std::istringstream lines(*text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string label;
-        fields >> label;
-        if (label != "cpu") {
+    for (const std::string_view line : textLines(*text)) {
+        const std::vector<std::string_view> fields = lineFields(line);
+        if (fields.empty() || fields[0] != "cpu") {
             continue;
         }
-        CpuTicks ticks;
-        if (!(fields >> ticks.user >> ticks.nice >> ticks.system >> ticks.idle)) {
+        if (fields.size() < 5) {
             return std::nullopt;
         }
-        return ticks;
+        const auto user = parseNumber<std::uint64_t>(fields[1]);
+        const auto nice = parseNumber<std::uint64_t>(fields[2]);
+        const auto system = parseNumber<std::uint64_t>(fields[3]);
+        const auto idle = parseNumber<std::uint64_t>(fields[4]);
+        if (!user || !nice || !system || !idle) {
+            return std::nullopt;
+        }
+        return CpuTicks{*user, *nice, *system, *idle};
     }
     return std::nullopt;
 }

@@ -1,7 +1,7 @@
 #include "platform/sensors/process_memory_reader.h"
 
-#include <sstream>
-#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/sensors/sysfs_file.h"
 
@@ -15,15 +15,17 @@ std::optional<std::uint64_t> ProcessMemoryReader::residentBytes() const {
     if (!text) {
         return std::nullopt;
     }
-    std::istringstream lines(*text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string key;
-        std::uint64_t kib = 0;
-        std::string unit;
-        if (fields >> key >> kib >> unit && key == "VmRSS:" && unit == "kB") {
-            return kib * 1024;
+    for (const std::string_view line : textLines(*text)) {
+        // "VmRSS:\t  123456 kB"
+        const auto field = keyAndValue(line, ':');
+        if (!field || field->first != "VmRSS") {
+            continue;
+        }
+        const std::vector<std::string_view> value = lineFields(field->second);
+        if (value.size() == 2 && value[1] == "kB") {
+            if (const auto kib = parseNumber<std::uint64_t>(value[0])) {
+                return *kib * 1024;
+            }
         }
     }
     return std::nullopt;

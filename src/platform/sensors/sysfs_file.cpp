@@ -1,8 +1,6 @@
 #include "platform/sensors/sysfs_file.h"
 
-#include <charconv>
 #include <fstream>
-#include <iterator>
 
 namespace corvanta::platform {
 
@@ -12,14 +10,8 @@ namespace {
 // but refuse anything that is clearly not a small attribute file.
 constexpr std::size_t kMaxFileBytes = 1 << 20;
 
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
+constexpr std::string_view kBlanks = " \t";
+constexpr std::string_view kWhiteSpace = " \t\r\n";
 
 }  // namespace
 
@@ -48,8 +40,7 @@ std::optional<std::string> readTrimmedLine(const std::filesystem::path& path) {
         return std::nullopt;
     }
     std::string_view view(*text);
-    view = view.substr(0, view.find('\n'));
-    view = trimmed(view);
+    view = trimmedText(view.substr(0, view.find('\n')));
     if (view.empty()) {
         return std::nullopt;
     }
@@ -58,20 +49,49 @@ std::optional<std::string> readTrimmedLine(const std::filesystem::path& path) {
 
 std::optional<std::int64_t> readInteger(const std::filesystem::path& path) {
     const auto line = readTrimmedLine(path);
-    if (!line) {
-        return std::nullopt;
-    }
-    std::int64_t value = 0;
-    const char* end = line->data() + line->size();
-    const auto [ptr, ec] = std::from_chars(line->data(), end, value);
-    if (ec != std::errc{} || ptr != end) {
-        return std::nullopt;
-    }
-    return value;
+    return line ? parseNumber<std::int64_t>(*line) : std::nullopt;
 }
 
 std::filesystem::path underRoot(const std::filesystem::path& root, std::string_view absolute) {
     return root / std::filesystem::path(absolute).relative_path();
+}
+
+std::string_view trimmedText(std::string_view text) {
+    const auto first = text.find_first_not_of(kWhiteSpace);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(kWhiteSpace) - first + 1);
+}
+
+std::vector<std::string_view> textLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const auto newline = text.find('\n');
+        lines.push_back(text.substr(0, newline));
+        text = newline == std::string_view::npos ? std::string_view{} : text.substr(newline + 1);
+    }
+    return lines;
+}
+
+std::vector<std::string_view> lineFields(std::string_view line) {
+    std::vector<std::string_view> fields;
+    auto start = line.find_first_not_of(kBlanks);
+    while (start != std::string_view::npos) {
+        const auto end = line.find_first_of(kBlanks, start);
+        fields.push_back(line.substr(start, end - start));
+        start = end == std::string_view::npos ? end : line.find_first_not_of(kBlanks, end);
+    }
+    return fields;
+}
+
+std::optional<std::pair<std::string_view, std::string_view>> keyAndValue(std::string_view line,
+                                                                         char separator) {
+    const auto at = line.find(separator);
+    if (at == std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::pair{trimmedText(line.substr(0, at)), trimmedText(line.substr(at + 1))};
 }
 
 }  // namespace corvanta::platform

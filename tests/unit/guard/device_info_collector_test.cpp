@@ -17,7 +17,7 @@ const QString kDash = QString::fromUtf8("\xe2\x80\x94");
 DeviceInfo collectFrom(const SensorFixture& fixture) {
     DeviceInfoCollectorOptions options;
     options.root = fixture.root();
-    options.gpu.useOpenCl = false;
+    options.useOpenCl = false;
     return DeviceInfoCollector(options).collect();
 }
 
@@ -181,7 +181,7 @@ TEST(DeviceInfoCollector, EmptyTreeShowsPlaceholders) {
     SensorFixture fixture;
     DeviceInfoCollectorOptions options;
     options.root = fixture.root();
-    options.gpu.useOpenCl = false;
+    options.useOpenCl = false;
     options.cpuCoresSuffix = QStringLiteral(" cores");
     const DeviceInfo info = DeviceInfoCollector(options).collect();
     for (const QString* field :

@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "engine/gpu/opencl_device.h"
+#include "guard/device_info_collector.h"
 #include "platform/sensors/cpu_info_reader.h"
 #include "platform/sensors/device_identity_reader.h"
 #include "platform/sensors/disk_info_reader.h"
@@ -230,7 +232,7 @@ void writeCard(const SensorFixture& fixture, int card, const char* vendor, const
 
 TEST(GpuInfoReader, DrmPrefersComputeVendorsThenVideoMemory) {
     SensorFixture fixture;
-    const GpuInfoReader reader(fixture.root(), GpuInfoOptions{false, false});
+    const GpuInfoReader reader(fixture.root());
     EXPECT_FALSE(reader.read());
 
     // A server: the BMC's display controller is card0, the GPU card1.
@@ -257,28 +259,37 @@ TEST(GpuInfoReader, DrmPrefersComputeVendorsThenVideoMemory) {
     // An SoC's GPU is a platform device known only by its driver.
     SensorFixture soc;
     soc.write("/sys/class/drm/card0/device/uevent", "DRIVER=v3d\nOF_NAME=gpu\n");
-    gpu = GpuInfoReader(soc.root(), GpuInfoOptions{false, false}).read();
+    gpu = GpuInfoReader(soc.root()).read();
     ASSERT_TRUE(gpu);
     EXPECT_EQ(gpu->name, "v3d");
     EXPECT_EQ(gpu->vendor, "");
 }
 
-TEST(GpuInfoReader, OpenClDeviceOnPocl) {
+// The device page names the GPU the engine computes on: the engine's own choice, described.
+TEST(GpuInfo, TheDevicePageNamesTheEnginesOpenClDevice) {
     SensorFixture fixture;
     setenv("POCL_CACHE_DIR", (fixture.root() / "pocl").c_str(), 1);
-    const auto device = GpuInfoReader(fixture.root(), GpuInfoOptions{true, true}).readOpenCl();
-    ASSERT_TRUE(device) << "no OpenCL device; is pocl-opencl-icd installed?";
-    EXPECT_FALSE(device->name.empty());
-    EXPECT_FALSE(device->vendor.empty());
-    ASSERT_TRUE(device->memoryBytes);
-    EXPECT_GT(*device->memoryBytes, 0u);
-
-    // Without the engine's CPU-device switch, PoCL's CPU device is no GPU; the DRM cards decide.
     writeCard(fixture, 0, "0x8086", "0x46a6");
-    const auto gpu = GpuInfoReader(fixture.root(), GpuInfoOptions{true, false}).read();
-    ASSERT_TRUE(gpu);
-    if (!GpuInfoReader(fixture.root(), GpuInfoOptions{true, false}).readOpenCl()) {
-        EXPECT_EQ(gpu->name, "Intel GPU [8086:46a6]");
+    guard::DeviceInfoCollectorOptions options;
+    options.root = fixture.root();
+
+    // PoCL's CPU device counts when the engine is told to take any device.
+    setenv("CORVANTA_OPENCL_DEVICE", "any", 1);
+    const auto device = engine::gpu::OpenClDevice::selectDefault();
+    ASSERT_TRUE(device) << "no OpenCL device; is pocl-opencl-icd installed?";
+    EXPECT_FALSE(device->productName().empty());
+    EXPECT_FALSE(device->vendor().empty());
+    ASSERT_TRUE(device->globalMemoryBytes());
+    EXPECT_GT(*device->globalMemoryBytes(), 0u);
+    guard::DeviceInfo info = guard::DeviceInfoCollector(options).collect();
+    EXPECT_EQ(info.gpuName.toStdString(), device->productName());
+    EXPECT_EQ(info.gpuVendor.toStdString(), device->vendor());
+
+    // Without that switch the engine has no device here, and the DRM cards describe the GPU.
+    unsetenv("CORVANTA_OPENCL_DEVICE");
+    if (!engine::gpu::OpenClDevice::selectDefault()) {
+        info = guard::DeviceInfoCollector(options).collect();
+        EXPECT_EQ(info.gpuName, "Intel GPU [8086:46a6]");
     }
 }
 

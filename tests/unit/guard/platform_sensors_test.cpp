@@ -6,6 +6,7 @@
 #include "platform/sensors/memory_pressure_level.h"
 #include "platform/sensors/pressure_stall_reader.h"
 #include "platform/sensors/proc_stat_reader.h"
+#include "platform/sensors/sysfs_file.h"
 #include "platform/sensors/thermal_sensor_reader.h"
 #include "unit/guard/sensor_fixture.h"
 
@@ -35,6 +36,46 @@ TEST(ProcStatReader, ReadsAggregateLineAndComputesBusyShare) {
 
     fixture.write("/proc/stat", "cpu  1 2\n");
     EXPECT_FALSE(ProcStatReader(fixture.root()).read());
+}
+
+// The cutting up that every /proc and /sys reader shares.
+TEST(SysfsFile, LinesFieldsKeysAndNumbers) {
+    EXPECT_EQ(trimmedText(" \t value \r\n"), "value");
+    EXPECT_EQ(trimmedText(" \n "), "");
+    EXPECT_EQ(textLines("a\n\nb"), (std::vector<std::string_view>{"a", "", "b"}));
+    EXPECT_EQ(textLines("a\n"), (std::vector<std::string_view>{"a"}));
+    EXPECT_TRUE(textLines("").empty());
+    EXPECT_EQ(lineFields("cpu  4705\t150 "), (std::vector<std::string_view>{"cpu", "4705", "150"}));
+    EXPECT_TRUE(lineFields(" \t").empty());
+
+    const auto field = keyAndValue("model name\t: Intel(R) Core(TM) i7: 3.20GHz", ':');
+    ASSERT_TRUE(field);
+    EXPECT_EQ(field->first, "model name");
+    EXPECT_EQ(field->second, "Intel(R) Core(TM) i7: 3.20GHz");
+    EXPECT_FALSE(keyAndValue("no separator", '='));
+
+    EXPECT_EQ(parseNumber<std::uint64_t>(" 16314248 "), 16314248u);
+    EXPECT_EQ(parseNumber<unsigned>("0x10de", 16), 0x10deu);
+    EXPECT_EQ(parseNumber<int>("-3"), -3);
+    EXPECT_EQ(parseNumber<double>("12.50"), 12.5);
+    EXPECT_FALSE(parseNumber<int>("12kB"));
+    EXPECT_FALSE(parseNumber<int>(""));
+    EXPECT_FALSE(parseNumber<std::uint64_t>("-1"));
+
+    // Readers built on them: tabs and missing fields as the kernel writes them.
+    SensorFixture fixture;
+    fixture.write("/proc/meminfo",
+                  "MemTotal:\t 1000 kB\nMemFree: 100 kB\nBuffers: 50 kB\n"
+                  "Cached: 250 kB\nbroken line\n");
+    const auto memory = MemInfoReader(fixture.root()).read();
+    ASSERT_TRUE(memory);
+    EXPECT_EQ(memory->totalBytes, 1000u * 1024);
+    EXPECT_EQ(memory->availableBytes, 400u * 1024);
+    fixture.write("/proc/pressure/memory", "some avg10=12.50 avg60=1.00 avg300=0.00 total=5\n");
+    const auto stall = PressureStallReader(fixture.root()).read();
+    ASSERT_TRUE(stall);
+    EXPECT_DOUBLE_EQ(stall->someAvg10, 12.5);
+    EXPECT_DOUBLE_EQ(stall->fullAvg10, 0.0);
 }
 
 TEST(MemoryPressure, StallAveragesAndAvailableShareGiveLevels) {

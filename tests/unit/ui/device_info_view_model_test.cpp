@@ -17,7 +17,7 @@ std::unique_ptr<DeviceInfoViewModel> viewModelFor(const SensorFixture& fixture,
                                                   std::chrono::milliseconds interval) {
     guard::DeviceInfoCollectorOptions options;
     options.root = fixture.root();
-    options.gpu.useOpenCl = false;
+    options.useOpenCl = false;
     return std::make_unique<DeviceInfoViewModel>(options, interval);
 }
 
