@@ -12,13 +12,15 @@
 #include "app/profile_lock.h"
 #include "app/termination_signals.h"
 #include "app/window_services.h"
+#include "platform/string_table.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     corvanta::app::AppDependency::applyApplicationNames();
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("Corvanta"));
+    QGuiApplication::setApplicationDisplayName(
+        corvanta::platform::localized(QStringLiteral("app_name")));
     QGuiApplication::setDesktopFileName(QStringLiteral("corvanta"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvanta.svg")));
     // The pages draw their own controls; Basic is the style that lets them.

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "guard/device_info.h"
+#include "platform/string_table.h"
 
 namespace corvanta::guard {
 
@@ -14,8 +15,7 @@ struct DeviceInfoCollectorOptions {
     // other sources turn OpenCL off.
     bool useOpenCl = true;
     // Follows the core counts when nothing better describes the processor speed ("8/16 Cores").
-    // The composition root passes the string table's "cpu_cores_suffix".
-    QString cpuCoresSuffix = QStringLiteral(" Cores");
+    QString cpuCoresSuffix = platform::localized(QStringLiteral("cpu_cores_suffix"));
 };
 
 // Builds the machine description from the platform readers. Every source fails on its own: an

@@ -52,7 +52,7 @@ Rectangle {
             color: theme.accent
         }
         Text {
-            text: "Token"
+            text: shell.text("contribution_unit")
             textFormat: Text.PlainText
             font.pixelSize: layout.s(15)
             color: theme.secondaryText

@@ -23,7 +23,7 @@ Item {
             }
             Text {
                 anchors.verticalCenter: parent.verticalCenter
-                text: "Corvanta"
+                text: shell.text("app_name")
                 textFormat: Text.PlainText
                 font.family: theme.headingFont
                 font.pixelSize: layout.s(34)

@@ -6,7 +6,7 @@ ApplicationWindow {
     id: window
     objectName: "mainWindow"
     visible: true
-    title: "Corvanta"
+    title: shell.text("app_name")
     color: theme.background
 
     // The content size decides the window size, but never beyond the screen's free area; a

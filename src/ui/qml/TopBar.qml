@@ -28,7 +28,7 @@ Rectangle {
             sourceSize: Qt.size(width, height)
         }
         Text {
-            text: "Corvanta"
+            text: shell.text("app_name")
             textFormat: Text.PlainText
             font.family: theme.headingFont
             font.pixelSize: layout.s(28)

@@ -5,6 +5,7 @@
 
 #include "guard/device_info_collector.h"
 #include "guard/device_info_format.h"
+#include "platform/string_table.h"
 #include "unit/guard/sensor_fixture.h"
 
 namespace corvanta::guard {
@@ -173,6 +174,10 @@ TEST(DeviceInfoCollector, IntelDesktopFromFixtureTree) {
     EXPECT_EQ(degraded.memoryFree, kDash);
     EXPECT_EQ(degraded.gpuVRAM, kDash);
     EXPECT_EQ(degraded.memoryUsed, "0.25 GB");
+    // The suffix after the core counts is the string table's.
+    ASSERT_TRUE(platform::StringTable::english().contains(QStringLiteral("cpu_cores_suffix")));
+    EXPECT_EQ(degraded.cpuSpeed,
+              QStringLiteral("1/2") + platform::localized(QStringLiteral("cpu_cores_suffix")));
     EXPECT_EQ(degraded.cpuSpeed, "1/2 Cores");
     EXPECT_EQ(degraded.manufacturer, "Dell Inc.");
 }
