@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <optional>
+
 #include "async/loading_flag.h"
 #include "backend/endpoints.h"
 
@@ -25,6 +27,8 @@ class PageContentViewModel : public QObject {
     Q_PROPERTY(QString errorMessage READ errorMessage NOTIFY contentChanged)
     // The page is shown in a sheet over the window.
     Q_PROPERTY(bool isPresented READ isPresented NOTIFY isPresentedChanged)
+    // The window's appearance, which the document's colours follow.
+    Q_PROPERTY(bool dark READ dark WRITE setDark NOTIFY contentChanged)
 
 public:
     explicit PageContentViewModel(backend::PageRepository& pages, QObject* parent = nullptr);
@@ -35,10 +39,15 @@ public:
     bool isLoading() const { return loading_.isLoading(); }
     const QString& errorMessage() const { return errorMessage_; }
     bool isPresented() const { return isPresented_; }
+    bool dark() const { return dark_; }
+    void setDark(bool dark);
 
-    // The document the page shows: the fixed head, the content reduced to the formatting the
-    // page shows (sanitizeRichText), the closing tags.
-    static QString document(const QString& content);
+    // The document the page shows: the fixed head with the colours of the light or dark
+    // appearance, the content reduced to the formatting the page shows (sanitizeRichText), the
+    // closing tags. It is written for Qt's rich-text engine, which takes no media queries and
+    // sizes heading elements by a step of its own whatever a style sheet says: headings are set
+    // as paragraphs of their class (h1 as <p class="h1">).
+    static QString document(const QString& content, bool dark = false);
     static QString defaultTitle(backend::PageType type);
 
     // Opens "about", "privacy" or "terms"; anything else is ignored. A load still running for
@@ -59,6 +68,9 @@ private:
     backend::PageType type_ = backend::PageType::about;
     QString title_;
     QString htmlContent_;
+    // The page's content as received, while there is one.
+    std::optional<QString> content_;
+    bool dark_ = false;
     bool isPresented_ = false;
     QString errorMessage_;
     async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};

@@ -1,5 +1,6 @@
 // gtest main for the window tests: a QGuiApplication rendering offscreen on one screen of a fixed
-// size (1920 × 1080 unless the executable is built with CORVANTA_TEST_SCREEN_WIDTH and _HEIGHT),
+// size (1920 × 1080 unless the executable is built with CORVANTA_TEST_SCREEN_WIDTH and _HEIGHT;
+// CORVANTA_TEST_SECOND_SCREEN adds a 2560 × 1440 one to its right),
 // with the user's folders in a private temporary directory so that nothing of a real installation
 // is touched.
 #include <QFile>
@@ -23,11 +24,17 @@ int main(int argc, char** argv) {
     const QByteArray root = home.path().toUtf8();
     // The offscreen platform's own screen size differs between Qt versions.
     QFile screens(home.filePath(QStringLiteral("offscreen.json")));
-    if (!screens.open(QIODevice::WriteOnly) ||
-        screens.write(QByteArray(R"({"screens":[{"name":"test","x":0,"y":0,"width":)") +
+    QByteArray list = QByteArray(R"({"name":"test","x":0,"y":0,"width":)") +
                       QByteArray::number(CORVANTA_TEST_SCREEN_WIDTH) + R"(,"height":)" +
                       QByteArray::number(CORVANTA_TEST_SCREEN_HEIGHT) +
-                      R"(,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1}]})") < 0) {
+                      R"(,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1})";
+#ifdef CORVANTA_TEST_SECOND_SCREEN
+    // A larger second screen to the right of the first, as a laptop beside a monitor.
+    list += QByteArray(R"(,{"name":"second","x":)") +
+            QByteArray::number(CORVANTA_TEST_SCREEN_WIDTH) +
+            R"(,"y":0,"width":2560,"height":1440,"logicalDpi":96,"logicalBaseDpi":96,"dpr":1})";
+#endif
+    if (!screens.open(QIODevice::WriteOnly) || screens.write(R"({"screens":[)" + list + "]}") < 0) {
         return 2;
     }
     screens.close();

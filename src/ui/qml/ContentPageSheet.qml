@@ -15,9 +15,15 @@ Popup {
     onClosed: pageContent.close()
     padding: 0
 
+    // The document's colours follow the window's appearance.
+    Binding {
+        target: pageContent
+        property: "dark"
+        value: theme.dark
+    }
+
     background: Rectangle {
-        // The page's own styles are drawn for a light page.
-        color: "#FFFFFF"
+        color: theme.surface
         radius: layout.s(14)
         border.color: theme.border
     }
@@ -37,7 +43,7 @@ Popup {
             font.family: theme.headingFont
             font.pixelSize: layout.s(26)
             font.bold: true
-            color: "#1D1D1F"
+            color: theme.text
             elide: Text.ElideRight
         }
 
@@ -99,7 +105,7 @@ Popup {
                 objectName: "contentError"
                 text: pageContent.errorMessage
                 textFormat: Text.PlainText
-                color: "#1D1D1F"
+                color: theme.text
                 font.pixelSize: layout.s(16)
             }
         }

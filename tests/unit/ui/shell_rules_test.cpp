@@ -163,7 +163,8 @@ TEST(PageContentViewModel, WrapsTheContentReducedToItsFormatting) {
     const QString full = QStringLiteral("<html><body><h1>T</h1><img src=\"x.png\"></body></html>");
     const QString document = PageContentViewModel::document(full);
     EXPECT_TRUE(document.startsWith(QStringLiteral("<!DOCTYPE html>")));
-    EXPECT_TRUE(document.endsWith(QStringLiteral("<body>\n<h1>T</h1>\n</body>\n</html>")));
+    EXPECT_TRUE(
+        document.endsWith(QStringLiteral("<body>\n<p class=\"h1\">T</p>\n</body>\n</html>")));
     EXPECT_TRUE(document.contains(QStringLiteral("charset=\"utf-8\"")));
     EXPECT_TRUE(document.contains(QStringLiteral("line-height: 1.75")));
     EXPECT_EQ(PageContentViewModel::defaultTitle(backend::PageType::terms),

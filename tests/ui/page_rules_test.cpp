@@ -1,0 +1,151 @@
+// The window's rules that need the rendering engine: where the window opens on a desktop of two
+// screens, and how Qt's rich-text engine takes the content pages' style sheet.
+// main() gives this executable a 1920 × 1080 screen and a 2560 × 1440 one to its right.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QQuickWindow>
+#include <QScreen>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextList>
+
+#include <memory>
+
+#include "app/app_dependency.h"
+#include "app/window_services.h"
+#include "support/coro_test_util.h"
+#include "ui/desktop_application.h"
+#include "ui/language_migration.h"
+#include "ui/page_content_view_model.h"
+
+namespace corvanta::ui {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::processEventsFor;
+using testing::processEventsUntil;
+
+// The window over a root of its own. Nothing of these tests needs a backend: the client stays
+// signed out.
+class TestWindow {
+public:
+    TestWindow() {
+        qputenv("CORVANTA_API_BASE_URL", "http://127.0.0.1:9");
+        migrateLanguageToEnglish(deps.settings());
+    }
+    ~TestWindow() {
+        if (desktop) {
+            desktop->shutdown();
+            processEventsFor(200ms);
+        }
+    }
+
+    bool open() {
+        desktop = std::make_unique<DesktopApplication>(app::windowServices(deps));
+        if (!desktop->load()) {
+            return false;
+        }
+        return processEventsUntil([&] { return desktop->window()->isVisible(); }, 10s);
+    }
+
+    app::AppDependency deps;
+    std::unique_ptr<DesktopApplication> desktop;
+};
+
+TEST(WindowRules, TheWindowCentresOnItsOwnScreen) {
+    TestWindow test;
+    ASSERT_TRUE(test.open());
+    QQuickWindow* window = test.desktop->window();
+    ASSERT_EQ(QGuiApplication::screens().size(), 2);
+    QScreen* first = nullptr;
+    QScreen* second = nullptr;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        (screen->name() == QStringLiteral("second") ? second : first) = screen;
+    }
+    ASSERT_TRUE(first && second);
+    ASSERT_EQ(second->availableGeometry(), QRect(1920, 0, 2560, 1440));
+
+    // On each screen in turn, the signed-out window sits in the middle of that screen, not of
+    // the desktop the two screens make together.
+    for (QScreen* screen : {second, first, second}) {
+        window->setScreen(screen);
+        ASSERT_TRUE(QMetaObject::invokeMethod(window, "fitContent"));
+        processEventsFor(100ms);
+        const QRect area = screen->availableGeometry();
+        const QRect frame = window->frameGeometry();
+        EXPECT_EQ(window->size(), QSize(520, 420));
+        EXPECT_TRUE(area.contains(frame)) << screen->name().toStdString();
+        EXPECT_LE(std::abs(frame.center().x() - area.center().x()), 1)
+            << screen->name().toStdString() << " x " << frame.x();
+        EXPECT_LE(std::abs(frame.center().y() - area.center().y()), 1)
+            << screen->name().toStdString() << " y " << frame.y();
+    }
+}
+
+// The formats Qt's rich-text engine makes of the content page's document: the style sheet is
+// one the engine takes whole, and what it asks for is what comes out.
+TEST(ContentPage, TheStyleSheetSurvivesTheRichTextParser) {
+    const QString content = QStringLiteral(
+        "<h1>Terms</h1><p>Read <a href=\"https://example.org/\">this</a>.</p><h2>Scope</h2>"
+        "<h3>Detail</h3><ul><li>one<ul><li>inner</li></ul></li></ul><ol><li>first</li></ol>");
+    for (const bool dark : {false, true}) {
+        const QString html = PageContentViewModel::document(content, dark);
+        EXPECT_FALSE(html.contains(QStringLiteral("@media")));
+        QTextDocument document;
+        document.setHtml(html);
+
+        struct Expected {
+            const char* text;
+            int pixelSize;
+            bool bold;
+            qreal top;
+            qreal bottom;
+        };
+        const Expected expected[] = {{"Terms", 24, true, 0, 18},
+                                     {"Read this.", 15, false, 10, 10},
+                                     {"Scope", 20, true, 22, 10},
+                                     {"Detail", 17, true, 18, 8}};
+        QTextBlock block = document.begin();
+        for (const Expected& e : expected) {
+            ASSERT_TRUE(block.isValid()) << e.text;
+            EXPECT_EQ(block.text(), QString::fromUtf8(e.text));
+            const QTextCharFormat chars = block.begin().fragment().charFormat();
+            // A size step of the engine's own would outweigh the pixel size.
+            EXPECT_FALSE(chars.hasProperty(QTextFormat::FontSizeAdjustment)) << e.text;
+            EXPECT_EQ(chars.font().pixelSize(), e.pixelSize) << e.text;
+            EXPECT_EQ(chars.font().bold(), e.bold) << e.text;
+            EXPECT_EQ(block.blockFormat().topMargin(), e.top) << e.text;
+            EXPECT_EQ(block.blockFormat().bottomMargin(), e.bottom) << e.text;
+            EXPECT_EQ(block.blockFormat().lineHeight(), 175) << e.text;
+            EXPECT_EQ(chars.foreground().color(), QColor(dark ? "#E5E5EA" : "#1D1D1F")) << e.text;
+            block = block.next();
+        }
+
+        // The link: the theme's colour, not underlined.
+        const QTextBlock paragraph = document.begin().next();
+        bool sawLink = false;
+        for (auto it = paragraph.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat chars = it.fragment().charFormat();
+            if (chars.isAnchor()) {
+                sawLink = true;
+                EXPECT_EQ(it.fragment().text(), QStringLiteral("this"));
+                EXPECT_EQ(chars.foreground().color(), QColor(dark ? "#64B5F6" : "#3B82F6"));
+                EXPECT_FALSE(chars.fontUnderline());
+            }
+        }
+        EXPECT_TRUE(sawLink);
+
+        // Lists: 24 pixels in per level, the bullets in that margin.
+        for (; block.isValid(); block = block.next()) {
+            ASSERT_NE(block.textList(), nullptr) << block.text().toStdString();
+            const qreal expectedMargin = block.text() == QStringLiteral("inner") ? 48 : 24;
+            EXPECT_EQ(block.blockFormat().leftMargin(), expectedMargin)
+                << block.text().toStdString();
+            EXPECT_EQ(block.textList()->format().indent(), 0) << block.text().toStdString();
+        }
+    }
+}
+
+}  // namespace
+}  // namespace corvanta::ui
