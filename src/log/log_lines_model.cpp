@@ -29,6 +29,12 @@ QHash<int, QByteArray> LogLinesModel::roleNames() const {
     return {{Qt::DisplayRole, "display"}, {LineRole, "line"}};
 }
 
+QString LogLinesModel::text(int first, int last) const {
+    const qsizetype from = std::max(std::min(first, last), 0);
+    const qsizetype to = std::min<qsizetype>(std::max(first, last), lines_.size() - 1);
+    return from > to ? QString() : lines_.mid(from, to - from + 1).join(QLatin1Char('\n'));
+}
+
 void LogLinesModel::appendLines(const QStringList& lines) {
     if (lines.isEmpty()) {
         return;

@@ -24,6 +24,9 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
+    // Rows [first, last] (in either order, clamped to the rows there are), one per line.
+    QString text(int first, int last) const;
+
 private:
     void appendLines(const QStringList& lines);
     void removeFront(qsizetype count);

@@ -1,5 +1,8 @@
 #include "ui/run_log_view_model.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include "log/log_buffer_service.h"
 #include "platform/string_table.h"
 #include "tasks/task_orchestrator.h"
@@ -93,6 +96,13 @@ bool RunLogViewModel::reportScroll(double contentY, double viewHeight, double co
     const bool pinned = isPinned(contentY, viewHeight, contentHeight);
     setTailPinned(pinned);
     return pinned;
+}
+
+void RunLogViewModel::copyLines(int first, int last) const {
+    const QString text = lines_.text(first, last);
+    if (!text.isEmpty()) {
+        QGuiApplication::clipboard()->setText(text);
+    }
 }
 
 void RunLogViewModel::jumpToEnd() {

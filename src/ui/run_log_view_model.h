@@ -64,6 +64,8 @@ public:
     Q_INVOKABLE bool reportScroll(double contentY, double viewHeight, double contentHeight);
     // The badge: back to the end of the log.
     Q_INVOKABLE void jumpToEnd();
+    // Puts the lines [first, last] (rows of `lines`) on the clipboard, one per line.
+    Q_INVOKABLE void copyLines(int first, int last) const;
 
 signals:
     void engineChanged();

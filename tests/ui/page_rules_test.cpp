@@ -1,11 +1,18 @@
 // The window's rules that need the rendering engine: where the window opens on a desktop of two
-// screens, and how Qt's rich-text engine takes the content pages' style sheet.
+// screens, how Qt's rich-text engine takes the content pages' style sheet, and reading and copying
+// long run-log lines.
 // main() gives this executable a 1920 × 1080 screen and a 2560 × 1440 one to its right.
 #include <gtest/gtest.h>
 
+#include <QAbstractItemModel>
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextList>
@@ -14,10 +21,12 @@
 
 #include "app/app_dependency.h"
 #include "app/window_services.h"
+#include "log/log_buffer_service.h"
 #include "support/coro_test_util.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
 #include "ui/page_content_view_model.h"
+#include "ui/run_log_view_model.h"
 
 namespace corvanta::ui {
 namespace {
@@ -25,6 +34,18 @@ namespace {
 using namespace std::chrono_literals;
 using testing::processEventsFor;
 using testing::processEventsUntil;
+
+void collectNamed(QQuickItem* root, const QString& name, QList<QQuickItem*>& found) {
+    if (root == nullptr) {
+        return;
+    }
+    if (root->objectName() == name) {
+        found.append(root);
+    }
+    for (QQuickItem* child : root->childItems()) {
+        collectNamed(child, name, found);
+    }
+}
 
 // The window over a root of its own. Nothing of these tests needs a backend: the client stays
 // signed out.
@@ -145,6 +166,103 @@ TEST(ContentPage, TheStyleSheetSurvivesTheRichTextParser) {
             EXPECT_EQ(block.textList()->format().indent(), 0) << block.text().toStdString();
         }
     }
+}
+
+TEST(RunLogPage, LongLinesReadWholeAndSelectedLinesCopy) {
+    TestWindow test;
+    ASSERT_TRUE(test.open());
+    DesktopApplication* desktop = test.desktop.get();
+    QQuickWindow* window = desktop->window();
+    auto& logs = test.deps.logBuffer();
+
+    // The page over the window, as the main view shows it.
+    QQmlComponent component(&desktop->engine(),
+                            QUrl(QStringLiteral("qrc:/Corvanta/Ui/qml/RunLogPage.qml")));
+    std::unique_ptr<QObject> object(component.create(desktop->engine().rootContext()));
+    ASSERT_TRUE(object) << component.errorString().toStdString();
+    auto* page = qobject_cast<QQuickItem*>(object.get());
+    ASSERT_NE(page, nullptr);
+    window->resize(1000, 600);
+    page->setParentItem(window->contentItem());
+    page->setZ(1000);
+    page->setSize(QSizeF(900, 500));
+    page->setProperty("isActive", true);
+
+    const QString longLine = QStringLiteral("a line far wider than the page ") +
+                             QStringLiteral("0123456789abcdef").repeated(30) +
+                             QStringLiteral(" its end is here");
+    for (const QString& message :
+         {QStringLiteral("first marked line"), longLine, QStringLiteral("third marked line"),
+          QStringLiteral("fourth marked line")}) {
+        logs.append(QStringLiteral("?"), QStringLiteral("TEST"), message);
+    }
+    auto* lines = qobject_cast<QAbstractItemModel*>(desktop->runLog().lines());
+    ASSERT_NE(lines, nullptr);
+    const auto rowOf = [&](const QString& text) {
+        for (int row = 0; row < lines->rowCount(); ++row) {
+            if (lines->index(row, 0).data().toString().contains(text)) {
+                return row;
+            }
+        }
+        return -1;
+    };
+    ASSERT_TRUE(processEventsUntil([&] { return rowOf(QStringLiteral("fourth marked")) >= 0; }));
+    const int first = rowOf(QStringLiteral("first marked"));
+
+    // The long line wraps: nothing of it is cut off, and it stays within the page.
+    QQuickItem* longText = nullptr;
+    ASSERT_TRUE(processEventsUntil([&] {
+        QList<QQuickItem*> texts;
+        collectNamed(page, QStringLiteral("runLogLine"), texts);
+        for (QQuickItem* text : texts) {
+            if (text->property("text").toString().contains(QStringLiteral("its end is here"))) {
+                longText = text;
+            }
+        }
+        return longText != nullptr;
+    }));
+    processEventsFor(100ms);
+    EXPECT_FALSE(longText->property("truncated").toBool());
+    EXPECT_GT(longText->property("lineCount").toInt(), 1);
+    EXPECT_LE(longText->width(), page->width());
+
+    // A click selects a line, a shift-click the lines up to another; Ctrl+C copies them.
+    const auto rowItem = [&](int row) -> QQuickItem* {
+        QList<QQuickItem*> texts;
+        collectNamed(page, QStringLiteral("runLogLine"), texts);
+        const QString text = lines->index(row, 0).data().toString();
+        for (QQuickItem* item : texts) {
+            if (item->property("text").toString() == text && item->isVisible()) {
+                return item;
+            }
+        }
+        return nullptr;
+    };
+    const auto centre = [](QQuickItem* item) {
+        return item->mapToScene(QPointF(item->width() / 2, item->height() / 2)).toPoint();
+    };
+    QQuickItem* firstItem = rowItem(first);
+    QQuickItem* thirdItem = rowItem(first + 2);
+    ASSERT_NE(firstItem, nullptr);
+    ASSERT_NE(thirdItem, nullptr);
+    QGuiApplication::clipboard()->clear();
+    QTest::mouseClick(window, Qt::LeftButton, Qt::NoModifier, centre(firstItem));
+    QTest::mouseClick(window, Qt::LeftButton, Qt::ShiftModifier, centre(thirdItem));
+    processEventsFor(50ms);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    processEventsFor(50ms);
+    const QString expected = lines->index(first, 0).data().toString() + QLatin1Char('\n') +
+                             lines->index(first + 1, 0).data().toString() + QLatin1Char('\n') +
+                             lines->index(first + 2, 0).data().toString();
+    EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(), expected.toStdString());
+
+    // Ctrl+A takes every line.
+    QTest::keyClick(window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    processEventsFor(50ms);
+    EXPECT_EQ(QGuiApplication::clipboard()->text().count(QLatin1Char('\n')), lines->rowCount() - 1);
+
+    object.reset();
 }
 
 }  // namespace

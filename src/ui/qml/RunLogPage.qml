@@ -2,11 +2,83 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 
-// The run log: follows the end while the user stays there, keeps its place otherwise.
+// The run log: follows the end while the user stays there, keeps its place otherwise. Long lines
+// wrap, so every line can be read whole. A click selects a line, a shift-click the lines up to it;
+// Ctrl+C or the context menu copies the selection.
 Item {
     id: page
     objectName: "runLogPage"
     property bool isActive: false
+
+    // The selected rows, from the first clicked to the last; -1 when none is selected.
+    property int selectionAnchor: -1
+    property int selectionEnd: -1
+    readonly property bool hasSelection: selectionAnchor >= 0 && selectionEnd >= 0
+
+    function isSelected(row) {
+        return hasSelection && row >= Math.min(selectionAnchor, selectionEnd)
+               && row <= Math.max(selectionAnchor, selectionEnd)
+    }
+    function select(row, extend) {
+        if (!extend || selectionAnchor < 0)
+            selectionAnchor = row
+        selectionEnd = row
+    }
+    function clearSelection() {
+        selectionAnchor = -1
+        selectionEnd = -1
+    }
+    function copySelection() {
+        if (hasSelection)
+            runLog.copyLines(selectionAnchor, selectionEnd)
+    }
+
+    Shortcut {
+        sequences: [StandardKey.Copy]
+        enabled: page.isActive && page.hasSelection
+        onActivated: page.copySelection()
+    }
+    Shortcut {
+        sequences: [StandardKey.SelectAll]
+        enabled: page.isActive && list.count > 0
+        onActivated: {
+            page.selectionAnchor = 0
+            page.selectionEnd = list.count - 1
+        }
+    }
+    Shortcut {
+        sequences: [StandardKey.Cancel]
+        enabled: page.isActive && page.hasSelection
+        onActivated: page.clearSelection()
+    }
+
+    Menu {
+        id: lineMenu
+        MenuItem {
+            objectName: "runLogCopy"
+            text: shell.text("run_log_copy")
+            enabled: page.hasSelection
+            onTriggered: page.copySelection()
+        }
+    }
+
+    // Lines trimmed from the top of the log move the rows below them up.
+    Connections {
+        target: runLog.lines
+        function onRowsRemoved(parent, first, last) {
+            if (!page.hasSelection)
+                return
+            const removed = last - first + 1
+            page.selectionAnchor -= removed
+            page.selectionEnd -= removed
+            if (page.selectionAnchor < 0 && page.selectionEnd < 0)
+                page.clearSelection()
+            else {
+                page.selectionAnchor = Math.max(page.selectionAnchor, 0)
+                page.selectionEnd = Math.max(page.selectionEnd, 0)
+            }
+        }
+    }
 
     onIsActiveChanged: {
         if (isActive && list.pinned)
@@ -88,17 +160,45 @@ Item {
                 font.pixelSize: layout.s(15)
             }
 
-            delegate: Text {
+            delegate: Rectangle {
+                id: row
                 required property string line
+                required property int index
+                readonly property bool selected: page.isSelected(index)
                 width: ListView.view.width
-                height: list.lineHeight
-                text: line
-                textFormat: Text.PlainText
-                font.family: "monospace"
-                font.pixelSize: layout.s(15)
-                color: theme.logText
-                elide: Text.ElideRight
-                verticalAlignment: Text.AlignVCenter
+                // One line of text keeps its line height; a wrapped one grows by its lines.
+                height: Math.max(list.lineHeight, lineText.implicitHeight + list.lineHeight
+                                 - fontMetrics.height)
+                color: selected ? Qt.rgba(theme.accent.r, theme.accent.g, theme.accent.b, 0.22)
+                                : "transparent"
+
+                Text {
+                    id: lineText
+                    objectName: "runLogLine"
+                    anchors.left: parent.left
+                    anchors.right: parent.right
+                    anchors.verticalCenter: parent.verticalCenter
+                    text: row.line
+                    textFormat: Text.PlainText
+                    font.family: "monospace"
+                    font.pixelSize: layout.s(15)
+                    color: theme.logText
+                    wrapMode: Text.Wrap
+                }
+
+                MouseArea {
+                    anchors.fill: parent
+                    acceptedButtons: Qt.LeftButton | Qt.RightButton
+                    onPressed: (mouse) => {
+                        if (mouse.button === Qt.RightButton) {
+                            if (!row.selected)
+                                page.select(row.index, false)
+                            lineMenu.popup()
+                        } else {
+                            page.select(row.index, (mouse.modifiers & Qt.ShiftModifier) !== 0)
+                        }
+                    }
+                }
             }
 
             ScrollBar.vertical: ScrollBar { policy: ScrollBar.AsNeeded }
