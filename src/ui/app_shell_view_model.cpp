@@ -29,6 +29,7 @@ AppShellViewModel::AppShellViewModel(Services services, const QString& theme, QS
       runLog_(services.runLog),
       loadStoredSignIn_(std::move(services.loadStoredSignIn)),
       headingFont_(std::move(headingFont)),
+      theme_(theme),
       isDark_(isDarkTheme(theme, systemIsDark)),
       logout_([&auth = services.auth] { auth.signOut(); }) {
     connect(&auth_, &backend::AuthRepository::isAuthenticatedChanged, this,
@@ -88,6 +89,14 @@ bool AppShellViewModel::isDarkTheme(const QString& theme, bool systemIsDark) {
         return systemIsDark;
     }
     return false;
+}
+
+void AppShellViewModel::setSystemIsDark(bool systemIsDark) {
+    const bool dark = isDarkTheme(theme_, systemIsDark);
+    if (dark != isDark_) {
+        isDark_ = dark;
+        emit isDarkChanged();
+    }
 }
 
 bool AppShellViewModel::isAuthenticated() const {

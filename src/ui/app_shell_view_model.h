@@ -46,7 +46,7 @@ class AppShellViewModel : public QObject {
                    selectedModuleChanged)
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
     Q_PROPERTY(QString connectionColor READ connectionColor NOTIFY connectionStatusChanged)
-    Q_PROPERTY(bool isDark READ isDark CONSTANT)
+    Q_PROPERTY(bool isDark READ isDark NOTIFY isDarkChanged)
     Q_PROPERTY(QString headingFont READ headingFont CONSTANT)
     Q_PROPERTY(QObject* logout READ logout CONSTANT)
 
@@ -90,6 +90,8 @@ public:
     const QString& connectionStatus() const { return connectionStatus_; }
     QString connectionColor() const { return connectionStatusColor(connectionStatus_); }
     bool isDark() const { return isDark_; }
+    // The desktop's appearance, followed while the theme is "theme_system".
+    void setSystemIsDark(bool systemIsDark);
     const QString& headingFont() const { return headingFont_; }
     QObject* logout() { return &logout_; }
 
@@ -106,6 +108,7 @@ signals:
     void contentSizeChanged();
     void selectedModuleChanged();
     void connectionStatusChanged();
+    void isDarkChanged();
 
 private:
     QSize contentSize() const;
@@ -120,6 +123,7 @@ private:
     log::LogBufferService& runLog_;
     std::function<QCoro::Task<>()> loadStoredSignIn_;
     QString headingFont_;
+    QString theme_;
     bool isDark_ = false;
     LogoutButtonModel logout_;
     QString selectedModule_ = QStringLiteral("dashboard");

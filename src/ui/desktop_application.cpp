@@ -20,6 +20,7 @@
 #include "ui/app_shell_view_model.h"
 #include "ui/cv_responsive_layout.h"
 #include "ui/dashboard_view_model.h"
+#include "ui/desktop_color_scheme.h"
 #include "ui/device_info_view_model.h"
 #include "ui/heading_font.h"
 #include "ui/key_login_view_model.h"
@@ -62,6 +63,12 @@ DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent
         services.settings.value(QStringLiteral("app_theme"), QStringLiteral("theme_light"))
             .toString(),
         registerHeadingFont(), systemIsDark);
+    colorScheme_ = std::make_unique<DesktopColorScheme>();
+    connect(colorScheme_.get(), &DesktopColorScheme::prefersDarkChanged, this, [this] {
+        if (const auto dark = colorScheme_->prefersDark()) {
+            shell_->setSystemIsDark(*dark);
+        }
+    });
     login_ = std::make_unique<KeyLoginViewModel>(loginWithKey);
     runLog_ = std::make_unique<RunLogViewModel>(services.runLog, services.orchestrator);
     deviceInfo_ = std::make_unique<DeviceInfoViewModel>();

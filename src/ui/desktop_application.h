@@ -22,6 +22,7 @@ namespace corvanta::ui {
 class AppShellViewModel;
 class CVResponsiveLayout;
 class DashboardViewModel;
+class DesktopColorScheme;
 class DeviceInfoViewModel;
 class KeyLoginViewModel;
 class LinkOpener;
@@ -63,6 +64,8 @@ private:
     std::unique_ptr<platform::LaunchAtLoginService> launchAtLogin_;
     std::unique_ptr<CVResponsiveLayout> layout_;
     std::unique_ptr<AppShellViewModel> shell_;
+    // The desktop's light or dark switch, followed while the window is open.
+    std::unique_ptr<DesktopColorScheme> colorScheme_;
     std::unique_ptr<KeyLoginViewModel> login_;
     std::unique_ptr<RunLogViewModel> runLog_;
     std::unique_ptr<DeviceInfoViewModel> deviceInfo_;

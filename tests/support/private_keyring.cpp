@@ -6,30 +6,8 @@
 #include <QProcess>
 #include <QThread>
 
-#include <stdexcept>
-
 namespace corvanta::testing {
 namespace {
-
-// The session bus's own rules, without the service directories it would activate from.
-QByteArray busConfig(const QString& address) {
-    return QStringLiteral(
-               "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus "
-               "Configuration 1.0//EN\" "
-               "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-               "<busconfig>\n"
-               "  <type>session</type>\n"
-               "  <listen>%1</listen>\n"
-               "  <auth>EXTERNAL</auth>\n"
-               "  <policy context=\"default\">\n"
-               "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-               "    <allow eavesdrop=\"true\"/>\n"
-               "    <allow own=\"*\"/>\n"
-               "  </policy>\n"
-               "</busconfig>\n")
-        .arg(address)
-        .toUtf8();
-}
 
 QString shellQuoted(const QString& text) {
     QString quoted = text;
@@ -40,29 +18,16 @@ QString shellQuoted(const QString& text) {
 }  // namespace
 
 QString PrivateKeyring::addressFor(const QString& directory) {
-    return QStringLiteral("unix:path=") + directory + QStringLiteral("/bus");
+    return PrivateSessionBus::addressFor(directory);
 }
 
-PrivateKeyring::PrivateKeyring(const QString& directory) : directory_(directory) {
-    QDir().mkpath(directory_);
-    QFile::setPermissions(directory_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+PrivateKeyring::PrivateKeyring(const QString& directory)
+    : directory_(directory), bus_(std::make_unique<PrivateSessionBus>(directory)) {
     for (const char* sub : {"data", "config", "runtime", "home"}) {
         QDir(directory_).mkdir(QString::fromLatin1(sub));
         QFile::setPermissions(directory_ + QLatin1Char('/') + QString::fromLatin1(sub),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    QFile config(directory_ + QStringLiteral("/bus.conf"));
-    if (!config.open(QIODevice::WriteOnly) || config.write(busConfig(address())) < 0) {
-        throw std::runtime_error("cannot write the bus configuration");
-    }
-    config.close();
-    bus_ = std::make_unique<ChildProcess>(
-        "/usr/bin/dbus-daemon",
-        std::vector<std::string>{"--config-file=" + config.fileName().toStdString(), "--nofork",
-                                 "--nopidfile", "--print-address=1"});
-    bus_->readLine(std::chrono::seconds(20));  // listening from here on
-    bus_->discardRemainingOutput();
-
     const QString command =
         QStringLiteral(
             "exec env -u DISPLAY -u WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS=%1 HOME=%2/home "

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "support/child_process.h"
+#include "support/private_session_bus.h"
 
 namespace corvanta::testing {
 
@@ -30,7 +31,7 @@ public:
 
 private:
     QString directory_;
-    std::unique_ptr<ChildProcess> bus_;
+    std::unique_ptr<PrivateSessionBus> bus_;
     std::unique_ptr<ChildProcess> keyring_;
 };
 

@@ -1,17 +1,22 @@
 // The window's rules that need the rendering engine: where the window opens on a desktop of two
-// screens, how Qt's rich-text engine takes the content pages' style sheet, and reading and copying
-// long run-log lines.
+// screens, how Qt's rich-text engine takes the content pages' style sheet, reading and copying
+// long run-log lines, and the light or dark appearance following the desktop while it runs.
 // main() gives this executable a 1920 × 1080 screen and a 2560 × 1440 one to its right.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModel>
 #include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QGuiApplication>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -23,6 +28,8 @@
 #include "app/window_services.h"
 #include "log/log_buffer_service.h"
 #include "support/coro_test_util.h"
+#include "support/private_session_bus.h"
+#include "ui/app_shell_view_model.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
 #include "ui/page_content_view_model.h"
@@ -265,5 +272,84 @@ TEST(RunLogPage, LongLinesReadWholeAndSelectedLinesCopy) {
     object.reset();
 }
 
+// org.freedesktop.portal.Settings as far as the appearance goes.
+class FakePortal : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.portal.Settings")
+
+public:
+    uint colorScheme = 1;  // prefer dark
+
+public slots:
+    // Portals before version 2 answer the value wrapped in one variant more.
+    QDBusVariant Read(const QString& group, const QString& key) {
+        ++reads;
+        if (group != QStringLiteral("org.freedesktop.appearance") ||
+            key != QStringLiteral("color-scheme")) {
+            return QDBusVariant(QVariant::fromValue(QDBusVariant(QString())));
+        }
+        return QDBusVariant(QVariant::fromValue(QDBusVariant(colorScheme)));
+    }
+
+public:
+    int reads = 0;
+};
+
+// What the portal sends when a setting of the desktop changes.
+void announce(QDBusConnection& bus, const QString& key, uint value) {
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Settings"), QStringLiteral("SettingChanged"));
+    signal << QStringLiteral("org.freedesktop.appearance") << key
+           << QVariant::fromValue(QDBusVariant(value));
+    ASSERT_TRUE(bus.send(signal));
+}
+
+TEST(Appearance, TheWindowFollowsTheDesktopsLightAndDarkSwitchWhileItRuns) {
+    QTemporaryDir directory;
+    testing::PrivateSessionBus bus(directory.path() + QStringLiteral("/bus"));
+    FakePortal portal;
+    QDBusConnection server = QDBusConnection::connectToBus(bus.address(), QStringLiteral("portal"));
+    ASSERT_TRUE(server.isConnected()) << server.lastError().message().toStdString();
+    ASSERT_TRUE(
+        server.registerObject(QStringLiteral("/org/freedesktop/portal/desktop"), &portal,
+                              QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals));
+    ASSERT_TRUE(server.registerService(QStringLiteral("org.freedesktop.portal.Desktop")));
+
+    // The window's own connection is the session bus: this one. A process connects to its
+    // session bus once, so this test needs a process of its own, as CTest runs every test here.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", bus.address().toUtf8());
+    TestWindow test;
+    test.deps.settings().setValue(QStringLiteral("app_theme"), QStringLiteral("theme_system"));
+    ASSERT_TRUE(test.open());
+    QQuickWindow* window = test.desktop->window();
+    AppShellViewModel& shell = test.desktop->shell();
+
+    // The portal's answer at start: dark.
+    ASSERT_TRUE(processEventsUntil([&] { return shell.isDark(); }, 10s));
+    EXPECT_EQ(portal.reads, 1);
+    processEventsFor(50ms);
+    EXPECT_EQ(window->color(), QColor("#16181D"));
+
+    // The desktop switches to light, and back; another setting changes nothing.
+    portal.colorScheme = 2;
+    announce(server, QStringLiteral("color-scheme"), 2);
+    ASSERT_TRUE(processEventsUntil([&] { return !shell.isDark(); }, 10s));
+    processEventsFor(50ms);
+    EXPECT_EQ(window->color(), QColor("#F3F5F9"));
+    announce(server, QStringLiteral("accent-color"), 1);
+    announce(server, QStringLiteral("color-scheme"), 1);
+    ASSERT_TRUE(processEventsUntil([&] { return shell.isDark(); }, 10s));
+    processEventsFor(50ms);
+    EXPECT_EQ(window->color(), QColor("#16181D"));
+
+    // "No preference" keeps what the window shows.
+    announce(server, QStringLiteral("color-scheme"), 0);
+    processEventsFor(200ms);
+    EXPECT_TRUE(shell.isDark());
+}
+
 }  // namespace
 }  // namespace corvanta::ui
+
+#include "page_rules_test.moc"
