@@ -8,8 +8,8 @@
 #include <stdexcept>
 
 #include "async/cancellable_sleep.h"
+#include "async/solved_signal.h"
 #include "tasks/lane_plan.h"
-#include "tasks/solved_signal.h"
 #include "tasks/store_error.h"
 #include "tasks/validation_coordinator.h"
 #include "tasks/worker_lane_loop.h"
@@ -33,8 +33,8 @@ QString persistFailedLine(const std::exception& error) {
 
 // Wakes on the group's stop and on cancelRun() as well, so that a run left without workers ends
 // when it is cancelled.
-QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<SolvedSignal> solved, std::stop_token stop,
-                                        std::stop_token cancelled) {
+QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<async::SolvedSignal> solved,
+                                        std::stop_token stop, std::stop_token cancelled) {
     std::stop_source wake;
     auto forward = [&wake] { wake.request_stop(); };
     std::stop_callback onStop(stop, forward);
@@ -239,7 +239,7 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
     throughputMonitor_.reset(deps_.timing.clock());
     coordinator_.resetValidation();
 
-    auto solved = std::make_shared<SolvedSignal>();
+    auto solved = std::make_shared<async::SolvedSignal>();
     const auto savedOnTaskSolved = coordinator_.onTaskSolved();
     coordinator_.setOnTaskSolved([solved, taskId](const QString& id) {
         if (id == taskId) {
@@ -354,7 +354,7 @@ void TaskScheduler::deleteProgress() {
 }
 
 QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> lanes,
-                                                std::shared_ptr<SolvedSignal> solved,
+                                                std::shared_ptr<async::SolvedSignal> solved,
                                                 std::stop_token stop, std::stop_token cancelled) {
     async::TaskGroup<WorkerResult> group(stop);
     auto registry = workerRegistry_;
@@ -419,7 +419,7 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
 }
 
 QCoro::Task<bool> TaskScheduler::endOfRangeWait(async::TaskGroup<WorkerResult>& group,
-                                                const std::shared_ptr<SolvedSignal>& solved,
+                                                const std::shared_ptr<async::SolvedSignal>& solved,
                                                 std::stop_token stop) {
     const auto& timing = deps_.timing;
     for (;;) {
@@ -449,7 +449,7 @@ QCoro::Task<bool> TaskScheduler::endOfRangeWait(async::TaskGroup<WorkerResult>& 
 }
 
 QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& group,
-                                              const std::shared_ptr<SolvedSignal>& solved,
+                                              const std::shared_ptr<async::SolvedSignal>& solved,
                                               const QString& line) {
     // The flag too: candidates the lanes still report are not submitted for a solved task.
     cancelRun();
@@ -465,7 +465,7 @@ QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& gr
 }
 
 QCoro::Task<bool> TaskScheduler::finishFailed(async::TaskGroup<WorkerResult>& group,
-                                              const std::shared_ptr<SolvedSignal>& solved) {
+                                              const std::shared_ptr<async::SolvedSignal>& solved) {
     const auto failure = coordinator_.markRangeExhausted(currentTaskId_, currentSeed_);
     log(QStringLiteral("VALIDATE"), failure.logText());
     solved->end();
@@ -476,8 +476,8 @@ QCoro::Task<bool> TaskScheduler::finishFailed(async::TaskGroup<WorkerResult>& gr
     co_return false;
 }
 
-QCoro::Task<bool> TaskScheduler::finishAbandoned(async::TaskGroup<WorkerResult>& group,
-                                                 const std::shared_ptr<SolvedSignal>& solved) {
+QCoro::Task<bool> TaskScheduler::finishAbandoned(
+    async::TaskGroup<WorkerResult>& group, const std::shared_ptr<async::SolvedSignal>& solved) {
     solved->end();
     group.cancelAll();
     co_await group.waitAll();

@@ -25,9 +25,12 @@
 #include "tasks/task_state_store.h"
 #include "tasks/task_state_store_thread.h"
 
+namespace corvanta::async {
+class SolvedSignal;
+}
+
 namespace corvanta::tasks {
 
-class SolvedSignal;
 class ValidationCoordinator;
 
 // The clock and the scale of the fixed intervals (500 ms sleeps, 2 s and 10 s log throttles,
@@ -115,23 +118,23 @@ private:
     QString startLine(const std::vector<ComputeWorkerLane>& lanes, std::uint64_t upperBound,
                       std::uint64_t startNonce, bool restored) const;
     QCoro::Task<bool> runWorkerGroup(std::vector<ComputeWorkerLane> lanes,
-                                     std::shared_ptr<SolvedSignal> solved, std::stop_token stop,
-                                     std::stop_token cancelled);
+                                     std::shared_ptr<async::SolvedSignal> solved,
+                                     std::stop_token stop, std::stop_token cancelled);
     // `budgetIndex`: see WorkerLaneLoop.
     QCoro::Task<WorkerResult> runWorker(int workerId, ComputeWorkerLane lane,
                                         std::shared_ptr<engine::WorkerRegistry> registry,
                                         std::stop_token stop,
                                         std::optional<int> budgetIndex = std::nullopt);
     QCoro::Task<bool> endOfRangeWait(async::TaskGroup<WorkerResult>& group,
-                                     const std::shared_ptr<SolvedSignal>& solved,
+                                     const std::shared_ptr<async::SolvedSignal>& solved,
                                      std::stop_token stop);
     QCoro::Task<bool> finishSolved(async::TaskGroup<WorkerResult>& group,
-                                   const std::shared_ptr<SolvedSignal>& solved,
+                                   const std::shared_ptr<async::SolvedSignal>& solved,
                                    const QString& line);
     QCoro::Task<bool> finishFailed(async::TaskGroup<WorkerResult>& group,
-                                   const std::shared_ptr<SolvedSignal>& solved);
+                                   const std::shared_ptr<async::SolvedSignal>& solved);
     QCoro::Task<bool> finishAbandoned(async::TaskGroup<WorkerResult>& group,
-                                      const std::shared_ptr<SolvedSignal>& solved);
+                                      const std::shared_ptr<async::SolvedSignal>& solved);
     bool runCancelled(const std::stop_token& stop) const;
     bool workRemains() const;
     bool validationPending() const;

@@ -8,6 +8,7 @@
 #include "async/cancellable_sleep.h"
 #include "async/engine_search.h"
 #include "async/main_thread.h"
+#include "async/solved_signal.h"
 #include "async/task_group.h"
 #include "support/coro_test_util.h"
 
@@ -101,6 +102,42 @@ TEST(TaskGroup, ParentStopAndChildExceptionsReachTheOwner) {
         co_return value.value_or(0);
     };
     EXPECT_THROW(runSync(throwing()), std::runtime_error);
+}
+
+TEST(SolvedSignal, BuffersEventsAndWakesItsWaiterOnAnEventAnEndOrAStop) {
+    // Events pushed before anyone waits are kept, one per next().
+    SolvedSignal buffered;
+    buffered.push();
+    buffered.push();
+    EXPECT_TRUE(runSync(buffered.next({})));
+    EXPECT_TRUE(runSync(buffered.next({})));
+
+    // A waiter wakes for an event pushed later, and an end still hands out what was buffered.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { buffered.push(); }, Qt::QueuedConnection);
+    EXPECT_TRUE(runSync(buffered.next({}), 10s));
+    buffered.push();
+    buffered.end();
+    buffered.push();  // after the end: dropped
+    EXPECT_TRUE(buffered.isEnded());
+    EXPECT_TRUE(runSync(buffered.next({})));
+    EXPECT_FALSE(runSync(buffered.next({})));
+
+    // A waiter wakes with false when the stream ends or its stop is requested.
+    SolvedSignal ended;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [&] { ended.end(); }, Qt::QueuedConnection);
+    EXPECT_FALSE(runSync(ended.next({}), 10s));
+
+    SolvedSignal stopped;
+    std::stop_source stop;
+    std::thread stopper([&] {
+        std::this_thread::sleep_for(20ms);
+        stop.request_stop();  // from another thread
+    });
+    EXPECT_FALSE(runSync(stopped.next(stop.get_token()), 10s));
+    stopper.join();
+    EXPECT_FALSE(stopped.isEnded());
 }
 
 TEST(MainThread, BackgroundWorkWaitsForTheMainThreadUnlessItGivesUp) {

@@ -1,9 +1,9 @@
-#include "tasks/solved_signal.h"
+#include "async/solved_signal.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
-namespace corvanta::tasks {
+namespace corvanta::async {
 
 void SolvedSignal::push() {
     if (ended_) {
@@ -35,7 +35,7 @@ QCoro::Task<bool> SolvedSignal::next(std::stop_token stop) {
         if (ended_ || stop.stop_requested()) {
             co_return false;
         }
-        auto waiter = std::make_shared<async::ResumeSlot>();
+        auto waiter = std::make_shared<ResumeSlot>();
         waiter_ = waiter;
         {
             auto onStop = [waiter] {
@@ -49,4 +49,4 @@ QCoro::Task<bool> SolvedSignal::next(std::stop_token stop) {
     }
 }
 
-}  // namespace corvanta::tasks
+}  // namespace corvanta::async

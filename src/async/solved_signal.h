@@ -7,10 +7,11 @@
 
 #include "async/resume_slot.h"
 
-namespace corvanta::tasks {
+namespace corvanta::async {
 
-// A single-consumer stream of "solved" events with unbounded buffering, made fresh for each run.
-// Main thread only.
+// A single-consumer stream of events that a coroutine awaits one at a time, with unbounded
+// buffering: the task scheduler makes one per run, and the validation of a candidate pushes an
+// event when it solves the run's task. Main thread only.
 class SolvedSignal {
 public:
     void push();
@@ -25,7 +26,7 @@ private:
 
     int pending_ = 0;
     bool ended_ = false;
-    std::shared_ptr<async::ResumeSlot> waiter_;
+    std::shared_ptr<ResumeSlot> waiter_;
 };
 
-}  // namespace corvanta::tasks
+}  // namespace corvanta::async
