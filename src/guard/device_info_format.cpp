@@ -7,9 +7,13 @@
 #include <regex>
 #include <system_error>
 
+#include "engine/foreign_platform_words.h"
+
 namespace corvanta::guard {
 
 namespace {
+
+namespace foreign_words = engine::foreign_words;
 
 constexpr double kBytesToGigabytes = 9.313225746154785e-10;  // 1 / 2^30
 
@@ -45,43 +49,6 @@ std::optional<std::string> signedInteger(std::string_view text) {
     }
     return std::to_string(value);
 }
-
-struct ImagePrefix {
-    std::string_view prefix;
-    std::string_view image;  // empty: look the exact identifier up
-};
-
-// First match wins, so the longer "MacBook…" names come before "MacBook" and "Mac" comes last.
-constexpr std::array<ImagePrefix, 9> kImagePrefixes = {{
-    {"MacBookPro", "macbook-pro"},
-    {"MacBookAir", "macbook-air"},
-    {"MacBookNeo", "macbook-neo"},
-    {"MacBook", "macbook-neo"},
-    {"iMac", "imac"},
-    {"Macmini", "mac-mini"},
-    {"MacStudio", "mac-studio"},
-    {"MacPro", "mac-pro"},
-    {"Mac", ""},
-}};
-
-struct ImageFamily {
-    std::string_view image;
-    std::string_view identifiers;  // separated by single spaces
-};
-
-// Apple's newer machines are all "MacNN,N", so the family has to be looked up per identifier.
-constexpr std::array<ImageFamily, 7> kImageFamilies = {{
-    {"macbook-air", "Mac14,2 Mac15,12 Mac15,13 Mac16,12 Mac16,13"},
-    {"macbook-pro",
-     "Mac14,5 Mac14,6 Mac14,7 Mac14,9 Mac14,10 Mac14,11 Mac14,12 Mac15,3 Mac15,6 Mac15,7 "
-     "Mac15,8 Mac15,9 Mac15,10 Mac15,11 Mac16,1 Mac16,5 Mac16,6 Mac16,7 Mac17,1 Mac17,2 "
-     "Mac17,3 Mac17,4 Mac17,5 Mac17,6"},
-    {"macbook-neo", "Mac17,8 MacBook10,1"},
-    {"imac", "Mac15,4 Mac15,5 Mac16,2 Mac16,3"},
-    {"mac-mini", "Mac14,3 Mac14,4 Mac16,10 Mac16,11"},
-    {"mac-studio", "Mac13,1 Mac13,2 Mac14,13 Mac14,14 Mac15,14 Mac16,9"},
-    {"mac-pro", "Mac14,8"},
-}};
 
 bool listContains(std::string_view list, std::string_view word) {
     while (!list.empty()) {
@@ -162,14 +129,14 @@ std::string diskTypeName(std::string_view typeName) {
 }
 
 std::optional<std::string> productImageName(std::string_view modelIdentifier) {
-    for (const auto& rule : kImagePrefixes) {
+    for (const auto& rule : foreign_words::kProductImagePrefixes) {
         if (!modelIdentifier.starts_with(rule.prefix)) {
             continue;
         }
         if (!rule.image.empty()) {
             return std::string(rule.image);
         }
-        for (const auto& family : kImageFamilies) {
+        for (const auto& family : foreign_words::kProductImageFamilies) {
             if (!modelIdentifier.empty() && listContains(family.identifiers, modelIdentifier)) {
                 return std::string(family.image);
             }

@@ -9,8 +9,13 @@ namespace corvanta::ui {
 
 QString registerHeadingFont(const QString& resourcePath) {
     if (!QFile::exists(resourcePath)) {
+        // The font is compiled into the program as a Qt resource; only a build without the file
+        // lacks it.
         qCWarning(platform::resourcesLog).noquote()
-            << "crv-font.ttf not found in bundle. Add the font to Copy Bundle Resources";
+            << QStringLiteral(
+                   "crv-font.ttf not found at %1: the build compiles it in from "
+                   "resources/fonts/crv-font.ttf; headings use the system font")
+                   .arg(resourcePath);
         return {};
     }
     const int id = QFontDatabase::addApplicationFont(resourcePath);

@@ -2,12 +2,15 @@
 
 #include <QStringList>
 
+#include "engine/foreign_platform_words.h"
+
 namespace corvanta::ui {
 
 bool migrateLanguageToEnglish(QSettings& settings) {
     const QString flagKey = QStringLiteral("language_english_only_migrated_v1");
     const QString languageKey = QStringLiteral("app_language");
-    const QString languagesKey = QStringLiteral("AppleLanguages");
+    const auto foreignKey = engine::foreign_words::kLanguagesPreferenceKey;
+    const QString languagesKey = QLatin1String(foreignKey.data(), qsizetype(foreignKey.size()));
     const QString english = QStringLiteral("language_english");
     const QStringList languages{QStringLiteral("en")};
     if (settings.value(flagKey).toBool() && settings.value(languageKey).toString() == english &&

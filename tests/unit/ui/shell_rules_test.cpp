@@ -9,6 +9,7 @@
 #include "ui/app_shell_view_model.h"
 #include "ui/connection_status.h"
 #include "ui/cv_responsive_layout.h"
+#include "ui/heading_font.h"
 #include "ui/language_migration.h"
 #include "ui/logout_button_model.h"
 #include "ui/page_content_view_model.h"
@@ -95,6 +96,25 @@ TEST(LanguageMigration, RewritesUntilEverythingSaysEnglish) {
     settings.setValue(QStringLiteral("AppleLanguages"),
                       QStringList{QStringLiteral("en"), QStringLiteral("de")});
     EXPECT_TRUE(migrateLanguageToEnglish(settings));
+}
+
+TEST(HeadingFont, AMissingFontSaysWhatIsTrueOfThisBuild) {
+    static QStringList warnings;  // a message handler is a plain function
+    warnings.clear();
+    const QtMessageHandler previous =
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg) {
+                warnings.append(text);
+            }
+        });
+    const QString family = registerHeadingFont(QStringLiteral(":/fonts/missing.ttf"));
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(family.isEmpty());
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_EQ(warnings[0],
+              QStringLiteral("crv-font.ttf not found at :/fonts/missing.ttf: the build "
+                             "compiles it in from resources/fonts/crv-font.ttf; "
+                             "headings use the system font"));
 }
 
 TEST(RunLogViewModel, ButtonAndPinnedRules) {
