@@ -91,7 +91,8 @@ int runGpuBench(const std::vector<std::string>& args) {
     const std::string seed = makeSeed(kSeedBytes);
     // Runs the parity probe, so neither the kernel build nor the probe enters the figures.
     if (auto reason = engine.gpuFallbackReason(seed)) {
-        std::cerr << "corvanta-bench: GPU path unavailable: gpu-only-" << *reason << '\n';
+        std::cerr << "corvanta-bench: GPU path unavailable: "
+                  << engine::searchNoteWord(engine::gpuFallbackNote(*reason)) << '\n';
         return 1;
     }
     const std::string device = engine.gpuDeviceName().value_or("");

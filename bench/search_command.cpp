@@ -63,7 +63,8 @@ int runSearchCommand(const std::vector<std::string>& args) {
         gpu ? engine::ComputeWorkerLaneKind::gpu : engine::ComputeWorkerLaneKind::cpu,
         std::nullopt});
     if (result.status != engine::ComputeSearchStatus::completed) {
-        std::cerr << "corvanta-bench: range not searched: " << result.note << '\n';
+        std::cerr << "corvanta-bench: range not searched: " << engine::searchNoteWord(result.note)
+                  << '\n';
         return 1;
     }
     std::string out;

@@ -208,7 +208,7 @@ ComputeSearchResult ComputeEngine::runSearch(const SearchRequest& request,
     // Hits handed on before the fault stay handed on; the range is searched again all the same.
     ComputeSearchResult failed;
     failed.usedGPU = request.lane == ComputeWorkerLaneKind::gpu;
-    failed.note = "search-failed";
+    failed.note = SearchNote::searchFailed;
     failed.status = ComputeSearchStatus::failed;
     return failed;
 }
@@ -294,7 +294,7 @@ ComputeSearchResult ComputeEngine::runCpuSearch(const SearchRequest& request,
     ComputeSearchResult result;
     result.usedGPU = false;
     result.batches = 1;
-    result.note = "cpu";
+    result.note = SearchNote::cpu;
     result.status = ComputeSearchStatus::completed;
     NonceSearcher searcher(request.seed, request.difficulty, options_.cpuImpl);
     searcher.search(request.start, request.end, token.flag(), [&](std::uint64_t nonce) {
@@ -314,26 +314,27 @@ std::optional<std::string> ComputeEngine::gpuDeviceName() const {
     return gpuDevice_->name();
 }
 
-std::optional<std::string> ComputeEngine::staticGpuFallbackReason(std::string_view seed) const {
+std::optional<GpuFallbackReason> ComputeEngine::staticGpuFallbackReason(
+    std::string_view seed) const {
     if (!gpuDevice_) {
-        return "no-metal-device";
+        return GpuFallbackReason::noDevice;
     }
     if (!gpuPipeline_) {
-        return "metal-pipeline-unavailable";
+        return GpuFallbackReason::pipelineUnavailable;
     }
     if (seed.size() + 20 > kMaxDiagnosticGPUMessageBytes) {
-        return "seed-too-long";
+        return GpuFallbackReason::seedTooLong;
     }
     return std::nullopt;
 }
 
-std::optional<std::string> ComputeEngine::gpuFallbackReason(std::string_view seed) {
+std::optional<GpuFallbackReason> ComputeEngine::gpuFallbackReason(std::string_view seed) {
     waitForGpuSetUp();
     if (auto reason = staticGpuFallbackReason(seed)) {
         return reason;
     }
     if (awaitParityProbe() != ParityOutcome::passed) {
-        return "gpu-parity-failed";
+        return GpuFallbackReason::parityFailed;
     }
     return std::nullopt;
 }
@@ -513,31 +514,31 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
     if (!waitForGpuSetUp(token)) {
         // Cancelled while the kernel was still being built: an ordinary cancelled search.
         result.batches = 1;
-        result.note = "gpu-only";
+        result.note = SearchNote::gpuOnly;
         result.status = ComputeSearchStatus::completed;
         return result;
     }
-    std::optional<std::string> reason = staticGpuFallbackReason(request.seed);
+    std::optional<GpuFallbackReason> reason = staticGpuFallbackReason(request.seed);
     if (!reason) {
         ParityOutcome parity = awaitParityProbe();
         while (parity == ParityOutcome::interrupted) {
             if (token.isCancelled()) {
                 // Cancelled before the first dispatch: an ordinary cancelled search.
                 result.batches = 1;
-                result.note = "gpu-only";
+                result.note = SearchNote::gpuOnly;
                 result.status = ComputeSearchStatus::completed;
                 return result;
             }
             parity = awaitParityProbe();
         }
         if (parity == ParityOutcome::failed) {
-            reason = "gpu-parity-failed";
+            reason = GpuFallbackReason::parityFailed;
         }
     }
     if (reason) {
-        log(label, "fallback reason=" + *reason);
+        log(label, "fallback reason=" + std::string(gpuFallbackReasonWord(*reason)));
         result.batches = 0;
-        result.note = "gpu-only-" + *reason;
+        result.note = gpuFallbackNote(*reason);
         result.status = ComputeSearchStatus::unprocessed;
         return result;
     }
@@ -559,7 +560,7 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
             log(label, "❌ dispatch claim=" + claim + " batch=" + batch + " failed");
             std::sort(result.nonces.begin(), result.nonces.end());
             result.batches = std::max(batches, 1);
-            result.note = "gpu-only-dispatch-failed";
+            result.note = SearchNote::gpuDispatchFailed;
             result.status = ComputeSearchStatus::unprocessed;
             return result;
         }
@@ -609,7 +610,7 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
     }
     std::sort(result.nonces.begin(), result.nonces.end());
     result.batches = std::max(batches, 1);
-    result.note = "gpu-only";
+    result.note = SearchNote::gpuOnly;
     result.status = ComputeSearchStatus::completed;
     return result;
 }

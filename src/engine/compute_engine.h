@@ -154,10 +154,9 @@ public:
     // GPU set-up.
     std::optional<std::string> gpuDeviceName() const;
 
-    // Why the GPU may not search for this seed ("no-metal-device", "metal-pipeline-unavailable",
-    // "seed-too-long", "gpu-parity-failed"), or nothing when it may. Runs the parity probe if it
-    // has not run yet, so it may block for the probe's length: call it off the main thread.
-    std::optional<std::string> gpuFallbackReason(std::string_view seed);
+    // Why the GPU may not search for this seed, or nothing when it may. Runs the parity probe if
+    // it has not run yet, so it may block for the probe's length: call it off the main thread.
+    std::optional<GpuFallbackReason> gpuFallbackReason(std::string_view seed);
 
     // Whether the kernel finds exactly the processor search's hits on three fixed cases. The
     // probe runs at most once per engine; callers that arrive while it runs wait for it, later
@@ -182,7 +181,7 @@ private:
     void setUpGpu();
     // Waits for the GPU set-up; false when `token` is cancelled first.
     bool waitForGpuSetUp(const ComputeCancellationToken& token) const;
-    std::optional<std::string> staticGpuFallbackReason(std::string_view seed) const;
+    std::optional<GpuFallbackReason> staticGpuFallbackReason(std::string_view seed) const;
     ParityOutcome awaitParityProbe();
     ParityOutcome probeParity();
     std::vector<std::uint64_t> probeCpuHits(std::string_view seed, std::uint64_t end,

@@ -17,20 +17,8 @@ using namespace std::chrono_literals;
 using engine::ComputeSearchStatus;
 using engine::ComputeWorkerLaneKind;
 
-QString statusName(ComputeSearchStatus status) {
-    switch (status) {
-        case ComputeSearchStatus::completed:
-            return QStringLiteral("completed");
-        case ComputeSearchStatus::unprocessed:
-            return QStringLiteral("unprocessed");
-        case ComputeSearchStatus::failed:
-            return QStringLiteral("failed");
-    }
-    return QStringLiteral("failed");
-}
-
-QString backendName(const engine::ComputeSearchResult& result) {
-    return result.usedGPU ? QStringLiteral("gpu-metal") : QStringLiteral("cpu-cryptokit");
+QString word(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QString progressLabel(std::uint64_t end, std::uint64_t upperBound) {
@@ -168,7 +156,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
             co_await async::awaitSearch(scheduler_.computeEngine(), request, candidateHook, stop);
         if (!isCpu && result.status == ComputeSearchStatus::unprocessed && !cancelled(stop)) {
             log(QStringLiteral("returned gpu-unprocessed segment=") + QString::number(segment) +
-                QStringLiteral(" note=") + QString::fromStdString(result.note) +
+                QStringLiteral(" note=") + word(engine::searchNoteWord(result.note)) +
                 QStringLiteral("; fallback=cpu"));
             request.lane = ComputeWorkerLaneKind::cpu;
             result = co_await async::awaitSearch(scheduler_.computeEngine(), request, candidateHook,
@@ -189,8 +177,8 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
             scheduler_.persistProgress();
             log(prefix_ +
                 QStringLiteral("returned [%1..<%2) reason=").arg(range.start).arg(range.end) +
-                statusName(result.status) + QStringLiteral(" note=") +
-                QString::fromStdString(result.note));
+                word(engine::searchStatusWord(result.status)) + QStringLiteral(" note=") +
+                word(engine::searchNoteWord(result.note)));
             co_return;
         }
         pool->complete(range);
@@ -238,11 +226,11 @@ void WorkerLaneLoop::writeDoneLine(const engine::ComputeSearchResult& result, in
     log(prefix_ + QStringLiteral("done ") +
         (matched ? QStringLiteral("🎯 matched") : QStringLiteral("∅ no-match")) +
         QStringLiteral(" segment=%1 startNonce=%2 endNonce=%3").arg(segment).arg(start).arg(end) +
-        QStringLiteral(" backend=") + backendName(result) + QStringLiteral(" note=") +
-        QString::fromStdString(result.note) + QStringLiteral(" batches=") +
-        QString::number(result.batches) + QStringLiteral(" rate=") + rateLabel(rate) +
-        QStringLiteral(" progress=") + progressLabel(end, scheduler_.currentUpperBound_) +
-        QStringLiteral("%"));
+        QStringLiteral(" backend=") + word(engine::searchBackendWord(result)) +
+        QStringLiteral(" note=") + word(engine::searchNoteWord(result.note)) +
+        QStringLiteral(" batches=") + QString::number(result.batches) + QStringLiteral(" rate=") +
+        rateLabel(rate) + QStringLiteral(" progress=") +
+        progressLabel(end, scheduler_.currentUpperBound_) + QStringLiteral("%"));
     lastDoneLogAt_ = now();
 }
 
@@ -285,7 +273,7 @@ void WorkerLaneLoop::throughputStep(const engine::ComputeSearchResult& result, s
                        QStringLiteral(" segments=") + QString::number(summary->segments) +
                        QStringLiteral(" candidates=") + QString::number(summary->candidates) +
                        QStringLiteral(" validationPending=") + QString::number(pending) +
-                       QStringLiteral(" backend=") + backendName(result) +
+                       QStringLiteral(" backend=") + word(engine::searchBackendWord(result)) +
                        QStringLiteral(" progress=") +
                        progressLabel(end, scheduler_.currentUpperBound_) + QStringLiteral("%"));
 }

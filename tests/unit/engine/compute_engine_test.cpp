@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "engine/compute_engine.h"
@@ -45,6 +47,41 @@ SearchRequest cpuRequest(std::uint64_t start, std::uint64_t end, std::string see
                          std::nullopt};
 }
 
+// The run log and the backend read these words; the enums must keep giving exactly them.
+TEST(SearchWords, NotesReasonsStatusesAndBackendsKeepTheirRunLogWords) {
+    const std::pair<SearchNote, std::string_view> notes[] = {
+        {SearchNote::cpu, "cpu"},
+        {SearchNote::gpuOnly, "gpu-only"},
+        {SearchNote::gpuNoDevice, "gpu-only-no-metal-device"},
+        {SearchNote::gpuPipelineUnavailable, "gpu-only-metal-pipeline-unavailable"},
+        {SearchNote::gpuSeedTooLong, "gpu-only-seed-too-long"},
+        {SearchNote::gpuParityFailed, "gpu-only-gpu-parity-failed"},
+        {SearchNote::gpuDispatchFailed, "gpu-only-dispatch-failed"},
+        {SearchNote::searchFailed, "search-failed"},
+    };
+    for (const auto& [note, word] : notes) {
+        EXPECT_EQ(searchNoteWord(note), word);
+    }
+    const std::tuple<GpuFallbackReason, std::string_view, SearchNote> reasons[] = {
+        {GpuFallbackReason::noDevice, "no-metal-device", SearchNote::gpuNoDevice},
+        {GpuFallbackReason::pipelineUnavailable, "metal-pipeline-unavailable",
+         SearchNote::gpuPipelineUnavailable},
+        {GpuFallbackReason::seedTooLong, "seed-too-long", SearchNote::gpuSeedTooLong},
+        {GpuFallbackReason::parityFailed, "gpu-parity-failed", SearchNote::gpuParityFailed},
+    };
+    for (const auto& [reason, word, note] : reasons) {
+        EXPECT_EQ(gpuFallbackReasonWord(reason), word);
+        EXPECT_EQ(gpuFallbackNote(reason), note);
+    }
+    EXPECT_EQ(searchStatusWord(ComputeSearchStatus::completed), "completed");
+    EXPECT_EQ(searchStatusWord(ComputeSearchStatus::unprocessed), "unprocessed");
+    EXPECT_EQ(searchStatusWord(ComputeSearchStatus::failed), "failed");
+    ComputeSearchResult result;
+    EXPECT_EQ(searchBackendWord(result), "cpu-cryptokit");
+    result.usedGPU = true;
+    EXPECT_EQ(searchBackendWord(result), "gpu-metal");
+}
+
 TEST(ComputeEngineCpu, FindsTheHitsOpenSslFindsAndReportsEachOnTheSearchThread) {
     ComputeEngine engine;
     const auto caller = std::this_thread::get_id();
@@ -69,7 +106,7 @@ TEST(ComputeEngineCpu, FindsTheHitsOpenSslFindsAndReportsEachOnTheSearchThread) 
         EXPECT_TRUE(onOtherThread);
         EXPECT_FALSE(result.usedGPU);
         EXPECT_EQ(result.batches, 1);
-        EXPECT_EQ(result.note, "cpu");
+        EXPECT_EQ(result.note, SearchNote::cpu);
         EXPECT_EQ(result.status, ComputeSearchStatus::completed);
     }
     EXPECT_EQ(engine.activeSearchCount(), 0u);
@@ -191,7 +228,7 @@ TEST(ComputeEngineGpu, WithoutADeviceTheRangeComesBackUnprocessed) {
     SearchRequest request{0, 1000, "abc", 2, ComputeWorkerLaneKind::gpu, DispatchTag{"GPU#0", 4}};
     const auto result = engine.searchRange(request, [](std::uint64_t) { FAIL(); });
     EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
-    EXPECT_EQ(result.note, "gpu-only-no-metal-device");
+    EXPECT_EQ(result.note, SearchNote::gpuNoDevice);
     EXPECT_TRUE(result.usedGPU);
     EXPECT_EQ(result.batches, 0);
     EXPECT_TRUE(result.nonces.empty());
@@ -217,7 +254,7 @@ TEST(ComputeEngineFaults, AFaultOnASearchThreadFailsTheSearchNotTheProcess) {
     });
     const auto expectFailed = [](const ComputeSearchResult& result, bool gpu) {
         EXPECT_EQ(result.status, ComputeSearchStatus::failed);
-        EXPECT_EQ(result.note, "search-failed");
+        EXPECT_EQ(result.note, SearchNote::searchFailed);
         EXPECT_EQ(result.usedGPU, gpu);
         EXPECT_TRUE(result.nonces.empty());
     };

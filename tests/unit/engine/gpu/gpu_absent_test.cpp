@@ -20,7 +20,7 @@ TEST(GpuAbsentTest, GpuSearchesComeBackUnprocessedAndCpuSearchesWork) {
     engine.waitForGpuSetUp();
     EXPECT_EQ(capture.messages(), std::vector<std::string>{"No OpenCL GPU device; CPU path only"});
     EXPECT_FALSE(engine.gpuDeviceName().has_value());
-    EXPECT_EQ(engine.gpuFallbackReason("abc"), "no-metal-device");
+    EXPECT_EQ(engine.gpuFallbackReason("abc"), GpuFallbackReason::noDevice);
     EXPECT_FALSE(engine.runParityProbe());
     EXPECT_FALSE(engine.dispatchBatch("abc", 1, 0, 10).has_value());
 
@@ -30,7 +30,7 @@ TEST(GpuAbsentTest, GpuSearchesComeBackUnprocessedAndCpuSearchesWork) {
     request.tag = DispatchTag{"GPU#2", 4};
     const auto gpu = engine.searchRange(request);
     EXPECT_EQ(gpu.status, ComputeSearchStatus::unprocessed);
-    EXPECT_EQ(gpu.note, "gpu-only-no-metal-device");
+    EXPECT_EQ(gpu.note, SearchNote::gpuNoDevice);
     EXPECT_EQ(gpu.batches, 0);
     EXPECT_TRUE(gpu.usedGPU);
     EXPECT_TRUE(gpu.nonces.empty());
@@ -38,7 +38,7 @@ TEST(GpuAbsentTest, GpuSearchesComeBackUnprocessedAndCpuSearchesWork) {
 
     const auto cpu = engine.searchRange(cpuRequest("abc", 0, 1'000, 1));
     EXPECT_EQ(cpu.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(cpu.note, "cpu");
+    EXPECT_EQ(cpu.note, SearchNote::cpu);
     EXPECT_EQ(cpu.nonces, referenceHits("abc", 0, 1'000, 1));
     EXPECT_EQ(engine.activeSearchCount(), 0u);
 }

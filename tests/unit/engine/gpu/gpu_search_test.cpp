@@ -137,18 +137,18 @@ TEST_F(GpuSearchTest, SeedLengthDecidesWhetherTheGpuMayRun) {
     const std::string longest = seedOfBytes(99);
     const auto accepted = engine_->searchRange(gpuRequest(longest, 0, 500, 1));
     EXPECT_EQ(accepted.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(accepted.note, "gpu-only");
+    EXPECT_EQ(accepted.note, SearchNote::gpuOnly);
     EXPECT_TRUE(accepted.usedGPU);
     EXPECT_EQ(accepted.nonces, cpuHits(longest, 0, 500, 1));
 
     const auto refused = engine_->searchRange(gpuRequest(seedOfBytes(100), 0, 500, 1));
     EXPECT_EQ(refused.status, ComputeSearchStatus::unprocessed);
-    EXPECT_EQ(refused.note, "gpu-only-seed-too-long");
+    EXPECT_EQ(refused.note, SearchNote::gpuSeedTooLong);
     EXPECT_TRUE(refused.usedGPU);
     EXPECT_EQ(refused.batches, 0);
     EXPECT_TRUE(refused.nonces.empty());
     EXPECT_EQ(log.messages("GPU").back(), "fallback reason=seed-too-long");
-    EXPECT_EQ(engine_->gpuFallbackReason(seedOfBytes(100)), "seed-too-long");
+    EXPECT_EQ(engine_->gpuFallbackReason(seedOfBytes(100)), GpuFallbackReason::seedTooLong);
     EXPECT_EQ(engine_->gpuFallbackReason(longest), std::nullopt);
     engine_->setOnLog({});
 }
@@ -161,7 +161,7 @@ TEST_F(GpuSearchTest, DifficultyOutsideZeroToSixtyFourFailsTheFirstDispatch) {
         request.tag = DispatchTag{"GPU#0", 7};
         const auto result = engine_->searchRange(request);
         EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
-        EXPECT_EQ(result.note, "gpu-only-dispatch-failed");
+        EXPECT_EQ(result.note, SearchNote::gpuDispatchFailed);
         EXPECT_EQ(result.batches, 1);
         EXPECT_TRUE(result.usedGPU);
         EXPECT_TRUE(result.nonces.empty());
@@ -185,7 +185,7 @@ TEST(GpuDispatchLoopTest, RangeOneLongerThanADispatchTakesTwo) {
 
     const auto expected = referenceHits("abc", 5'000, 6'001, 1);
     EXPECT_EQ(result.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(result.note, "gpu-only");
+    EXPECT_EQ(result.note, SearchNote::gpuOnly);
     EXPECT_EQ(result.batches, 2);
     EXPECT_EQ(result.nonces, expected);
     EXPECT_EQ(candidates, expected);
@@ -245,7 +245,7 @@ TEST(GpuDispatchLoopTest, HitsBeyondTheResultSlotsAreSearchedAgainInPieces) {
     const auto expected = referenceHits("abc", 0, kCount, 1);
     ASSERT_GT(expected.size(), 65'536u);
     EXPECT_EQ(result.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(result.note, "gpu-only");
+    EXPECT_EQ(result.note, SearchNote::gpuOnly);
     EXPECT_EQ(result.batches, 1);
     EXPECT_TRUE(result.nonces == expected) << result.nonces.size() << " of " << expected.size();
     EXPECT_TRUE(candidates == expected) << candidates.size() << " of " << expected.size();
@@ -276,7 +276,7 @@ TEST(GpuDispatchLoopTest, CancelAllSearchesEndsAfterTheRunningDispatch) {
     });
     const auto result = engine.searchRange(gpuRequest("abc", 0, 1'000'000, 1));
     EXPECT_EQ(result.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(result.note, "gpu-only");
+    EXPECT_EQ(result.note, SearchNote::gpuOnly);
     EXPECT_EQ(result.batches, 1);
     EXPECT_EQ(result.nonces, referenceHits("abc", 0, 2'000, 1));
     EXPECT_EQ(engine.activeSearchCount(), 0u);
@@ -303,16 +303,16 @@ TEST(GpuParityTest, AWrongKernelFailsTheProbeAndNeverDispatches) {
     auto second = engine.startSearch(gpuRequest("abc", 3'000, 6'000, 2));
     for (const auto& result : {first->wait(), second->wait()}) {
         EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
-        EXPECT_EQ(result.note, "gpu-only-gpu-parity-failed");
+        EXPECT_EQ(result.note, SearchNote::gpuParityFailed);
         EXPECT_EQ(result.batches, 0);
         EXPECT_TRUE(result.usedGPU);
     }
     EXPECT_EQ(engine.parityProbeRuns(), 1u);
     const auto later = engine.searchRange(gpuRequest("abc", 6'000, 9'000, 2));
-    EXPECT_EQ(later.note, "gpu-only-gpu-parity-failed");
+    EXPECT_EQ(later.note, SearchNote::gpuParityFailed);
     EXPECT_EQ(engine.parityProbeRuns(), 1u);
     EXPECT_FALSE(engine.runParityProbe());
-    EXPECT_EQ(engine.gpuFallbackReason("abc"), "gpu-parity-failed");
+    EXPECT_EQ(engine.gpuFallbackReason("abc"), GpuFallbackReason::parityFailed);
     EXPECT_TRUE(dispatchLines(log, "GPU").empty());
     EXPECT_EQ(log.messages("GPU"),
               std::vector<std::string>(3, "fallback reason=gpu-parity-failed"));
@@ -396,7 +396,7 @@ TEST(GpuSetUpTest, ABrokenKernelLeavesTheCpuPathOnly) {
         EXPECT_EQ(messages[1].rfind("OpenCL program failed to build", 0), 0u) << messages[1];
         EXPECT_NE(messages[1].find("error"), std::string::npos);  // the compiler's own log
         const auto result = engine.searchRange(gpuRequest("abc", 0, 100, 1));
-        EXPECT_EQ(result.note, "gpu-only-metal-pipeline-unavailable");
+        EXPECT_EQ(result.note, SearchNote::gpuPipelineUnavailable);
         EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
         EXPECT_FALSE(engine.runParityProbe());
         EXPECT_EQ(engine.searchRange(cpuRequest("abc", 0, 100, 1)).nonces,
@@ -410,7 +410,7 @@ TEST(GpuSetUpTest, ABrokenKernelLeavesTheCpuPathOnly) {
         const auto messages = capture.messages();
         ASSERT_EQ(messages.size(), 2u);
         EXPECT_EQ(messages[1], "Kernel sha256_search is missing");
-        EXPECT_EQ(engine.gpuFallbackReason("abc"), "metal-pipeline-unavailable");
+        EXPECT_EQ(engine.gpuFallbackReason("abc"), GpuFallbackReason::pipelineUnavailable);
     }
 }
 

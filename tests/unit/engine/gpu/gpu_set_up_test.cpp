@@ -79,7 +79,7 @@ void expectWorkingGpu(ComputeEngine& engine) {
     const std::string seed = seedOfBytes(70);
     const auto result = engine.searchRange(gpuRequest(seed, 1'000, 9'000, 2));
     EXPECT_EQ(result.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(result.note, "gpu-only");
+    EXPECT_EQ(result.note, SearchNote::gpuOnly);
     EXPECT_EQ(result.nonces, referenceHits(seed, 1'000, 9'000, 2));
 }
 
@@ -228,7 +228,7 @@ TEST(GpuSetUpTest, TheBuildRunsOnItsOwnThreadAndOnlyGpuSearchesWaitForIt) {
     gate.release();
     const auto result = waiting->wait();
     EXPECT_EQ(result.status, ComputeSearchStatus::completed);
-    EXPECT_EQ(result.note, "gpu-only");
+    EXPECT_EQ(result.note, SearchNote::gpuOnly);
     EXPECT_EQ(result.nonces, referenceHits("abc", 0, 3'000, 2));
     const auto diagnostics = engine.gpuSetUpDiagnostics();
     EXPECT_TRUE(diagnostics.finished);
