@@ -95,4 +95,10 @@ QString rateLabel(double rate) {
     return QString::asprintf("%.0f/s", rate);
 }
 
+QString progressLabel(std::uint64_t end, std::uint64_t upperBound) {
+    const double progress =
+        upperBound == 0 ? 100.0 : static_cast<double>(end) / static_cast<double>(upperBound) * 100;
+    return QString::asprintf("%.1f", progress);
+}
+
 }  // namespace corvanta::tasks

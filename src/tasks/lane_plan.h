@@ -32,5 +32,7 @@ std::vector<ComputeWorkerLane> buildLanes(std::uint64_t startNonce, std::uint64_
 QString compactCountLabel(std::uint64_t count);
 // Nonces per second: "12.34M/s", "5.6K/s", "42/s".
 QString rateLabel(double rate);
+// How far a search up to `end` has come through [0, upperBound), in percent: "12.3".
+QString progressLabel(std::uint64_t end, std::uint64_t upperBound);
 
 }  // namespace corvanta::tasks

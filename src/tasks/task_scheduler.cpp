@@ -31,6 +31,11 @@ QString persistFailedLine(const std::exception& error) {
     return line;
 }
 
+double secondsBetween(SchedulerTiming::Clock::time_point from,
+                      SchedulerTiming::Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
 // Wakes on the group's stop and on cancelRun() as well, so that a run left without workers ends
 // when it is cancelled.
 QCoro::Task<WorkerResult> waitForSolved(std::shared_ptr<async::SolvedSignal> solved,
@@ -107,7 +112,7 @@ bool TaskScheduler::isCancelled() const {
 }
 
 bool TaskScheduler::runsTask(const QString& taskId) const {
-    return running_ && !isCancelled() && currentTaskId_ == taskId;
+    return running_ && !isCancelled() && task_.id == taskId;
 }
 
 bool TaskScheduler::runCancelled(const std::stop_token& stop) const {
@@ -136,7 +141,7 @@ TaskScheduler::PoolChoice TaskScheduler::choosePool(const QString& taskId, int d
     }
     std::optional<TaskRangeProgress> record;
     try {
-        record = stateStore_->load(currentSeedUtf8_);
+        record = stateStore_->load(task_.seedUtf8);
     } catch (const std::exception&) {
         return fresh();  // unreadable progress is ignored, not deleted
     }
@@ -148,7 +153,7 @@ TaskScheduler::PoolChoice TaskScheduler::choosePool(const QString& taskId, int d
     const bool spent = record->candidateNonces.empty() && record->returnedRanges.empty() &&
                        record->claimedRanges.empty() && record->nextUnallocated >= upperBound;
     if (mismatched || spent) {
-        stateStore_->remove(currentSeedUtf8_);
+        stateStore_->remove(task_.seedUtf8);
         return fresh();
     }
     auto pool = std::make_shared<engine::RangePool>(startNonce, upperBound, record->nextUnallocated,
@@ -192,8 +197,8 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
                                          std::stop_token stop) {
     if (running_) {
         // Two runs would share the pool, the lanes' task fields and the coordinator.
-        throw std::logic_error(("the task scheduler is still running task " + currentTaskId_ +
-                                "; task " + taskId + " cannot start before it has ended")
+        throw std::logic_error(("the task scheduler is still running task " + task_.id + "; task " +
+                                taskId + " cannot start before it has ended")
                                    .toStdString());
     }
     running_ = true;
@@ -213,11 +218,11 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
         runCancel_ = runCancel;
     }
     keptCandidates_.clear();
-    currentTaskId_ = taskId;
-    currentSeed_ = seed;
-    currentSeedUtf8_ = seed.toStdString();
-    currentDifficulty_ = difficulty;
-    currentUpperBound_ = upperBound;
+    task_.id = taskId;
+    task_.seed = seed;
+    task_.seedUtf8 = seed.toStdString();
+    task_.difficulty = difficulty;
+    task_.upperBound = upperBound;
 
     QPointer<TaskScheduler> self(this);
     computeEngine_->setOnLog([self](std::string_view category, std::string_view message) {
@@ -281,6 +286,80 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
     co_return result;
 }
 
+WorkerLaneContext::CandidateHook TaskScheduler::candidateHook(const QString& category,
+                                                              const QString& prefix, int segment) {
+    // Runs on the main thread, possibly after the lane has ended (a cancelled search stops
+    // waiting for it), so it holds the scheduler weakly and nothing of the lane.
+    return [self = QPointer<TaskScheduler>(this), taskId = task_.id, category, prefix,
+            segment](std::uint64_t nonce) {
+        if (self && self->task_.id == taskId) {
+            self->reportCandidate(category, prefix, nonce, segment);
+        }
+    };
+}
+
+void TaskScheduler::reportCandidate(const QString& category, const QString& prefix,
+                                    std::uint64_t nonce, int segment) {
+    if (isCancelled()) {
+        // The run is being abandoned and its validation was reset: the nonce is kept for the
+        // run's last save instead of being validated (and refused) now.
+        keepCandidates({nonce});
+    } else {
+        coordinator_.enqueueCandidates({nonce}, task_.id, task_.seed);
+    }
+    log(category,
+        prefix + QStringLiteral("candidate nonce=%1 segment=%2 queued validationPending=%3")
+                     .arg(nonce)
+                     .arg(segment)
+                     .arg(coordinator_.pendingCount()));
+}
+
+void TaskScheduler::segmentSearched(const engine::ComputeSearchResult& result,
+                                    const engine::NonceRange& range) {
+    const auto workers = workerRegistry_->count();
+    const int pending = coordinator_.pendingCount();
+    const auto at = deps_.timing.clock();
+    const auto summaryEvery = deps_.timing.scaledDuration(1000ms);
+    struct Summary {
+        double intervalRate;
+        double averageRate;
+        std::uint64_t segments;
+        std::uint64_t candidates;
+    };
+    const auto summary = throughputMonitor_.update(
+        [&](engine::TaskThroughputAccumulator& a) -> std::optional<Summary> {
+            a.totalNonceCount += range.end - range.start;
+            a.totalSegments += 1;
+            a.totalCandidates += result.nonces.size();
+            const auto interval = at - a.lastSummaryAt;
+            if (interval < summaryEvery) {
+                return std::nullopt;
+            }
+            const double delta = static_cast<double>(a.totalNonceCount - a.lastSummaryNonceCount);
+            const double sinceStart = secondsBetween(a.startedAt, at);
+            a.lastSummaryAt = at;
+            a.lastSummaryNonceCount = a.totalNonceCount;
+            return Summary{delta / std::max(std::chrono::duration<double>(interval).count(), 0.001),
+                           static_cast<double>(a.totalNonceCount) / std::max(sinceStart, 0.001),
+                           a.totalSegments, a.totalCandidates};
+        });
+    if (summary) {
+        log(QStringLiteral("ORCH"),
+            QStringLiteral("throughput workers=") + QString::number(workers) +
+                QStringLiteral(" rate=") + rateLabel(summary->intervalRate) +
+                QStringLiteral(" avg=") + rateLabel(summary->averageRate) +
+                QStringLiteral(" segments=") + QString::number(summary->segments) +
+                QStringLiteral(" candidates=") + QString::number(summary->candidates) +
+                QStringLiteral(" validationPending=") + QString::number(pending) +
+                QStringLiteral(" backend=") + QString::fromUtf8(engine::searchBackendWord(result)) +
+                QStringLiteral(" progress=") + progressLabel(range.end, task_.upperBound) +
+                QStringLiteral("%"));
+    }
+    if (onProgress_) {
+        onProgress_(task_.id, task_.seed, task_.difficulty, range.end, task_.upperBound);
+    }
+}
+
 QCoro::Task<WorkerResult> TaskScheduler::runWorker(int workerId, ComputeWorkerLane lane,
                                                    std::shared_ptr<engine::WorkerRegistry> registry,
                                                    std::stop_token stop,
@@ -304,7 +383,7 @@ bool TaskScheduler::validationPending() const {
 
 std::vector<std::uint64_t> TaskScheduler::unsettledCandidates() const {
     std::vector<std::uint64_t> nonces = keptCandidates_;
-    if (coordinator_.currentTaskId() == currentTaskId_) {
+    if (coordinator_.currentTaskId() == task_.id) {
         for (const auto* list : {&coordinator_.currentBatch(), &coordinator_.pendingQueue()}) {
             for (std::uint64_t nonce : *list) {
                 if (std::find(nonces.begin(), nonces.end(), nonce) == nonces.end()) {
@@ -331,10 +410,10 @@ void TaskScheduler::persistProgress() {
     }
     const auto snapshot = rangePool_->snapshot();
     TaskRangeProgress progress;
-    progress.taskId = currentTaskId_.toStdString();
-    progress.seed = currentSeedUtf8_;
-    progress.difficulty = currentDifficulty_;
-    progress.upperBound = currentUpperBound_;
+    progress.taskId = task_.id.toStdString();
+    progress.seed = task_.seedUtf8;
+    progress.difficulty = task_.difficulty;
+    progress.upperBound = task_.upperBound;
     progress.nextUnallocated = snapshot.nextUnallocated;
     progress.completedRanges = snapshot.completedRanges;
     progress.returnedRanges = snapshot.returnedRanges;
@@ -349,7 +428,7 @@ void TaskScheduler::reportStoreError(const QString& line) const {
 
 void TaskScheduler::deleteProgress() {
     if (stateStore_) {
-        stateStore_->remove(currentSeedUtf8_);
+        stateStore_->remove(task_.seedUtf8);
     }
 }
 
@@ -466,7 +545,7 @@ QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& gr
 
 QCoro::Task<bool> TaskScheduler::finishFailed(async::TaskGroup<WorkerResult>& group,
                                               const std::shared_ptr<async::SolvedSignal>& solved) {
-    const auto failure = coordinator_.markRangeExhausted(currentTaskId_, currentSeed_);
+    const auto failure = coordinator_.markRangeExhausted(task_.id, task_.seed);
     log(QStringLiteral("VALIDATE"), failure.logText());
     solved->end();
     group.cancelAll();

@@ -22,8 +22,10 @@
 #include "guard/system_snapshot.h"
 #include "tasks/compute_worker_lane.h"
 #include "tasks/lane_plan.h"
+#include "tasks/scheduler_timing.h"
 #include "tasks/task_state_store.h"
 #include "tasks/task_state_store_thread.h"
+#include "tasks/worker_lane_context.h"
 
 namespace corvanta::async {
 class SolvedSignal;
@@ -32,24 +34,6 @@ class SolvedSignal;
 namespace corvanta::tasks {
 
 class ValidationCoordinator;
-
-// The clock and the scale of the fixed intervals (500 ms sleeps, 2 s and 10 s log throttles,
-// 1 s throughput lines). Tests shrink the scale to run those behaviours in milliseconds.
-struct SchedulerTiming {
-    using Clock = std::chrono::steady_clock;
-    double intervalScale = 1.0;
-    std::function<Clock::time_point()> clock = [] { return Clock::now(); };
-
-    std::chrono::milliseconds scaled(std::chrono::milliseconds interval) const {
-        return std::chrono::milliseconds(
-            static_cast<std::int64_t>(static_cast<double>(interval.count()) * intervalScale + 0.5));
-    }
-    Clock::duration scaledDuration(std::chrono::milliseconds interval) const {
-        return std::chrono::duration_cast<Clock::duration>(
-            std::chrono::duration<double, std::milli>(static_cast<double>(interval.count()) *
-                                                      intervalScale));
-    }
-};
 
 struct TaskSchedulerDependencies {
     ValidationCoordinator* coordinator = nullptr;  // required
@@ -68,8 +52,8 @@ struct TaskSchedulerDependencies {
 // range was searched without success, or the run is abandoned (cancelled). An abandoned run
 // keeps its stored progress with every candidate not yet accepted, and the next run of the task
 // validates those first. One run at a time. Main thread only, except cancelRun() and
-// isCancelled().
-class TaskScheduler : public QObject {
+// isCancelled(). Its lanes see the run through the WorkerLaneContext it implements.
+class TaskScheduler : public QObject, private WorkerLaneContext {
     Q_OBJECT
 
 public:
@@ -92,7 +76,7 @@ public:
                               std::stop_token stop);
     // Stops the lanes of the current run, which then ends abandoned. Any thread; returns at once.
     void cancelRun();
-    bool isCancelled() const;
+    bool isCancelled() const override;
     // A run is in progress (from runTask's start until it returns).
     bool isRunning() const { return running_; }
     // A run of `taskId` is in progress and not cancelled: its candidates may still be submitted.
@@ -101,13 +85,25 @@ public:
     void setOnLog(LogCallback onLog) { onLog_ = std::move(onLog); }
     void setOnProgress(ProgressCallback onProgress) { onProgress_ = std::move(onProgress); }
 
-    engine::ComputeEngine& computeEngine() { return *computeEngine_; }
-    std::shared_ptr<engine::RangePool> rangePool() const { return rangePool_; }
+    engine::ComputeEngine& computeEngine() override { return *computeEngine_; }
+    std::shared_ptr<engine::RangePool> rangePool() const override { return rangePool_; }
     TaskStateStoreThread* stateStore() const { return stateStore_.get(); }
-    const QString& currentTaskId() const { return currentTaskId_; }
+    const QString& currentTaskId() const { return task_.id; }
 
 private:
-    friend class WorkerLaneLoop;
+    // WorkerLaneContext, for the lanes; computeEngine(), rangePool() and isCancelled() above.
+    const RunTask& task() const override { return task_; }
+    const SchedulerTiming& timing() const override { return deps_.timing; }
+    guard::PressureAdvice advice() const override;
+    bool workRemains() const override;
+    // Saves the pool and the unsettled candidates of the current run (when there is a store).
+    // The save is queued for the store thread: on disk a moment later.
+    void persistProgress() override;
+    CandidateHook candidateHook(const QString& category, const QString& prefix,
+                                int segment) override;
+    void segmentSearched(const engine::ComputeSearchResult& result,
+                         const engine::NonceRange& range) override;
+    void log(const QString& category, const QString& message) const override;
 
     struct PoolChoice {
         std::shared_ptr<engine::RangePool> pool;
@@ -136,21 +132,18 @@ private:
     QCoro::Task<bool> finishAbandoned(async::TaskGroup<WorkerResult>& group,
                                       const std::shared_ptr<async::SolvedSignal>& solved);
     bool runCancelled(const std::stop_token& stop) const;
-    bool workRemains() const;
     bool validationPending() const;
     // Candidates of the current run not yet accepted: those kept when validation was abandoned,
     // then those the coordinator still holds for the run's task.
     std::vector<std::uint64_t> unsettledCandidates() const;
     void keepCandidates(const std::vector<std::uint64_t>& nonces);
-    // Saves the pool and the unsettled candidates of the current run (when there is a store).
-    // The save is queued for the store thread: on disk a moment later.
-    void persistProgress();
+    // A hit of the current run's `segment`, found by the lane of `category` and `prefix`.
+    void reportCandidate(const QString& category, const QString& prefix, std::uint64_t nonce,
+                         int segment);
     void deleteProgress();
     void reportStoreError(const QString& line) const;
     static std::unique_ptr<TaskStateStoreThread> startStoreThread(
         std::unique_ptr<TaskStateStore> store, TaskScheduler* scheduler);
-    void log(const QString& category, const QString& message) const;
-    guard::PressureAdvice advice() const;
 
     TaskSchedulerDependencies deps_;
     std::unique_ptr<engine::ComputeEngine> computeEngine_;
@@ -165,11 +158,7 @@ private:
     bool running_ = false;
     std::vector<std::uint64_t> keptCandidates_;
     std::shared_ptr<engine::RangePool> rangePool_;
-    QString currentTaskId_;
-    QString currentSeed_;
-    std::string currentSeedUtf8_;
-    int currentDifficulty_ = 0;
-    std::uint64_t currentUpperBound_ = 0;
+    RunTask task_;
     LogCallback onLog_;
     ProgressCallback onProgress_;
 };

@@ -1,13 +1,12 @@
 #include "tasks/worker_lane_loop.h"
 
-#include <QPointer>
-
 #include "async/cancellable_sleep.h"
 #include "async/engine_search.h"
 #include "async/main_thread.h"
+#include "engine/compute_engine.h"
+#include "engine/range_pool.h"
 #include "tasks/lane_plan.h"
-#include "tasks/task_scheduler.h"
-#include "tasks/validation_coordinator.h"
+#include "tasks/worker_lane_context.h"
 
 namespace corvanta::tasks {
 
@@ -17,16 +16,6 @@ using namespace std::chrono_literals;
 using engine::ComputeSearchStatus;
 using engine::ComputeWorkerLaneKind;
 
-QString word(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QString progressLabel(std::uint64_t end, std::uint64_t upperBound) {
-    const double progress =
-        upperBound == 0 ? 100.0 : static_cast<double>(end) / static_cast<double>(upperBound) * 100;
-    return QString::asprintf("%.1f", progress);
-}
-
 double secondsBetween(std::chrono::steady_clock::time_point from,
                       std::chrono::steady_clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -34,9 +23,9 @@ double secondsBetween(std::chrono::steady_clock::time_point from,
 
 }  // namespace
 
-WorkerLaneLoop::WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane,
+WorkerLaneLoop::WorkerLaneLoop(WorkerLaneContext& run, ComputeWorkerLane lane,
                                std::optional<int> budgetIndex)
-    : scheduler_(scheduler),
+    : run_(run),
       lane_(lane),
       budgetIndex_(budgetIndex.value_or(lane.laneIndex)),
       category_(lane.kind == ComputeWorkerLaneKind::cpu
@@ -48,24 +37,24 @@ WorkerLaneLoop::WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane,
       laneStartedAt_(now()) {}
 
 WorkerLaneLoop::Clock::time_point WorkerLaneLoop::now() const {
-    return scheduler_.deps_.timing.clock();
+    return run_.timing().clock();
 }
 
 bool WorkerLaneLoop::throttled(const std::optional<Clock::time_point>& last,
                                std::chrono::milliseconds interval) const {
-    return last && now() - *last < scheduler_.deps_.timing.scaledDuration(interval);
+    return last && now() - *last < run_.timing().scaledDuration(interval);
 }
 
 void WorkerLaneLoop::log(const QString& message) const {
-    scheduler_.log(category_, message);
+    run_.log(category_, message);
 }
 
 bool WorkerLaneLoop::cancelled(const std::stop_token& stop) const {
-    return stop.stop_requested() || scheduler_.isCancelled();
+    return stop.stop_requested() || run_.isCancelled();
 }
 
 bool WorkerLaneLoop::poolExhausted() const {
-    return !scheduler_.workRemains();
+    return !run_.workRemains();
 }
 
 bool WorkerLaneLoop::pauseLineDue(const QString& key) {
@@ -78,15 +67,15 @@ bool WorkerLaneLoop::pauseLineDue(const QString& key) {
 }
 
 QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
-    const auto& timing = scheduler_.deps_.timing;
-    auto pool = scheduler_.rangePool_;
+    const auto& timing = run_.timing();
+    auto pool = run_.rangePool();
     const bool isCpu = lane_.kind == ComputeWorkerLaneKind::cpu;
     for (;;) {
         if (cancelled(stop)) {
             log(prefix_ + QStringLiteral("cancelled segments=") + QString::number(segments_));
             co_return;
         }
-        const guard::PressureAdvice advice = scheduler_.advice();
+        const guard::PressureAdvice advice = run_.advice();
         if (advice.suggestedChunkSize == 0) {
             if (pauseLineDue(advice.reason)) {
                 log(prefix_ + QStringLiteral("budget blocked reason=") + advice.reason +
@@ -122,7 +111,7 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
 
         const engine::NonceRange range = *claimed;
         const int segment = segments_ + 1;
-        scheduler_.persistProgress();
+        run_.persistProgress();
         if (segment == 1 || !throttled(lastClaimLogAt_, 10000ms)) {
             log(prefix_ +
                 QStringLiteral("claim segment=%1 startNonce=%2 endNonce=%3 size=%4")
@@ -137,36 +126,26 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
         }
 
         const auto segmentStartedAt = Clock::now();
-        // Runs on the main thread, possibly after this lane has ended (a cancelled search stops
-        // waiting for it), so it holds nothing of the lane.
-        auto candidateHook = [scheduler = QPointer<TaskScheduler>(&scheduler_),
-                              taskId = scheduler_.currentTaskId_, category = category_,
-                              prefix = prefix_, segment](std::uint64_t nonce) {
-            if (scheduler && scheduler->currentTaskId_ == taskId) {
-                reportCandidate(*scheduler, category, prefix, nonce, segment);
-            }
-        };
-        engine::SearchRequest request{range.start,
-                                      range.end,
-                                      scheduler_.currentSeedUtf8_,
-                                      scheduler_.currentDifficulty_,
-                                      lane_.kind,
-                                      engine::DispatchTag{category_.toStdString(), segment}};
+        const auto candidateHook = run_.candidateHook(category_, prefix_, segment);
+        const RunTask& task = run_.task();
+        engine::SearchRequest request{
+            range.start,     range.end,  task.seedUtf8,
+            task.difficulty, lane_.kind, engine::DispatchTag{category_.toStdString(), segment}};
         auto result =
-            co_await async::awaitSearch(scheduler_.computeEngine(), request, candidateHook, stop);
+            co_await async::awaitSearch(run_.computeEngine(), request, candidateHook, stop);
         if (!isCpu && result.status == ComputeSearchStatus::unprocessed && !cancelled(stop)) {
             log(QStringLiteral("returned gpu-unprocessed segment=") + QString::number(segment) +
-                QStringLiteral(" note=") + word(engine::searchNoteWord(result.note)) +
+                QStringLiteral(" note=") + QString::fromUtf8(engine::searchNoteWord(result.note)) +
                 QStringLiteral("; fallback=cpu"));
             request.lane = ComputeWorkerLaneKind::cpu;
-            result = co_await async::awaitSearch(scheduler_.computeEngine(), request, candidateHook,
-                                                 stop);
+            result =
+                co_await async::awaitSearch(run_.computeEngine(), request, candidateHook, stop);
         }
         const double elapsed = secondsBetween(segmentStartedAt, Clock::now());
 
         if (cancelled(stop)) {
             pool->returnRange(range);
-            scheduler_.persistProgress();
+            run_.persistProgress();
             log(prefix_ + QStringLiteral("returned [%1..<%2) reason=cancelled")
                               .arg(range.start)
                               .arg(range.end));
@@ -174,46 +153,23 @@ QCoro::Task<void> WorkerLaneLoop::run(std::stop_token stop) {
         }
         if (result.status != ComputeSearchStatus::completed) {
             pool->returnRange(range);
-            scheduler_.persistProgress();
+            run_.persistProgress();
             log(prefix_ +
                 QStringLiteral("returned [%1..<%2) reason=").arg(range.start).arg(range.end) +
-                word(engine::searchStatusWord(result.status)) + QStringLiteral(" note=") +
-                word(engine::searchNoteWord(result.note)));
+                QString::fromUtf8(engine::searchStatusWord(result.status)) +
+                QStringLiteral(" note=") + QString::fromUtf8(engine::searchNoteWord(result.note)));
             co_return;
         }
         pool->complete(range);
-        scheduler_.persistProgress();
+        run_.persistProgress();
         writeDoneLine(result, segment, range.start, range.end, elapsed);
-        throughputStep(result, range.start, range.end);
-        if (scheduler_.onProgress_) {
-            scheduler_.onProgress_(scheduler_.currentTaskId_, scheduler_.currentSeed_,
-                                   scheduler_.currentDifficulty_, range.end,
-                                   scheduler_.currentUpperBound_);
-        }
+        run_.segmentSearched(result, range);
         co_await async::yieldToEventLoop();
         segments_ = segment;
     }
     log(prefix_ + QStringLiteral("exit exhausted segments=") + QString::number(segments_) +
         QStringLiteral(" alive=") +
         QString::asprintf("%.1f", secondsBetween(laneStartedAt_, now())) + QStringLiteral("s"));
-}
-
-void WorkerLaneLoop::reportCandidate(TaskScheduler& scheduler, const QString& category,
-                                     const QString& prefix, std::uint64_t nonce, int segment) {
-    auto& coordinator = scheduler.coordinator_;
-    if (scheduler.isCancelled()) {
-        // The run is being abandoned and its validation was reset: the nonce is kept for the
-        // run's last save instead of being validated (and refused) now.
-        scheduler.keepCandidates({nonce});
-    } else {
-        coordinator.enqueueCandidates({nonce}, scheduler.currentTaskId_, scheduler.currentSeed_);
-    }
-    scheduler.log(
-        category,
-        prefix + QStringLiteral("candidate nonce=%1 segment=%2 queued validationPending=%3")
-                     .arg(nonce)
-                     .arg(segment)
-                     .arg(coordinator.pendingCount()));
 }
 
 void WorkerLaneLoop::writeDoneLine(const engine::ComputeSearchResult& result, int segment,
@@ -226,56 +182,12 @@ void WorkerLaneLoop::writeDoneLine(const engine::ComputeSearchResult& result, in
     log(prefix_ + QStringLiteral("done ") +
         (matched ? QStringLiteral("🎯 matched") : QStringLiteral("∅ no-match")) +
         QStringLiteral(" segment=%1 startNonce=%2 endNonce=%3").arg(segment).arg(start).arg(end) +
-        QStringLiteral(" backend=") + word(engine::searchBackendWord(result)) +
-        QStringLiteral(" note=") + word(engine::searchNoteWord(result.note)) +
+        QStringLiteral(" backend=") + QString::fromUtf8(engine::searchBackendWord(result)) +
+        QStringLiteral(" note=") + QString::fromUtf8(engine::searchNoteWord(result.note)) +
         QStringLiteral(" batches=") + QString::number(result.batches) + QStringLiteral(" rate=") +
         rateLabel(rate) + QStringLiteral(" progress=") +
-        progressLabel(end, scheduler_.currentUpperBound_) + QStringLiteral("%"));
+        progressLabel(end, run_.task().upperBound) + QStringLiteral("%"));
     lastDoneLogAt_ = now();
-}
-
-void WorkerLaneLoop::throughputStep(const engine::ComputeSearchResult& result, std::uint64_t start,
-                                    std::uint64_t end) {
-    const auto workers = scheduler_.workerRegistry_->count();
-    const int pending = scheduler_.coordinator_.pendingCount();
-    const auto at = now();
-    const auto summaryEvery = scheduler_.deps_.timing.scaledDuration(1000ms);
-    struct Summary {
-        double intervalRate;
-        double averageRate;
-        std::uint64_t segments;
-        std::uint64_t candidates;
-    };
-    const auto summary = scheduler_.throughputMonitor_.update(
-        [&](engine::TaskThroughputAccumulator& a) -> std::optional<Summary> {
-            a.totalNonceCount += end - start;
-            a.totalSegments += 1;
-            a.totalCandidates += result.nonces.size();
-            const auto interval = at - a.lastSummaryAt;
-            if (interval < summaryEvery) {
-                return std::nullopt;
-            }
-            const double delta = static_cast<double>(a.totalNonceCount - a.lastSummaryNonceCount);
-            const double sinceStart = secondsBetween(a.startedAt, at);
-            a.lastSummaryAt = at;
-            a.lastSummaryNonceCount = a.totalNonceCount;
-            return Summary{delta / std::max(std::chrono::duration<double>(interval).count(), 0.001),
-                           static_cast<double>(a.totalNonceCount) / std::max(sinceStart, 0.001),
-                           a.totalSegments, a.totalCandidates};
-        });
-    if (!summary) {
-        return;
-    }
-    scheduler_.log(QStringLiteral("ORCH"),
-                   QStringLiteral("throughput workers=") + QString::number(workers) +
-                       QStringLiteral(" rate=") + rateLabel(summary->intervalRate) +
-                       QStringLiteral(" avg=") + rateLabel(summary->averageRate) +
-                       QStringLiteral(" segments=") + QString::number(summary->segments) +
-                       QStringLiteral(" candidates=") + QString::number(summary->candidates) +
-                       QStringLiteral(" validationPending=") + QString::number(pending) +
-                       QStringLiteral(" backend=") + word(engine::searchBackendWord(result)) +
-                       QStringLiteral(" progress=") +
-                       progressLabel(end, scheduler_.currentUpperBound_) + QStringLiteral("%"));
 }
 
 }  // namespace corvanta::tasks

@@ -12,7 +12,7 @@
 
 namespace corvanta::tasks {
 
-class TaskScheduler;
+class WorkerLaneContext;
 
 // The loop one worker runs for its lane: obey the advice, claim a segment, search it, hand hits
 // to validation, record the segment, save progress, and log, until the run is cancelled, the
@@ -20,7 +20,7 @@ class TaskScheduler;
 class WorkerLaneLoop {
 public:
     // `budgetIndex` is the index the lane's budget is judged by; by default its lane index.
-    WorkerLaneLoop(TaskScheduler& scheduler, ComputeWorkerLane lane,
+    WorkerLaneLoop(WorkerLaneContext& run, ComputeWorkerLane lane,
                    std::optional<int> budgetIndex = std::nullopt);
 
     QCoro::Task<void> run(std::stop_token stop);
@@ -32,18 +32,14 @@ private:
     bool poolExhausted() const;
     // True when a pause line with `key` is due (and records it as written).
     bool pauseLineDue(const QString& key);
-    static void reportCandidate(TaskScheduler& scheduler, const QString& category,
-                                const QString& prefix, std::uint64_t nonce, int segment);
     void writeDoneLine(const engine::ComputeSearchResult& result, int segment, std::uint64_t start,
                        std::uint64_t end, double elapsedSeconds);
-    void throughputStep(const engine::ComputeSearchResult& result, std::uint64_t start,
-                        std::uint64_t end);
     void log(const QString& message) const;
     Clock::time_point now() const;
     bool throttled(const std::optional<Clock::time_point>& last,
                    std::chrono::milliseconds interval) const;
 
-    TaskScheduler& scheduler_;
+    WorkerLaneContext& run_;
     const ComputeWorkerLane lane_;
     const int budgetIndex_;
     const QString category_;
