@@ -60,13 +60,13 @@ QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
     QObject::connect(&orchestrator, &corvanta::tasks::TaskOrchestrator::loopExited, [&] {
         // A loop that ends without a stop request (signed out, fetches failing, no key)
         // leaves nothing to do.
-        if (orchestrator.currentState() != QLatin1String("paused")) {
+        if (orchestrator.currentState() != corvanta::tasks::EngineState::paused) {
             if (!stopRequested) {
                 printError(QStringLiteral("the engine stopped by itself: %1 (state %2)")
                                .arg(orchestrator.stopReason().isEmpty()
                                         ? QStringLiteral("no reason given")
                                         : orchestrator.stopReason(),
-                                    orchestrator.currentState()));
+                                    corvanta::tasks::engineStateWord(orchestrator.currentState())));
             }
             QCoreApplication::exit(stopRequested ? 0 : 3);
         }
@@ -79,7 +79,8 @@ QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
     }
     if (!orchestrator.isRunning()) {
         printError(QStringLiteral("the engine did not start: %1 (state %2)")
-                       .arg(orchestrator.stopReason(), orchestrator.currentState()));
+                       .arg(orchestrator.stopReason(),
+                            corvanta::tasks::engineStateWord(orchestrator.currentState())));
         QCoreApplication::exit(2);
     }
 }

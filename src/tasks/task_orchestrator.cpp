@@ -106,7 +106,7 @@ void TaskOrchestrator::setRunning(bool running) {
     }
 }
 
-void TaskOrchestrator::setState(const QString& state) {
+void TaskOrchestrator::setState(EngineState state) {
     if (currentState_ != state) {
         currentState_ = state;
         emit currentStateChanged();
@@ -162,9 +162,9 @@ QCoro::Task<void> TaskOrchestrator::start() {
     sessionStats_ = TaskSessionStats{};
     sessionStats_.markEngineStarted(now);
     refreshProgress();
-    setState(QStringLiteral("running"));
+    setState(EngineState::running);
     setRunning(true);
-    isCancelled_ = false;
+    haltRequested_ = false;
     stopReason_.clear();
     taskFetchFailureTracker_ = TaskFetchFailureTracker{};
     startTicker();
@@ -199,7 +199,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
         if (!registered) {
             endBecause(QStringLiteral("ERROR"), QStringLiteral("❌ device registration failed"));
             setRunning(false);
-            setState(QStringLiteral("stopped"));
+            setState(EngineState::stopped);
             cancelTicker();
             co_return;
         }
@@ -307,7 +307,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
     log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop started"));
     // After every await the loop looks at the stop token (which ends it even when a new start
     // has set the shared flags again) and at the pause flag: a pause between tasks runs no task.
-    auto halted = [&] { return stop.stop_requested() || isCancelled_; };
+    auto halted = [&] { return stop.stop_requested() || haltRequested_; };
     while (self && isRunning_ && !halted()) {
         loopChecksSignIn_ = true;
         const bool signedIn = co_await deps_.verifySignIn();
@@ -330,7 +330,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         if (corvantaKey_.trimmed().isEmpty()) {
             endBecause(QStringLiteral("AUTH"),
                        QStringLiteral("no key configured; task loop paused"));
-            setState(QStringLiteral("waiting_key"));
+            setState(EngineState::waitingKey);
             break;
         }
         const bool verified = co_await verifyKey(stop);
@@ -342,7 +342,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         }
         if (!verified) {
             endBecause(QStringLiteral("ERROR"), QStringLiteral("❌ key verification failed"));
-            setState(QStringLiteral("stopped"));
+            setState(EngineState::stopped);
             break;
         }
         const auto task = co_await fetchNextTask(stop);
@@ -359,7 +359,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
                 endBecause(QStringLiteral("ERROR"),
                            QStringLiteral("❌ task fetch failed %1 consecutive times; loop stopped")
                                .arg(tracker.maxFailures));
-                setState(QStringLiteral("stopped"));
+                setState(EngineState::stopped);
                 break;
             }
             log(QStringLiteral("WARN"), QStringLiteral("⚠️ task fetch failed; retry in 5s"));
@@ -439,8 +439,8 @@ void TaskOrchestrator::finishLoop(std::uint64_t generation) {
     sessionStats_.pauseClocks(deps_.clock());
     refreshProgress();
     setRunning(false);
-    if (currentState_ == QLatin1String("running")) {
-        setState(isCancelled_ ? QStringLiteral("paused") : QStringLiteral("stopped"));
+    if (currentState_ == EngineState::running) {
+        setState(haltRequested_ ? EngineState::paused : EngineState::stopped);
     }
     cancelTicker();
     if (deps_.pressure) {
@@ -455,7 +455,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
     QPointer<TaskOrchestrator> self(this);
     // Nothing is sent for a task the scheduler no longer runs, nor once the call is told to stop.
     auto inactive = [&] {
-        return !self || !isRunning_ || isCancelled_ || stop.stop_requested() ||
+        return !self || !isRunning_ || haltRequested_ || stop.stop_requested() ||
                !deps_.scheduler->runsTask(taskId);
     };
     if (inactive()) {
@@ -490,7 +490,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
     if (!signedIn) {
         // An ended sign-in has already stopped the engine through signInEnded(); a check that
         // failed otherwise stops it here, lanes and all.
-        if (isRunning_ && !isCancelled_ && !stop.stop_requested()) {
+        if (isRunning_ && !haltRequested_ && !stop.stop_requested()) {
             stopBecause(QStringLiteral("AUTH"),
                         QStringLiteral("token invalid before submit; stopping engine"));
         }
@@ -539,7 +539,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
                                           QStringLiteral(" error=") + failure);
         co_return false;
     }
-    if (!self || !isRunning_ || isCancelled_) {
+    if (!self || !isRunning_ || haltRequested_) {
         co_return false;
     }
     log(QStringLiteral("SUBMIT"),
@@ -552,7 +552,7 @@ void TaskOrchestrator::stop() {
         return;
     }
     setRunning(false);
-    isCancelled_ = true;
+    haltRequested_ = true;
     if (loopTask_) {
         loopTask_->request_stop();
         loopTask_.reset();
@@ -566,7 +566,7 @@ void TaskOrchestrator::stop() {
         deps_.pressure->stop();
     }
     log(QStringLiteral("TASK_ENGINE"), QStringLiteral("engine stopped"));
-    setState(QStringLiteral("stopped"));
+    setState(EngineState::stopped);
 }
 
 void TaskOrchestrator::endBecause(const QString& category, const QString& reason) {
@@ -593,21 +593,27 @@ void TaskOrchestrator::signInEnded() {
 }
 
 void TaskOrchestrator::pause() {
-    if (!isCancelled_) {
-        isCancelled_ = true;
-        sessionStats_.pauseClocks(deps_.clock());
-        refreshProgress();
-        deps_.scheduler->cancelRun();
-        deps_.coordinator->resetValidation();
-        setState(QStringLiteral("paused"));
-        log(QStringLiteral("TASK_ENGINE"), QStringLiteral("⏸️ engine paused"));
-    } else {
-        isCancelled_ = false;
-        setState(QStringLiteral("running"));
-        sessionStats_.resumeClocks(deps_.clock());
-        refreshProgress();
-        log(QStringLiteral("TASK_ENGINE"), QStringLiteral("▶️ engine resumed"));
+    if (!isRunning_ || haltRequested_) {
+        return;
     }
+    haltRequested_ = true;
+    sessionStats_.pauseClocks(deps_.clock());
+    refreshProgress();
+    deps_.scheduler->cancelRun();
+    deps_.coordinator->resetValidation();
+    setState(EngineState::paused);
+    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("⏸️ engine paused"));
+}
+
+void TaskOrchestrator::resume() {
+    if (!haltRequested_ || currentState_ != EngineState::paused) {
+        return;
+    }
+    haltRequested_ = false;
+    setState(EngineState::running);
+    sessionStats_.resumeClocks(deps_.clock());
+    refreshProgress();
+    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("▶️ engine resumed"));
 }
 
 }  // namespace corvanta::tasks

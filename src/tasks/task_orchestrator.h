@@ -13,6 +13,7 @@
 #include <stop_token>
 
 #include "guard/system_snapshot.h"
+#include "tasks/engine_state.h"
 #include "tasks/task_session_stats.h"
 
 namespace corvanta::backend {
@@ -63,7 +64,8 @@ struct TaskOrchestratorDependencies {
 class TaskOrchestrator : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
-    Q_PROPERTY(QString currentState READ currentState NOTIFY currentStateChanged)
+    Q_PROPERTY(
+        corvanta::tasks::EngineState currentState READ currentState NOTIFY currentStateChanged)
     Q_PROPERTY(QString progressText READ progressText NOTIFY progressTextChanged)
 
 public:
@@ -77,8 +79,13 @@ public:
     // Returns once the loop is launched or registration has failed.
     QCoro::Task<void> start();
     void stop();
-    // Pauses a running engine, or takes a pause back.
+    // Pauses a running engine: the search in flight is abandoned (its progress kept), nothing
+    // more is submitted, and the loop winds down. Nothing when the engine does not run or is
+    // paused already.
     void pause();
+    // Takes a pause back while the paused loop has not yet ended; that loop then carries on. No
+    // new loop is started (start() does that). Nothing unless the engine is paused.
+    void resume();
     // The account repository has ended the sign-in (a 401, an expired token): the engine stops
     // and says why.
     void signInEnded();
@@ -89,7 +96,7 @@ public:
     QCoro::Task<bool> submitResult(std::uint64_t nonce, QString taskId, std::stop_token stop = {});
 
     bool isRunning() const { return isRunning_; }
-    const QString& currentState() const { return currentState_; }
+    EngineState currentState() const { return currentState_; }
     const QString& progressText() const { return progressText_; }
     const QString& corvantaKey() const { return corvantaKey_; }
     void setCorvantaKey(const QString& key) { corvantaKey_ = key; }
@@ -135,15 +142,17 @@ private:
     void log(const QString& category, const QString& message) const;
     std::chrono::milliseconds scaled(std::chrono::milliseconds interval) const;
     void setRunning(bool running);
-    void setState(const QString& state);
+    void setState(EngineState state);
 
     TaskOrchestratorDependencies deps_;
     bool isRunning_ = false;
-    QString currentState_ = QStringLiteral("idle");
+    EngineState currentState_ = EngineState::idle;
     QString progressText_;
     QString corvantaKey_;
     qint64 deviceId_ = 0;
-    bool isCancelled_ = false;
+    // Set by stop() and pause(), cleared by start() and resume(): the loop runs no further task and
+    // ends at its next check, and nothing more is submitted.
+    bool haltRequested_ = false;
     QString stopReason_;
     // Sign-in checks in flight, so that an ended sign-in is reported with the right words.
     bool loopChecksSignIn_ = false;

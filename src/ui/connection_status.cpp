@@ -2,18 +2,19 @@
 
 namespace corvanta::ui {
 
-QString connectionStatusFor(bool signedIn, bool engineRunning, const QString& engineState,
+QString connectionStatusFor(bool signedIn, bool engineRunning, tasks::EngineState engineState,
                             LastBackendReply lastReply) {
+    using tasks::EngineState;
     if (!signedIn) {
         return QStringLiteral("status_signed_out");
     }
-    if (engineState == QLatin1String("paused")) {
+    if (engineState == EngineState::paused) {
         return QStringLiteral("status_paused");
     }
-    if (engineState == QLatin1String("waiting_key")) {
+    if (engineState == EngineState::waitingKey) {
         return QStringLiteral("status_waiting_key");
     }
-    if (engineRunning && engineState == QLatin1String("running")) {
+    if (engineRunning && engineState == EngineState::running) {
         return lastReply == LastBackendReply::answered ? QStringLiteral("status_running")
                                                        : QStringLiteral("status_connecting");
     }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "tasks/engine_state.h"
+
 namespace corvanta::ui {
 
 // What the backend's latest transfer came to: an HTTP answer of any status, a transfer that
@@ -15,7 +17,7 @@ enum class LastBackendReply { none, answered, failed };
 // - running, and the latest transfer got an answer: "status_running"; still waiting for the
 //   first answer, or retrying after a failed transfer: "status_connecting";
 // - anything else (stopped, or not started): "status_stopped".
-QString connectionStatusFor(bool signedIn, bool engineRunning, const QString& engineState,
+QString connectionStatusFor(bool signedIn, bool engineRunning, tasks::EngineState engineState,
                             LastBackendReply lastReply);
 
 // The theme colour of the indicator's dot for a status: "success" (running), "accent"

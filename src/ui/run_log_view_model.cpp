@@ -27,13 +27,13 @@ RunLogViewModel::RunLogViewModel(log::LogBufferService& logs, tasks::TaskOrchest
     connect(&restartFallback_, &QTimer::timeout, this, &RunLogViewModel::finishRestart);
 }
 
-RunLogViewModel::ButtonAction RunLogViewModel::actionFor(bool isRunning, const QString& state) {
+RunLogViewModel::ButtonAction RunLogViewModel::actionFor(bool isRunning, tasks::EngineState state) {
     if (!isRunning) {
         return ButtonAction::start;
     }
     // A paused engine is restarted rather than resumed: a fresh start re-checks the key and
     // fetches a current task.
-    return state == QLatin1String("paused") ? ButtonAction::restart : ButtonAction::pause;
+    return state == tasks::EngineState::paused ? ButtonAction::restart : ButtonAction::pause;
 }
 
 bool RunLogViewModel::isPinned(double contentY, double viewHeight, double contentHeight) {

@@ -7,6 +7,7 @@
 #include <chrono>
 
 #include "log/log_lines_model.h"
+#include "tasks/engine_state.h"
 
 namespace corvanta::log {
 class LogBufferService;
@@ -52,7 +53,7 @@ public:
     qint64 scrollToBottomTag() const { return scrollToBottomTag_; }
     bool isTailPinned() const { return isTailPinned_; }
 
-    static ButtonAction actionFor(bool isRunning, const QString& state);
+    static ButtonAction actionFor(bool isRunning, tasks::EngineState state);
     static bool isPinned(double contentY, double viewHeight, double contentHeight);
 
     // The Start/Pause button. A restart waits for the paused loop to wind down before the new

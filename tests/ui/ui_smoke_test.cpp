@@ -202,9 +202,9 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     ASSERT_TRUE(window.waitShown(QStringLiteral("runLogPage")));
     auto& orchestrator = deps.orchestrator();
     ASSERT_TRUE(processEventsUntil(
-        [&] { return orchestrator.currentState() == QLatin1String("running"); }, 10s));
+        [&] { return orchestrator.currentState() == tasks::EngineState::running; }, 10s));
     window.click(QStringLiteral("startPauseButton"));
-    EXPECT_EQ(orchestrator.currentState(), QStringLiteral("paused"));
+    EXPECT_EQ(orchestrator.currentState(), tasks::EngineState::paused);
     EXPECT_EQ(indicator(), QStringLiteral("Signed in · Paused"));
     EXPECT_FALSE(desktop.runLog().isPauseButton());
     auto* list = window.find(QStringLiteral("runLogList"));
@@ -215,7 +215,7 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     ASSERT_TRUE(processEventsUntil(
         [&] {
             return orchestrator.isRunning() &&
-                   orchestrator.currentState() == QLatin1String("running") &&
+                   orchestrator.currentState() == tasks::EngineState::running &&
                    list->property("count").toInt() > before + 3;
         },
         30s));

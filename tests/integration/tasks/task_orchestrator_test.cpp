@@ -136,10 +136,10 @@ protected:
 };
 
 TEST_F(OrchestratorTest, StartsOnceRegistersAndStopsInOrder) {
-    EXPECT_EQ(orchestrator->currentState(), "idle");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::idle);
     runSync(orchestrator->start());
     EXPECT_TRUE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), "running");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::running);
     runSync(orchestrator->start());
     EXPECT_GE(indexOf("[DEBUG] start ignored; engine already running"), 0);
     EXPECT_GE(indexOf("? [DEVICE] register sn=SN-1 cpu=cpu"), 0);
@@ -151,7 +151,7 @@ TEST_F(OrchestratorTest, StartsOnceRegistersAndStopsInOrder) {
     orchestrator->stop();
     orchestrator->stop();  // a second stop does nothing
     EXPECT_FALSE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
     ASSERT_TRUE(waitForLine("main loop exited"));
     const auto stopped = indexOf("[TASK_ENGINE] engine stopped");
     const auto cancelled = indexOf("[TASK] ⏸️ search cancelled");
@@ -162,7 +162,7 @@ TEST_F(OrchestratorTest, StartsOnceRegistersAndStopsInOrder) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const QString& l) { return l.contains("engine stopped"); }),
               1);
-    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
 
     // A second start reuses the device id: no registration is sent.
     const auto registrations = std::count_if(
@@ -183,7 +183,7 @@ TEST_F(OrchestratorTest, AStopFollowedAtOnceByAStartLeavesTheNewRunAlone) {
     lines.clear();
     ASSERT_TRUE(waitForLine("[TASK] fetched id=T2 "));
     EXPECT_TRUE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), "running");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::running);
     EXPECT_EQ(indexOf("key verification failed"), -1);
 }
 
@@ -200,7 +200,7 @@ TEST_F(OrchestratorTest, AStopAbortsAStalledRequestWithoutCallingItAFailure) {
     orchestrator->stop();
     ASSERT_TRUE(processEventsUntil([&] { return starting.isReady(); }, 10s));
     EXPECT_FALSE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
     EXPECT_EQ(indexOf("registration failed"), -1);
 
     // The key check and the task fetch: no failure lines and no retries after the stop.
@@ -222,12 +222,48 @@ TEST_F(OrchestratorTest, PauseWindsTheLoopDownAndKeepsPaused) {
     runSync(orchestrator->start());
     ASSERT_TRUE(waitForLine("claim segment=1 "));
     orchestrator->pause();
-    EXPECT_EQ(orchestrator->currentState(), "paused");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::paused);
     EXPECT_GE(indexOf("[TASK_ENGINE] ⏸️ engine paused"), 0);
     ASSERT_TRUE(processEventsUntil([&] { return !orchestrator->isRunning(); }, 30s));
-    EXPECT_EQ(orchestrator->currentState(), "paused");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::paused);
     EXPECT_GT(indexOf("main loop exited"), indexOf("⏸️ search cancelled"));
     EXPECT_GE(indexOf("⏸️ search cancelled"), 0);
+}
+
+TEST_F(OrchestratorTest, PauseOnlyPausesAndResumeOnlyResumes) {
+    // An engine that does not run has nothing to pause, nor to resume.
+    orchestrator->pause();
+    orchestrator->resume();
+    EXPECT_EQ(orchestrator->currentState(), EngineState::idle);
+    EXPECT_EQ(indexOf("engine paused"), -1);
+    EXPECT_EQ(indexOf("engine resumed"), -1);
+
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("claim segment=1 "));
+    orchestrator->resume();  // not paused
+    EXPECT_EQ(indexOf("engine resumed"), -1);
+    orchestrator->pause();
+    orchestrator->pause();  // already paused: no toggle back
+    EXPECT_EQ(orchestrator->currentState(), EngineState::paused);
+    EXPECT_EQ(countLines("[TASK_ENGINE] ⏸️ engine paused"), 1);
+    EXPECT_EQ(indexOf("engine resumed"), -1);
+
+    // Taken back before the loop has wound down: the abandoned search is no verdict, and the
+    // loop goes on with a task.
+    orchestrator->resume();
+    orchestrator->resume();
+    EXPECT_EQ(orchestrator->currentState(), EngineState::running);
+    EXPECT_EQ(countLines("[TASK_ENGINE] ▶️ engine resumed"), 1);
+    ASSERT_TRUE(processEventsUntil([&] { return countLines("[TASK] fetched id=") == 2; }));
+    EXPECT_GE(indexOf("⏸️ search cancelled"), 0);
+    EXPECT_TRUE(orchestrator->isRunning());
+    EXPECT_EQ(indexOf("main loop exited"), -1);
+
+    EXPECT_EQ(engineStateWord(EngineState::idle), "idle");
+    EXPECT_EQ(engineStateWord(EngineState::running), "running");
+    EXPECT_EQ(engineStateWord(EngineState::paused), "paused");
+    EXPECT_EQ(engineStateWord(EngineState::stopped), "stopped");
+    EXPECT_EQ(engineStateWord(EngineState::waitingKey), "waiting_key");
 }
 
 TEST_F(OrchestratorTest, ReadsTheTaskReplyAsTheRulesSay) {
@@ -272,7 +308,7 @@ TEST_F(EmptyTaskTest, UnusableRepliesCountAsFetchFailures) {
               3);
     EXPECT_GE(indexOf("[ERROR] ❌ task fetch failed 3 consecutive times; loop stopped"), 0);
     ASSERT_TRUE(processEventsUntil([&] { return !orchestrator->isRunning(); }));
-    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
 }
 
 TEST_F(OrchestratorTest, ASignInThatEndsBetweenTasksStopsTheEngineAndSaysWhy) {
@@ -283,7 +319,7 @@ TEST_F(OrchestratorTest, ASignInThatEndsBetweenTasksStopsTheEngineAndSaysWhy) {
     ASSERT_GE(reason, 0);
     EXPECT_LT(reason, indexOf("main loop exited"));
     EXPECT_EQ(countLines("token unavailable; stopping engine"), 1);
-    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
     EXPECT_EQ(orchestrator->stopReason(), "token unavailable; stopping engine");
     EXPECT_FALSE(auth->isAuthenticated());
     EXPECT_EQ(indexOf("fetched id="), -1);
@@ -310,7 +346,7 @@ TEST_F(OrchestratorTest, APauseBetweenTasksRunsNoTaskAndLeavesTheStoredProgress)
     orchestrator->pause();
     ASSERT_TRUE(waitForLine("main loop exited"));
     EXPECT_FALSE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), "paused");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::paused);
     EXPECT_EQ(indexOf("scheduler start"), -1);
     EXPECT_EQ(indexOf("fetched id=P1"), -1);
     EXPECT_TRUE(requestsTo("/api/device/pullTask").empty());
@@ -337,7 +373,7 @@ TEST_F(EasyTaskTest, ASignInCheckFailingBeforeASubmitStopsTheEngineLanesAndAll) 
     ASSERT_TRUE(waitForLine("[AUTH] token invalid before submit; stopping engine"));
     ASSERT_TRUE(waitForLine("main loop exited", 20s));
     EXPECT_FALSE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), "stopped");
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
     EXPECT_EQ(orchestrator->stopReason(), "token invalid before submit; stopping engine");
     EXPECT_FALSE(scheduler->isRunning());
     // The lanes are gone: nothing is searched after the stop.

@@ -22,6 +22,7 @@ namespace {
 
 using namespace std::chrono_literals;
 using platform::localized;
+using tasks::EngineState;
 using testing::processEventsFor;
 using testing::processEventsUntil;
 using testing::runSync;
@@ -119,12 +120,12 @@ TEST(HeadingFont, AMissingFontSaysWhatIsTrueOfThisBuild) {
 
 TEST(RunLogViewModel, ButtonAndPinnedRules) {
     using Action = RunLogViewModel::ButtonAction;
-    EXPECT_EQ(RunLogViewModel::actionFor(false, QStringLiteral("idle")), Action::start);
-    EXPECT_EQ(RunLogViewModel::actionFor(false, QStringLiteral("stopped")), Action::start);
-    EXPECT_EQ(RunLogViewModel::actionFor(false, QStringLiteral("paused")), Action::start);
-    EXPECT_EQ(RunLogViewModel::actionFor(true, QStringLiteral("running")), Action::pause);
-    EXPECT_EQ(RunLogViewModel::actionFor(true, QStringLiteral("waiting_key")), Action::pause);
-    EXPECT_EQ(RunLogViewModel::actionFor(true, QStringLiteral("paused")), Action::restart);
+    EXPECT_EQ(RunLogViewModel::actionFor(false, EngineState::idle), Action::start);
+    EXPECT_EQ(RunLogViewModel::actionFor(false, EngineState::stopped), Action::start);
+    EXPECT_EQ(RunLogViewModel::actionFor(false, EngineState::paused), Action::start);
+    EXPECT_EQ(RunLogViewModel::actionFor(true, EngineState::running), Action::pause);
+    EXPECT_EQ(RunLogViewModel::actionFor(true, EngineState::waitingKey), Action::pause);
+    EXPECT_EQ(RunLogViewModel::actionFor(true, EngineState::paused), Action::restart);
 
     // Within 20 points of the end, or a document shorter than the view, follows the tail.
     EXPECT_TRUE(RunLogViewModel::isPinned(0, 500, 400));
@@ -137,43 +138,44 @@ TEST(ConnectionStatus, SaysWhetherTheUserIsSignedInAndWhatTheEngineIsDoing) {
     struct Case {
         bool signedIn;
         bool engineRunning;
-        const char* state;
+        EngineState state;
         LastBackendReply lastReply;
         const char* status;
         const char* text;
         const char* color;
     };
     const Case cases[] = {
-        {true, true, "running", LastBackendReply::answered, "status_running", "Signed in · Running",
-         "success"},
-        {true, true, "running", LastBackendReply::none, "status_connecting",
+        {true, true, EngineState::running, LastBackendReply::answered, "status_running",
+         "Signed in · Running", "success"},
+        {true, true, EngineState::running, LastBackendReply::none, "status_connecting",
          "Signed in · Connecting", "accent"},
-        {true, true, "running", LastBackendReply::failed, "status_connecting",
+        {true, true, EngineState::running, LastBackendReply::failed, "status_connecting",
          "Signed in · Connecting", "accent"},
         // Paused: while the loop winds down and after it has ended.
-        {true, true, "paused", LastBackendReply::answered, "status_paused", "Signed in · Paused",
-         "warning"},
-        {true, false, "paused", LastBackendReply::answered, "status_paused", "Signed in · Paused",
-         "warning"},
-        {true, true, "waiting_key", LastBackendReply::answered, "status_waiting_key",
+        {true, true, EngineState::paused, LastBackendReply::answered, "status_paused",
+         "Signed in · Paused", "warning"},
+        {true, false, EngineState::paused, LastBackendReply::answered, "status_paused",
+         "Signed in · Paused", "warning"},
+        {true, true, EngineState::waitingKey, LastBackendReply::answered, "status_waiting_key",
          "Signed in · Waiting for a key", "warning"},
-        {true, false, "waiting_key", LastBackendReply::none, "status_waiting_key",
+        {true, false, EngineState::waitingKey, LastBackendReply::none, "status_waiting_key",
          "Signed in · Waiting for a key", "warning"},
-        {true, false, "stopped", LastBackendReply::answered, "status_stopped",
+        {true, false, EngineState::stopped, LastBackendReply::answered, "status_stopped",
          "Signed in · Stopped", "secondaryText"},
-        {true, false, "idle", LastBackendReply::none, "status_stopped", "Signed in · Stopped",
-         "secondaryText"},
-        {true, false, "running", LastBackendReply::answered, "status_stopped",
+        {true, false, EngineState::idle, LastBackendReply::none, "status_stopped",
          "Signed in · Stopped", "secondaryText"},
-        {false, false, "stopped", LastBackendReply::answered, "status_signed_out", "Signed out",
-         "danger"},
-        {false, true, "running", LastBackendReply::answered, "status_signed_out", "Signed out",
-         "danger"},
+        {true, false, EngineState::running, LastBackendReply::answered, "status_stopped",
+         "Signed in · Stopped", "secondaryText"},
+        {false, false, EngineState::stopped, LastBackendReply::answered, "status_signed_out",
+         "Signed out", "danger"},
+        {false, true, EngineState::running, LastBackendReply::answered, "status_signed_out",
+         "Signed out", "danger"},
     };
     for (const Case& c : cases) {
-        const QString status = connectionStatusFor(c.signedIn, c.engineRunning,
-                                                   QString::fromUtf8(c.state), c.lastReply);
-        EXPECT_EQ(status, QString::fromUtf8(c.status)) << c.state;
+        const QString status =
+            connectionStatusFor(c.signedIn, c.engineRunning, c.state, c.lastReply);
+        EXPECT_EQ(status, QString::fromUtf8(c.status))
+            << tasks::engineStateWord(c.state).toStdString();
         EXPECT_EQ(localized(status), QString::fromUtf8(c.text)) << c.status;
         EXPECT_EQ(connectionStatusColor(status), QString::fromUtf8(c.color)) << c.status;
     }
