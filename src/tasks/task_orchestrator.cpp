@@ -10,6 +10,7 @@
 #include "backend/errors.h"
 #include "backend/key_store.h"
 #include "guard/pressure_controller.h"
+#include "log/log_tag.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
 
@@ -18,6 +19,8 @@ namespace corvanta::tasks {
 namespace {
 
 using namespace std::chrono_literals;
+using log::LogCategory;
+using log::LogSeverity;
 
 QString describe(const std::exception& error) {
     if (const auto* backendError = dynamic_cast<const backend::BackendError*>(&error)) {
@@ -63,7 +66,7 @@ TaskOrchestrator::TaskOrchestrator(TaskOrchestratorDependencies dependencies, QO
     QPointer<TaskOrchestrator> self(this);
     deps_.scheduler->setOnLog([self](const QString& category, const QString& message) {
         if (self) {
-            self->log(category, message);
+            self->writeLine(category, message);
         }
     });
     deps_.scheduler->setOnProgress([self](const QString& taskId, const QString&, int difficulty,
@@ -92,10 +95,18 @@ std::chrono::milliseconds TaskOrchestrator::scaled(std::chrono::milliseconds int
         static_cast<std::int64_t>(static_cast<double>(interval.count()) * deps_.intervalScale));
 }
 
-void TaskOrchestrator::log(const QString& category, const QString& message) const {
+void TaskOrchestrator::log(LogCategory category, const QString& message) const {
+    log(category, LogSeverity::info, message);
+}
+
+void TaskOrchestrator::log(LogCategory category, LogSeverity severity,
+                           const QString& message) const {
+    writeLine(logTag(category, severity), message);
+}
+
+void TaskOrchestrator::writeLine(const QString& tag, const QString& message) const {
     if (deps_.log) {
-        deps_.log(deviceId_ == 0 ? QStringLiteral("?") : QString::number(deviceId_), category,
-                  message);
+        deps_.log(deviceId_ == 0 ? QStringLiteral("?") : QString::number(deviceId_), tag, message);
     }
 }
 
@@ -153,7 +164,8 @@ QCoro::Task<void> TaskOrchestrator::runtimeTicker(std::stop_token stop) {
 
 QCoro::Task<void> TaskOrchestrator::start() {
     if (isRunning_) {
-        log(QStringLiteral("DEBUG"), QStringLiteral("start ignored; engine already running"));
+        log(LogCategory::taskEngine, LogSeverity::debug,
+            QStringLiteral("start ignored; engine already running"));
         co_return;
     }
     QPointer<TaskOrchestrator> self(this);
@@ -171,21 +183,21 @@ QCoro::Task<void> TaskOrchestrator::start() {
 
     const guard::SystemSnapshot snapshot =
         deps_.currentSnapshot ? deps_.currentSnapshot() : guard::SystemSnapshot{};
-    log(QStringLiteral("ENGINE"),
+    log(LogCategory::engine,
         QStringLiteral("CPU: ") + snapshot.cpuModel + QStringLiteral(" (") +
             QString::number(snapshot.cpuCoreCount) + QStringLiteral(" Cores) | Memory: ") +
             QLocale::c().formattedDataSize(static_cast<qint64>(snapshot.memoryTotal), 1,
                                            QLocale::DataSizeTraditionalFormat));
-    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("engine started"));
+    log(LogCategory::taskEngine, QStringLiteral("engine started"));
 
     const DeviceIdentity identity =
         deps_.deviceIdentity ? deps_.deviceIdentity() : DeviceIdentity{};
     corvantaKey_ =
         deps_.loadStoredKey ? deps_.loadStoredKey(identity.sn).value_or(QString()) : QString();
     if (!corvantaKey_.isEmpty()) {
-        log(QStringLiteral("AUTH"), QStringLiteral("key loaded ") + maskedKey(corvantaKey_));
+        log(LogCategory::auth, QStringLiteral("key loaded ") + maskedKey(corvantaKey_));
     } else {
-        log(QStringLiteral("AUTH"), QStringLiteral("no key stored; awaiting user configuration"));
+        log(LogCategory::auth, QStringLiteral("no key stored; awaiting user configuration"));
     }
 
     // The run's stop source exists from here on, so a stop during registration aborts it.
@@ -197,7 +209,8 @@ QCoro::Task<void> TaskOrchestrator::start() {
             co_return;  // stopped (or restarted) while registering
         }
         if (!registered) {
-            endBecause(QStringLiteral("ERROR"), QStringLiteral("❌ device registration failed"));
+            endBecause(LogCategory::device, LogSeverity::error,
+                       QStringLiteral("❌ device registration failed"));
             setRunning(false);
             setState(EngineState::stopped);
             cancelTicker();
@@ -218,7 +231,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
 QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identity,
                                                    std::stop_token stop) {
     QPointer<TaskOrchestrator> self(this);
-    log(QStringLiteral("DEVICE"),
+    log(LogCategory::device,
         QStringLiteral("register sn=") + identity.sn + QStringLiteral(" cpu=") + identity.cpu);
     try {
         const auto reply =
@@ -227,13 +240,13 @@ QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identit
             co_return false;
         }
         deviceId_ = reply.id;
-        log(QStringLiteral("DEVICE"),
+        log(LogCategory::device,
             QStringLiteral("✅ registration success deviceId=") + QString::number(reply.id));
         co_return true;
     } catch (const std::exception& error) {
         // A request aborted by a stop is no failure of the registration.
         if (self && !stop.stop_requested()) {
-            log(QStringLiteral("ERROR"),
+            log(LogCategory::device, LogSeverity::error,
                 QStringLiteral("❌ registration failed error=") + describe(error));
         }
         co_return false;
@@ -256,10 +269,10 @@ QCoro::Task<bool> TaskOrchestrator::verifyKey(std::stop_token stop) {
         if (!self || stop.stop_requested()) {
             co_return false;
         }
-        log(QStringLiteral("AUTH"), QStringLiteral("❌ key verification failed attempt=%1/%2 error=")
-                                            .arg(attempt)
-                                            .arg(maxAttempts) +
-                                        failure);
+        log(LogCategory::auth, QStringLiteral("❌ key verification failed attempt=%1/%2 error=")
+                                       .arg(attempt)
+                                       .arg(maxAttempts) +
+                                   failure);
         if (attempt == maxAttempts) {
             co_return false;
         }
@@ -284,14 +297,14 @@ QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetc
         co_return std::nullopt;  // aborted by a stop: not a failed fetch
     }
     if (!reply) {
-        log(QStringLiteral("TASK"), QStringLiteral("❌ task fetch failed error=") + failure);
+        log(LogCategory::task, QStringLiteral("❌ task fetch failed error=") + failure);
         co_return std::nullopt;
     }
     const QString seed = reply->seed ? reply->seed->trimmed() : QString();
     // A seed of megabytes would be hashed with every nonce and stored with every progress save.
     const bool seedUsable = !seed.isEmpty() && seed.toUtf8().size() <= kMaxSeedBytes;
     if (!seedUsable || !reply->difficulty || *reply->difficulty < 1) {
-        log(QStringLiteral("TASK"), QStringLiteral("task response missing seed or difficulty"));
+        log(LogCategory::task, QStringLiteral("task response missing seed or difficulty"));
         co_return std::nullopt;
     }
     const std::uint64_t upper = reply->nonceUpperBound && *reply->nonceUpperBound >= 1
@@ -304,7 +317,7 @@ QCoro::Task<std::optional<TaskOrchestrator::FetchedTask>> TaskOrchestrator::fetc
 
 QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t generation) {
     QPointer<TaskOrchestrator> self(this);
-    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop started"));
+    log(LogCategory::taskEngine, QStringLiteral("main loop started"));
     // After every await the loop looks at the stop token (which ends it even when a new start
     // has set the shared flags again) and at the pause flag: a pause between tasks runs no task.
     auto halted = [&] { return stop.stop_requested() || haltRequested_; };
@@ -319,7 +332,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             // An ended sign-in has already stopped the engine through signInEnded(); a check
             // that failed otherwise (no connection, a server error) stops it here.
             if (!halted()) {
-                stopBecause(QStringLiteral("AUTH"),
+                stopBecause(LogCategory::auth,
                             QStringLiteral("token unavailable; stopping engine"));
             }
             break;
@@ -328,7 +341,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             break;
         }
         if (corvantaKey_.trimmed().isEmpty()) {
-            endBecause(QStringLiteral("AUTH"),
+            endBecause(LogCategory::auth, LogSeverity::info,
                        QStringLiteral("no key configured; task loop paused"));
             setState(EngineState::waitingKey);
             break;
@@ -341,7 +354,8 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             break;
         }
         if (!verified) {
-            endBecause(QStringLiteral("ERROR"), QStringLiteral("❌ key verification failed"));
+            endBecause(LogCategory::auth, LogSeverity::error,
+                       QStringLiteral("❌ key verification failed"));
             setState(EngineState::stopped);
             break;
         }
@@ -356,13 +370,14 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             auto& tracker = taskFetchFailureTracker_;
             ++tracker.failureCount;
             if (tracker.failureCount >= tracker.maxFailures) {
-                endBecause(QStringLiteral("ERROR"),
+                endBecause(LogCategory::task, LogSeverity::error,
                            QStringLiteral("❌ task fetch failed %1 consecutive times; loop stopped")
                                .arg(tracker.maxFailures));
                 setState(EngineState::stopped);
                 break;
             }
-            log(QStringLiteral("WARN"), QStringLiteral("⚠️ task fetch failed; retry in 5s"));
+            log(LogCategory::task, LogSeverity::warning,
+                QStringLiteral("⚠️ task fetch failed; retry in 5s"));
             co_await async::sleepFor(scaled(5000ms), stop);
             if (!self) {
                 co_return;
@@ -393,10 +408,10 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         sessionStats_.currentTaskPausedDuration = 0;
         ++sessionStats_.claimedCount;
         refreshProgress();
-        log(QStringLiteral("TASK"), QStringLiteral("fetched id=%1 diff=%2 upper=%3")
-                                        .arg(task->taskId)
-                                        .arg(task->difficulty)
-                                        .arg(task->upperBound));
+        log(LogCategory::task, QStringLiteral("fetched id=%1 diff=%2 upper=%3")
+                                   .arg(task->taskId)
+                                   .arg(task->difficulty)
+                                   .arg(task->upperBound));
 
         bool solved = false;
         try {
@@ -404,7 +419,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
                                                        task->upperBound, 0, stop);
         } catch (const std::exception& error) {
             if (self) {
-                log(QStringLiteral("ERROR"),
+                log(LogCategory::task, LogSeverity::error,
                     QStringLiteral("task run failed error=") + describe(error));
             }
         }
@@ -415,10 +430,10 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         if (solved) {
             ++sessionStats_.completedCount;
             refreshProgress();
-            log(QStringLiteral("TASK"), QStringLiteral("✅ verified id=") + task->taskId);
+            log(LogCategory::task, QStringLiteral("✅ verified id=") + task->taskId);
         } else if (halted() || deps_.scheduler->isCancelled()) {
             // Abandoned, also when a pause was taken back while the run wound down: no verdict.
-            log(QStringLiteral("TASK"), QStringLiteral("⏸️ search cancelled"));
+            log(LogCategory::task, QStringLiteral("⏸️ search cancelled"));
         } else {
             ++sessionStats_.failedCount;
             refreshProgress();
@@ -432,7 +447,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
 void TaskOrchestrator::finishLoop(std::uint64_t generation) {
     if (generation != runGeneration_) {
         // A newer start owns the state, the ticker and the pressure controller now.
-        log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop exited"));
+        log(LogCategory::taskEngine, QStringLiteral("main loop exited"));
         emit loopExited();
         return;
     }
@@ -446,7 +461,7 @@ void TaskOrchestrator::finishLoop(std::uint64_t generation) {
     if (deps_.pressure) {
         deps_.pressure->stop();
     }
-    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("main loop exited"));
+    log(LogCategory::taskEngine, QStringLiteral("main loop exited"));
     emit loopExited();
 }
 
@@ -466,9 +481,8 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
         const double elapsed = static_cast<double>(fetchedAt->msecsTo(deps_.clock())) / 1000.0;
         double wait = std::max(5.0 - elapsed, 0.0);
         if (wait > 0) {
-            log(QStringLiteral("SUBMIT"), QStringLiteral("⏳ wait ") +
-                                              QString::asprintf("%.1f", wait) +
-                                              QStringLiteral("s before pullTask id=") + taskId);
+            log(LogCategory::submit, QStringLiteral("⏳ wait ") + QString::asprintf("%.1f", wait) +
+                                         QStringLiteral("s before pullTask id=") + taskId);
             while (wait > 0 && !inactive()) {
                 const double step = std::min(wait, 0.1);
                 co_await async::sleepFor(
@@ -491,7 +505,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
         // An ended sign-in has already stopped the engine through signInEnded(); a check that
         // failed otherwise stops it here, lanes and all.
         if (isRunning_ && !haltRequested_ && !stop.stop_requested()) {
-            stopBecause(QStringLiteral("AUTH"),
+            stopBecause(LogCategory::auth,
                         QStringLiteral("token invalid before submit; stopping engine"));
         }
         co_return false;
@@ -500,7 +514,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
         co_return false;
     }
     const QString nonceText = QString::number(nonce);
-    log(QStringLiteral("SUBMIT"),
+    log(LogCategory::submit,
         QStringLiteral("📤 pullTask start id=") + taskId + QStringLiteral(" nonce=") + nonceText);
     constexpr int maxAttempts = 3;
     QString failure;
@@ -522,27 +536,27 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
             break;
         }
         const auto delay = std::chrono::seconds(attempt);
-        log(QStringLiteral("SUBMIT"), QStringLiteral("⚠️ pullTask attempt=%1/%2 failed id=")
-                                              .arg(attempt)
-                                              .arg(maxAttempts) +
-                                          taskId + QStringLiteral(" nonce=") + nonceText +
-                                          QStringLiteral(" error=") + failure +
-                                          QStringLiteral("; retry in %1s").arg(delay.count()));
+        log(LogCategory::submit, QStringLiteral("⚠️ pullTask attempt=%1/%2 failed id=")
+                                         .arg(attempt)
+                                         .arg(maxAttempts) +
+                                     taskId + QStringLiteral(" nonce=") + nonceText +
+                                     QStringLiteral(" error=") + failure +
+                                     QStringLiteral("; retry in %1s").arg(delay.count()));
         co_await async::sleepFor(scaled(delay), stop);
         if (inactive()) {
             co_return false;
         }
     }
     if (!sent) {
-        log(QStringLiteral("SUBMIT"), QStringLiteral("❌ pullTask failed id=") + taskId +
-                                          QStringLiteral(" nonce=") + nonceText +
-                                          QStringLiteral(" error=") + failure);
+        log(LogCategory::submit, QStringLiteral("❌ pullTask failed id=") + taskId +
+                                     QStringLiteral(" nonce=") + nonceText +
+                                     QStringLiteral(" error=") + failure);
         co_return false;
     }
     if (!self || !isRunning_ || haltRequested_) {
         co_return false;
     }
-    log(QStringLiteral("SUBMIT"),
+    log(LogCategory::submit,
         QStringLiteral("✅ pullTask ok id=") + taskId + QStringLiteral(" nonce=") + nonceText);
     co_return true;
 }
@@ -565,20 +579,21 @@ void TaskOrchestrator::stop() {
     if (deps_.pressure) {
         deps_.pressure->stop();
     }
-    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("engine stopped"));
+    log(LogCategory::taskEngine, QStringLiteral("engine stopped"));
     setState(EngineState::stopped);
 }
 
-void TaskOrchestrator::endBecause(const QString& category, const QString& reason) {
-    log(category, reason);
+void TaskOrchestrator::endBecause(LogCategory category, LogSeverity severity,
+                                  const QString& reason) {
+    log(category, severity, reason);
     stopReason_ = reason;
 }
 
-void TaskOrchestrator::stopBecause(const QString& category, const QString& reason) {
+void TaskOrchestrator::stopBecause(LogCategory category, const QString& reason) {
     if (!isRunning_) {
         return;
     }
-    endBecause(category, reason);
+    endBecause(category, LogSeverity::info, reason);
     stop();
 }
 
@@ -586,8 +601,7 @@ void TaskOrchestrator::signInEnded() {
     // The check that found the sign-in over gives the words; a submit's check only when the
     // loop is not checking as well.
     const bool bySubmit = submitsCheckingSignIn_ > 0 && !loopChecksSignIn_;
-    stopBecause(QStringLiteral("AUTH"), bySubmit
-                                            ? QStringLiteral("token invalid before submit; "
+    stopBecause(LogCategory::auth, bySubmit ? QStringLiteral("token invalid before submit; "
                                                              "stopping engine")
                                             : QStringLiteral("token unavailable; stopping engine"));
 }
@@ -602,7 +616,7 @@ void TaskOrchestrator::pause() {
     deps_.scheduler->cancelRun();
     deps_.coordinator->resetValidation();
     setState(EngineState::paused);
-    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("⏸️ engine paused"));
+    log(LogCategory::taskEngine, QStringLiteral("⏸️ engine paused"));
 }
 
 void TaskOrchestrator::resume() {
@@ -613,7 +627,7 @@ void TaskOrchestrator::resume() {
     setState(EngineState::running);
     sessionStats_.resumeClocks(deps_.clock());
     refreshProgress();
-    log(QStringLiteral("TASK_ENGINE"), QStringLiteral("▶️ engine resumed"));
+    log(LogCategory::taskEngine, QStringLiteral("▶️ engine resumed"));
 }
 
 }  // namespace corvanta::tasks

@@ -13,6 +13,7 @@
 #include <stop_token>
 
 #include "guard/system_snapshot.h"
+#include "log/log_tag.h"
 #include "tasks/engine_state.h"
 #include "tasks/task_session_stats.h"
 
@@ -133,13 +134,16 @@ private:
     QCoro::Task<std::optional<FetchedTask>> fetchNextTask(std::stop_token stop);
     void finishLoop(std::uint64_t generation);
     // The loop ends by itself: writes the reason line and keeps it for stopReason().
-    void endBecause(const QString& category, const QString& reason);
-    // As endBecause, and stops the engine the way stop() does.
-    void stopBecause(const QString& category, const QString& reason);
+    void endBecause(log::LogCategory category, log::LogSeverity severity, const QString& reason);
+    // As endBecause, of ordinary weight, and stops the engine the way stop() does.
+    void stopBecause(log::LogCategory category, const QString& reason);
     void startTicker();
     void cancelTicker();
     void refreshProgress();
-    void log(const QString& category, const QString& message) const;
+    void log(log::LogCategory category, const QString& message) const;
+    void log(log::LogCategory category, log::LogSeverity severity, const QString& message) const;
+    // A line under its bracketed word; the scheduler's lines (lanes among them) come tagged.
+    void writeLine(const QString& tag, const QString& message) const;
     std::chrono::milliseconds scaled(std::chrono::milliseconds interval) const;
     void setRunning(bool running);
     void setState(EngineState state);

@@ -9,6 +9,7 @@
 
 #include "async/cancellable_sleep.h"
 #include "async/solved_signal.h"
+#include "log/log_tag.h"
 #include "tasks/lane_plan.h"
 #include "tasks/store_error.h"
 #include "tasks/validation_coordinator.h"
@@ -19,6 +20,7 @@ namespace corvanta::tasks {
 namespace {
 
 using namespace std::chrono_literals;
+using log::LogCategory;
 
 // "persist failed error=" and the error, as the run log shows a failed save.
 QString persistFailedLine(const std::exception& error) {
@@ -127,6 +129,10 @@ void TaskScheduler::log(const QString& category, const QString& message) const {
     if (onLog_) {
         onLog_(category, message);
     }
+}
+
+void TaskScheduler::log(LogCategory category, const QString& message) const {
+    log(logTag(category), message);
 }
 
 TaskScheduler::PoolChoice TaskScheduler::choosePool(const QString& taskId, int difficulty,
@@ -265,7 +271,7 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
     }
 
     auto lanes = buildLanes(startNonce, upperBound, advice(), deps_.chunkSizes);
-    log(QStringLiteral("ORCH"), startLine(lanes, upperBound, startNonce, restored));
+    log(LogCategory::orch, startLine(lanes, upperBound, startNonce, restored));
 
     bool result = false;
     std::exception_ptr failure;
@@ -344,7 +350,7 @@ void TaskScheduler::segmentSearched(const engine::ComputeSearchResult& result,
                            a.totalSegments, a.totalCandidates};
         });
     if (summary) {
-        log(QStringLiteral("ORCH"),
+        log(LogCategory::orch,
             QStringLiteral("throughput workers=") + QString::number(workers) +
                 QStringLiteral(" rate=") + rateLabel(summary->intervalRate) +
                 QStringLiteral(" avg=") + rateLabel(summary->averageRate) +
@@ -423,7 +429,7 @@ void TaskScheduler::persistProgress() {
 }
 
 void TaskScheduler::reportStoreError(const QString& line) const {
-    log(QStringLiteral("STATE"), line);
+    log(LogCategory::state, line);
 }
 
 void TaskScheduler::deleteProgress() {
@@ -488,7 +494,7 @@ QCoro::Task<bool> TaskScheduler::runWorkerGroup(std::vector<ComputeWorkerLane> l
             group.spawn([this, id, lane, registry](std::stop_token token) {
                 return runWorker(id, lane, registry, std::move(token), 0);
             });
-            log(QStringLiteral("ORCH"),
+            log(LogCategory::orch,
                 QStringLiteral("worker add id=%1 lane=GPU#%1 reason=returned-fragment").arg(id));
             ++launched;
             running = 1;
@@ -535,7 +541,7 @@ QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& gr
     solved->end();
     group.cancelAll();
     deleteProgress();
-    log(QStringLiteral("ORCH"), line);
+    log(LogCategory::orch, line);
     co_await group.waitAll();
     // Lanes cut off mid-segment save their returned range on the way out; a finished task must
     // not leave that record behind.
@@ -546,7 +552,7 @@ QCoro::Task<bool> TaskScheduler::finishSolved(async::TaskGroup<WorkerResult>& gr
 QCoro::Task<bool> TaskScheduler::finishFailed(async::TaskGroup<WorkerResult>& group,
                                               const std::shared_ptr<async::SolvedSignal>& solved) {
     const auto failure = coordinator_.markRangeExhausted(task_.id, task_.seed);
-    log(QStringLiteral("VALIDATE"), failure.logText());
+    log(LogCategory::validate, failure.logText());
     solved->end();
     group.cancelAll();
     deleteProgress();

@@ -20,6 +20,7 @@
 #include "engine/worker_registry.h"
 #include "guard/pressure_advice.h"
 #include "guard/system_snapshot.h"
+#include "log/log_tag.h"
 #include "tasks/compute_worker_lane.h"
 #include "tasks/lane_plan.h"
 #include "tasks/scheduler_timing.h"
@@ -104,6 +105,7 @@ private:
     void segmentSearched(const engine::ComputeSearchResult& result,
                          const engine::NonceRange& range) override;
     void log(const QString& category, const QString& message) const override;
+    void log(log::LogCategory category, const QString& message) const;
 
     struct PoolChoice {
         std::shared_ptr<engine::RangePool> pool;

@@ -13,6 +13,7 @@
 #include "backend/auth_repository.h"
 #include "guard/system_monitor_service.h"
 #include "log/log_buffer_service.h"
+#include "log/log_tag.h"
 #include "platform/string_table.h"
 #include "tasks/task_orchestrator.h"
 #include "update/app_update_manager.h"
@@ -172,7 +173,8 @@ void AppShellViewModel::releaseEngine() {
     orchestrator_.stop();
     orchestrator_.setCorvantaKey(QString());
     orchestrator_.setDeviceId(0);
-    runLog_.append(QStringLiteral("?"), QStringLiteral("AUTH"), QStringLiteral("key released"));
+    runLog_.append(QStringLiteral("?"), log::logTag(log::LogCategory::auth),
+                   QStringLiteral("key released"));
 }
 
 void AppShellViewModel::shutdown() {

@@ -15,6 +15,7 @@
 #include "backend/page_repository.h"
 #include "backend/token_manager.h"
 #include "log/log_buffer_service.h"
+#include "log/log_tag.h"
 #include "platform/launch_at_login_service.h"
 #include "tasks/task_orchestrator.h"
 #include "ui/app_shell_view_model.h"
@@ -80,7 +81,7 @@ DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent
             orchestrator.stop();
             orchestrator.setCorvantaKey(QString());
             orchestrator.setDeviceId(0);
-            runLog.append(QStringLiteral("?"), QStringLiteral("AUTH"),
+            runLog.append(QStringLiteral("?"), log::logTag(log::LogCategory::auth),
                           QStringLiteral("key released"));
         },
         *launchAtLogin_, &services.updates,
