@@ -108,13 +108,18 @@ QSize AppShellViewModel::contentSize() const {
     return contentSizeFor(isAuthenticated(), updates_.hasUpdate());
 }
 
-QStringList AppShellViewModel::modules() const {
-    return {QStringLiteral("dashboard"), QStringLiteral("device_info"), QStringLiteral("run_log"),
-            QStringLiteral("account_info")};
+QVariantList AppShellViewModel::moduleButtons() const {
+    QVariantList buttons;
+    for (WindowModule module : window_module::allModules()) {
+        buttons.append(QVariantMap{{QStringLiteral("module"), static_cast<int>(module)},
+                                   {QStringLiteral("word"), moduleWord(module)}});
+    }
+    return buttons;
 }
 
-void AppShellViewModel::setSelectedModule(const QString& module) {
-    if (module != selectedModule_ && modules().contains(module)) {
+void AppShellViewModel::setSelectedModule(WindowModule module) {
+    // QML hands a module over as a number, which may be none.
+    if (module != selectedModule_ && window_module::allModules().contains(module)) {
         selectedModule_ = module;
         emit selectedModuleChanged();
     }

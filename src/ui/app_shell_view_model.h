@@ -7,11 +7,13 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 
 #include <functional>
 
 #include "ui/connection_status.h"
 #include "ui/logout_button_model.h"
+#include "ui/window_module.h"
 
 class QNetworkAccessManager;
 class QWindow;
@@ -41,9 +43,11 @@ class AppShellViewModel : public QObject {
     Q_PROPERTY(bool isAuthenticated READ isAuthenticated NOTIFY isAuthenticatedChanged)
     Q_PROPERTY(int contentWidth READ contentWidth NOTIFY contentSizeChanged)
     Q_PROPERTY(int contentHeight READ contentHeight NOTIFY contentSizeChanged)
-    Q_PROPERTY(QStringList modules READ modules CONSTANT)
-    Q_PROPERTY(QString selectedModule READ selectedModule WRITE setSelectedModule NOTIFY
-                   selectedModuleChanged)
+    // The module switcher's buttons, in order, as {module, word}: the WindowModule and its word
+    // (its title's key and its button's name).
+    Q_PROPERTY(QVariantList modules READ moduleButtons CONSTANT)
+    Q_PROPERTY(corvanta::ui::window_module::Module selectedModule READ selectedModule WRITE
+                   setSelectedModule NOTIFY selectedModuleChanged)
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
     Q_PROPERTY(QString connectionColor READ connectionColor NOTIFY connectionStatusChanged)
     Q_PROPERTY(bool isDark READ isDark NOTIFY isDarkChanged)
@@ -83,9 +87,9 @@ public:
     bool isAuthenticated() const;
     int contentWidth() const { return contentSize().width(); }
     int contentHeight() const { return contentSize().height(); }
-    QStringList modules() const;
-    const QString& selectedModule() const { return selectedModule_; }
-    void setSelectedModule(const QString& module);
+    QVariantList moduleButtons() const;
+    WindowModule selectedModule() const { return selectedModule_; }
+    void setSelectedModule(WindowModule module);
     // The indicator's status (also its label's key) and the theme colour of its dot.
     const QString& connectionStatus() const { return connectionStatus_; }
     QString connectionColor() const { return connectionStatusColor(connectionStatus_); }
@@ -126,7 +130,7 @@ private:
     QString theme_;
     bool isDark_ = false;
     LogoutButtonModel logout_;
-    QString selectedModule_ = QStringLiteral("dashboard");
+    WindowModule selectedModule_ = WindowModule::Dashboard;
     QString connectionStatus_ = QStringLiteral("status_signed_out");
     LastBackendReply lastReply_ = LastBackendReply::none;
     bool didAttemptSessionRestore_ = false;

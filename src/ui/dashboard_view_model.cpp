@@ -17,9 +17,6 @@ using backend::Announcement;
 
 namespace {
 constexpr auto kGreetingRefresh = std::chrono::seconds(60);
-const QString kDashboard = QStringLiteral("dashboard");
-const QString kList = QStringLiteral("announcement_list");
-const QString kDetail = QStringLiteral("announcement_detail");
 }  // namespace
 
 DashboardViewModel::DashboardViewModel(backend::IndexRepository& index,
@@ -122,40 +119,40 @@ QCoro::Task<> DashboardViewModel::load() {
 
 void DashboardViewModel::openAnnouncementList() {
     list_->show(cached_, announcement_);
-    setRoute(kList);
+    setRoute(DashboardRoute::AnnouncementList);
 }
 
 void DashboardViewModel::openBannerAnnouncement() {
     if (announcement_) {
-        showDetail(*announcement_, kDashboard);
+        showDetail(*announcement_, DashboardRoute::Dashboard);
     }
 }
 
 void DashboardViewModel::openAnnouncement(int row) {
     const auto& announcements = list_->announcements();
     if (row >= 0 && row < announcements.size()) {
-        showDetail(announcements[row], kList);
+        showDetail(announcements[row], DashboardRoute::AnnouncementList);
     }
 }
 
 void DashboardViewModel::back() {
-    if (route_ == kDetail) {
+    if (route_ == DashboardRoute::AnnouncementDetail) {
         // Back to the list shows the list as it was; it is not fetched again.
-        setRoute(backTarget_ == kList ? kList : kDashboard);
-    } else if (route_ == kList) {
-        setRoute(kDashboard);
+        setRoute(backTarget_);
+    } else if (route_ == DashboardRoute::AnnouncementList) {
+        setRoute(DashboardRoute::Dashboard);
     }
 }
 
-void DashboardViewModel::showDetail(const Announcement& announcement, const QString& backTarget) {
+void DashboardViewModel::showDetail(const Announcement& announcement, DashboardRoute backTarget) {
     detail_ = announcement;
     backTarget_ = backTarget;
-    route_ = kDetail;
+    route_ = DashboardRoute::AnnouncementDetail;
     // Also when the detail page was already shown: its announcement changed.
     emit routeChanged();
 }
 
-void DashboardViewModel::setRoute(const QString& route) {
+void DashboardViewModel::setRoute(DashboardRoute route) {
     if (route != route_) {
         route_ = route;
         emit routeChanged();

@@ -15,6 +15,7 @@
 #include "async/loading_flag.h"
 #include "backend/display_records.h"
 #include "ui/announcement_list_view_model.h"
+#include "ui/dashboard_route.h"
 #include "ui/gauge_chart_view_model.h"
 #include "ui/model_ranking_table_model.h"
 #include "ui/token_production_chart_model.h"
@@ -40,10 +41,9 @@ class DashboardViewModel : public QObject {
     Q_PROPERTY(bool isActive READ isActive WRITE setActive NOTIFY isActiveChanged)
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
     Q_PROPERTY(QString loadError READ loadError NOTIFY loadErrorChanged)
-    // "dashboard", "announcement_list" or "announcement_detail".
-    Q_PROPERTY(QString route READ route NOTIFY routeChanged)
-    // Where the detail page's back button leads: "announcement_list" or "dashboard".
-    Q_PROPERTY(QString backTarget READ backTarget NOTIFY routeChanged)
+    Q_PROPERTY(corvanta::ui::dashboard_route::Route route READ route NOTIFY routeChanged)
+    // Where the detail page's back button leads: the announcement list or the dashboard.
+    Q_PROPERTY(corvanta::ui::dashboard_route::Route backTarget READ backTarget NOTIFY routeChanged)
     Q_PROPERTY(QVariantMap detail READ detailVariant NOTIFY routeChanged)
     Q_PROPERTY(QObject* gauge READ gauge CONSTANT)
     Q_PROPERTY(QObject* chart READ chart CONSTANT)
@@ -63,8 +63,8 @@ public:
     bool isActive() const { return isActive_; }
     bool isLoading() const { return loading_.isLoading(); }
     const QString& loadError() const { return loadError_; }
-    const QString& route() const { return route_; }
-    const QString& backTarget() const { return backTarget_; }
+    DashboardRoute route() const { return route_; }
+    DashboardRoute backTarget() const { return backTarget_; }
     const QList<backend::Announcement>& cachedAnnouncements() const { return cached_; }
 
     GaugeChartViewModel* gauge() const { return gauge_.get(); }
@@ -96,8 +96,8 @@ signals:
 private:
     QVariantMap announcementVariant() const;
     QVariantMap detailVariant() const;
-    void showDetail(const backend::Announcement& announcement, const QString& backTarget);
-    void setRoute(const QString& route);
+    void showDetail(const backend::Announcement& announcement, DashboardRoute backTarget);
+    void setRoute(DashboardRoute route);
 
     backend::IndexRepository& index_;
     Clock clock_;
@@ -111,8 +111,8 @@ private:
     QList<backend::Announcement> cached_;
     bool isActive_ = false;
     QString loadError_;
-    QString route_ = QStringLiteral("dashboard");
-    QString backTarget_ = QStringLiteral("dashboard");
+    DashboardRoute route_ = DashboardRoute::Dashboard;
+    DashboardRoute backTarget_ = DashboardRoute::Dashboard;
     std::optional<backend::Announcement> detail_;
     // Keeps the greeting right for a window left open across an hour boundary.
     QTimer greetingTimer_;

@@ -429,7 +429,8 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
     ASSERT_NE(window.find(QStringLiteral("bannerAnnouncement")), nullptr);
     dashboard.openBannerAnnouncement();
     ASSERT_TRUE(window.waitShown(QStringLiteral("announcementDetailPage")));
-    EXPECT_EQ(dashboard.backTarget(), QStringLiteral("dashboard"));
+    EXPECT_EQ(dashboard.route(), DashboardRoute::AnnouncementDetail);
+    EXPECT_EQ(dashboard.backTarget(), DashboardRoute::Dashboard);
     window.click(QStringLiteral("announcementBackButton"));
     ASSERT_TRUE(window.waitShown(QStringLiteral("dashboardMain")));
 

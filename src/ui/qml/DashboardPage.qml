@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Corvanta.Ui
 
 // The first module page: greeting and announcement banner, scarcity gauge, contribution chart
 // and model ranking; or, reached from the banner, the announcement list and detail pages.
@@ -18,7 +19,7 @@ Item {
         id: main
         objectName: "dashboardMain"
         anchors.fill: parent
-        visible: dashboard.route === "dashboard"
+        visible: dashboard.route === DashboardRoute.Dashboard
         contentWidth: width
         contentHeight: content.implicitHeight
         clip: true
@@ -57,13 +58,13 @@ Item {
 
     Loader {
         anchors.fill: parent
-        active: dashboard.route === "announcement_list"
+        active: dashboard.route === DashboardRoute.AnnouncementList
         sourceComponent: AnnouncementListPage {}
     }
 
     Loader {
         anchors.fill: parent
-        active: dashboard.route === "announcement_detail"
+        active: dashboard.route === DashboardRoute.AnnouncementDetail
         sourceComponent: AnnouncementDetailPage {}
     }
 }

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import Corvanta.Ui
 
 Item {
     id: root
@@ -22,23 +23,23 @@ Item {
         // Kept alive so the gauge and chart keep their state; told when it is shown.
         DashboardPage {
             anchors.fill: parent
-            isActive: shell.selectedModule === "dashboard"
+            isActive: shell.selectedModule === WindowModule.Dashboard
             visible: isActive
         }
         Loader {
             anchors.fill: parent
-            active: shell.selectedModule === "device_info"
+            active: shell.selectedModule === WindowModule.DeviceInfo
             sourceComponent: DevicePage {}
         }
         // Kept alive so its scroll position survives page switches; told when it is shown.
         RunLogPage {
             anchors.fill: parent
-            isActive: shell.selectedModule === "run_log"
+            isActive: shell.selectedModule === WindowModule.RunLog
             visible: isActive
         }
         Loader {
             anchors.fill: parent
-            active: shell.selectedModule === "account_info"
+            active: shell.selectedModule === WindowModule.AccountInfo
             sourceComponent: AccountPage {}
         }
     }

@@ -52,20 +52,21 @@ Rectangle {
                     model: shell.modules
                     delegate: Button {
                         id: moduleButton
-                        objectName: "module_" + modelData
-                        required property string modelData
-                        readonly property bool selected: shell.selectedModule === modelData
+                        // {module, word}: see AppShellViewModel::modules.
+                        required property var modelData
+                        objectName: "module_" + modelData.word
+                        readonly property bool selected: shell.selectedModule === modelData.module
                         height: layout.s(42)
                         leftPadding: layout.s(22)
                         rightPadding: layout.s(22)
-                        onClicked: shell.selectedModule = modelData
+                        onClicked: shell.selectedModule = modelData.module
                         background: Rectangle {
                             radius: layout.s(9)
                             color: moduleButton.selected ? theme.surface : "transparent"
                             border.color: moduleButton.selected ? theme.border : "transparent"
                         }
                         contentItem: Text {
-                            text: shell.text(moduleButton.modelData)
+                            text: shell.text(moduleButton.modelData.word)
                             textFormat: Text.PlainText
                             font.pixelSize: layout.s(17)
                             font.bold: moduleButton.selected

@@ -9,12 +9,14 @@
 #include "ui/app_shell_view_model.h"
 #include "ui/connection_status.h"
 #include "ui/cv_responsive_layout.h"
+#include "ui/dashboard_route.h"
 #include "ui/heading_font.h"
 #include "ui/language_migration.h"
 #include "ui/logout_button_model.h"
 #include "ui/page_content_view_model.h"
 #include "ui/run_log_view_model.h"
 #include "ui/update_prompt_view_model.h"
+#include "ui/window_module.h"
 #include "update/app_update_manager.h"
 
 namespace corvanta::ui {
@@ -116,6 +118,21 @@ TEST(HeadingFont, AMissingFontSaysWhatIsTrueOfThisBuild) {
               QStringLiteral("crv-font.ttf not found at :/fonts/missing.ttf: the build "
                              "compiles it in from resources/fonts/crv-font.ttf; "
                              "headings use the system font"));
+}
+
+// The words stand in the string table and in the pages' object names.
+TEST(Navigation, ModulesAndRoutesKeepTheirWords) {
+    const QList<WindowModule> modules = window_module::allModules();
+    ASSERT_EQ(modules.size(), 4);
+    const QStringList words{QStringLiteral("dashboard"), QStringLiteral("device_info"),
+                            QStringLiteral("run_log"), QStringLiteral("account_info")};
+    for (qsizetype i = 0; i < modules.size(); ++i) {
+        EXPECT_EQ(moduleWord(modules[i]), words[i]);
+        EXPECT_NE(localized(words[i]), words[i]) << words[i].toStdString();  // a title exists
+    }
+    EXPECT_EQ(routeWord(DashboardRoute::Dashboard), QStringLiteral("dashboard"));
+    EXPECT_EQ(routeWord(DashboardRoute::AnnouncementList), QStringLiteral("announcement_list"));
+    EXPECT_EQ(routeWord(DashboardRoute::AnnouncementDetail), QStringLiteral("announcement_detail"));
 }
 
 TEST(RunLogViewModel, ButtonAndPinnedRules) {
