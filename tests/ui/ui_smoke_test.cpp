@@ -351,6 +351,11 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
         EXPECT_TRUE(window.waitShown(QString::fromLatin1(name), 5s)) << name;
     }
     EXPECT_FALSE(isShown(window.find(QStringLiteral("chartNoData"))));
+    // The legend beside the table's title says what each figure means, and what "--" means.
+    EXPECT_TRUE(window.find(QStringLiteral("modelTableLegend"))
+                    ->property("text")
+                    .toString()
+                    .endsWith(platform::localized(QStringLiteral("table_data_display"))));
     EXPECT_EQ(window.find(QStringLiteral("bannerAnnouncementTitle"))->property("text").toString(),
               QStringLiteral("Welcome to Corvanta"));
     EXPECT_FALSE(

@@ -47,10 +47,11 @@ Rectangle {
             }
             // What the figures mean, beside the title so that the rows keep the room.
             Text {
+                objectName: "modelTableLegend"
                 Layout.fillWidth: true
                 text: shell.text("table_filter_latency") + "  " + shell.text("table_response_time")
-                textFormat: Text.PlainText
                       + "  " + shell.text("table_data_display")
+                textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideRight
                 font.pixelSize: layout.s(12)
