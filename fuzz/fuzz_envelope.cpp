@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray body(reinterpret_cast<const char*>(data), qsizetype(size));
     try {
-        const auto response = corvanta::backend::APIResponse::parse(body);
+        const auto response = corvanta::backend::ApiResponse::parse(body);
         // Whatever came through must be walkable and printable again.
         (void)response.data.dump();
     } catch (const corvanta::backend::DecodingError&) {

@@ -34,23 +34,23 @@ void decode(std::uint8_t selector, const nlohmann::json& data) {
         case 5:
             return decodeAs<ModelRanking>(data);
         case 6:
-            return decodeAs<NoticeDTO>(data);
+            return decodeAs<WireNotice>(data);
         case 7:
             return decodeAs<NoticeListResponse>(data);
         case 8:
             return decodeAs<PageDetailResponse>(data);
         case 9:
-            return decodeAs<SignInRecordDTO>(data);
+            return decodeAs<WireSignInRecord>(data);
         case 10:
             return decodeAs<TokenCheckResponse>(data);
         case 11:
-            return decodeAs<TokenRefreshDTO>(data);
+            return decodeAs<TokenRefreshResponse>(data);
         case 12:
             return decodeAs<TokenRefreshPayload>(data);
         case 13:
-            return decodeAs<VersionUpdateDTO>(data);
+            return decodeAs<VersionUpdateResponse>(data);
         case 14:
-            return decodeAs<std::vector<SignInRecordDTO>>(data);
+            return decodeAs<std::vector<WireSignInRecord>>(data);
         default:
             return decodeAs<std::vector<ModelRanking>>(data);
     }
@@ -66,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     body.append(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
     body.append('}');
     try {
-        const auto response = APIResponse::parse(body);
+        const auto response = ApiResponse::parse(body);
         decode(data[0], response.data);
     } catch (const DecodingError&) {
     }

@@ -84,7 +84,7 @@ AppDependency::AppDependency(Options options) : options_(std::move(options)) {
                 backend::TokenManager::signInAccounts()));
         },
         std::move(secrets));
-    apiClient_ = std::make_unique<backend::APIClient>(*tokenManager_);
+    apiClient_ = std::make_unique<backend::ApiClient>(*tokenManager_);
     authRepository_ =
         std::make_unique<backend::AuthRepository>(*apiClient_, *tokenManager_, *settings_);
     // The account repository sits below the engine: it reaches it through this callback.

@@ -9,7 +9,7 @@
 #include "engine/compute_engine.h"
 
 namespace corvanta::backend {
-class APIClient;
+class ApiClient;
 class AuthRepository;
 class DeviceRepository;
 class TokenManager;
@@ -80,7 +80,7 @@ public:
     QSettings& settings() { return *settings_; }
     log::LogBufferService& logBuffer() { return *logBuffer_; }
     backend::TokenManager& tokenManager() { return *tokenManager_; }
-    backend::APIClient& apiClient() { return *apiClient_; }
+    backend::ApiClient& apiClient() { return *apiClient_; }
     backend::AuthRepository& authRepository() { return *authRepository_; }
     guard::SystemMonitorService& systemMonitor() { return *systemMonitor_; }
     guard::PressureController& pressureController() { return *pressureController_; }
@@ -110,7 +110,7 @@ private:
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<log::LogBufferService> logBuffer_;
     std::unique_ptr<backend::TokenManager> tokenManager_;
-    std::unique_ptr<backend::APIClient> apiClient_;
+    std::unique_ptr<backend::ApiClient> apiClient_;
     std::unique_ptr<backend::AuthRepository> authRepository_;
     std::unique_ptr<guard::SystemMonitorService> systemMonitor_;
     std::unique_ptr<guard::PressureController> pressureController_;

@@ -63,17 +63,17 @@ bool isStatusError(QNetworkReply::NetworkError error) {
 
 }  // namespace
 
-APIClient::APIClient(TokenManager& tokens, QObject* parent)
+ApiClient::ApiClient(TokenManager& tokens, QObject* parent)
     : QObject(parent), network_(new QNetworkAccessManager(this)) {
     interceptors_.push_back(std::make_unique<TokenInjector>(tokens));
 }
 
-APIClient::~APIClient() = default;
+ApiClient::~ApiClient() = default;
 
-PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
-    QUrl url = endpoint.baseURL();
+PreparedRequest ApiClient::buildRequest(const Endpoint& endpoint) const {
+    QUrl url = endpoint.baseUrl();
     if (!isAllowedTarget(url)) {
-        throw APIError(APIError::Kind::invalidURL);
+        throw ApiError(ApiError::Kind::invalidUrl);
     }
 
     QString basePath = url.path();
@@ -95,7 +95,7 @@ PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
         url.setQuery(pairs.join(QLatin1Char('&')), QUrl::StrictMode);
     }
     if (!url.isValid()) {
-        throw APIError(APIError::Kind::invalidURL);
+        throw ApiError(ApiError::Kind::invalidUrl);
     }
 
     PreparedRequest prepared;
@@ -113,7 +113,7 @@ PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
     const auto form = endpoint.formParameters();
     if (form && !form->isEmpty()) {
         if (!validText(*form)) {
-            throw APIError(APIError::Kind::invalidRequest);
+            throw ApiError(ApiError::Kind::invalidRequest);
         }
         prepared.body = formEncode(*form).toUtf8();
         prepared.request.setRawHeader("Content-Type", "application/x-www-form-urlencoded");
@@ -124,7 +124,7 @@ PreparedRequest APIClient::buildRequest(const Endpoint& endpoint) const {
     return prepared;
 }
 
-QCoro::Task<HTTPResponse> APIClient::perform(const Endpoint& endpoint, std::stop_token stop) {
+QCoro::Task<HttpResponse> ApiClient::perform(const Endpoint& endpoint, std::stop_token stop) {
     PreparedRequest prepared = buildRequest(endpoint);
     for (const auto& interceptor : interceptors_) {
         prepared.request = co_await interceptor->intercept(std::move(prepared.request));
@@ -132,7 +132,7 @@ QCoro::Task<HTTPResponse> APIClient::perform(const Endpoint& endpoint, std::stop
     co_return co_await send(std::move(prepared), std::move(stop));
 }
 
-QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_token stop) {
+QCoro::Task<HttpResponse> ApiClient::send(PreparedRequest prepared, std::stop_token stop) {
     if (stop.stop_requested()) {
         throw TransportError::cancelled();
     }
@@ -168,13 +168,13 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
             << QStringLiteral("refused a redirect of %1 from %2 to %3")
                    .arg(origin.path(), origin.toString(originOnly),
                         refusedRedirect->toString(originOnly));
-        throw APIError(APIError::Kind::invalidResponse);
+        throw ApiError(ApiError::Kind::invalidResponse);
     }
 
     const QNetworkReply::NetworkError error = raw->error();
     const QVariant status = raw->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (transfer.oversized()) {
-        throw APIError(APIError::Kind::invalidResponse);
+        throw ApiError(ApiError::Kind::invalidResponse);
     }
     if (transfer.timedOut()) {
         throw TransportError::timedOut();
@@ -182,47 +182,47 @@ QCoro::Task<HTTPResponse> APIClient::send(PreparedRequest prepared, std::stop_to
     if (error != QNetworkReply::NoError && !isStatusError(error)) {
         if (error >= QNetworkReply::ProtocolUnknownError &&
             error <= QNetworkReply::ProtocolFailure) {
-            throw APIError(APIError::Kind::invalidResponse);
+            throw ApiError(ApiError::Kind::invalidResponse);
         }
         throw TransportError(error, raw->errorString());
     }
     if (!status.isValid()) {
-        throw APIError(APIError::Kind::invalidResponse);
+        throw ApiError(ApiError::Kind::invalidResponse);
     }
     const int code = status.toInt();
     if (code >= 200 && code <= 299) {
-        co_return HTTPResponse{transfer.takeBody(), code};
+        co_return HttpResponse{transfer.takeBody(), code};
     }
     if (code == 401) {
-        throw APIError(APIError::Kind::unauthorized);
+        throw ApiError(ApiError::Kind::unauthorized);
     }
-    throw APIError::httpError(code, transfer.takeBody());
+    throw ApiError::httpError(code, transfer.takeBody());
 }
 
-QCoro::Task<APIResponse> APIClient::performEnvelope(const Endpoint& endpoint,
+QCoro::Task<ApiResponse> ApiClient::performEnvelope(const Endpoint& endpoint,
                                                     std::stop_token stop) {
-    const HTTPResponse response = co_await perform(endpoint, std::move(stop));
-    APIResponse envelope;
+    const HttpResponse response = co_await perform(endpoint, std::move(stop));
+    ApiResponse envelope;
     try {
-        envelope = APIResponse::parse(response.body);
+        envelope = ApiResponse::parse(response.body);
     } catch (const DecodingError& error) {
-        throw APIError::decodingFailed(error);
+        throw ApiError::decodingFailed(error);
     }
     if (envelope.code == 401) {
-        throw APIError(APIError::Kind::unauthorized);
+        throw ApiError(ApiError::Kind::unauthorized);
     }
     if (envelope.code != 1) {
-        throw APIError::serverError(envelope.msg);
+        throw ApiError::serverError(envelope.msg);
     }
     co_return envelope;
 }
 
-QCoro::Task<> APIClient::requestEmpty(const Endpoint& endpoint, std::stop_token stop) {
+QCoro::Task<> ApiClient::requestEmpty(const Endpoint& endpoint, std::stop_token stop) {
     co_await performEnvelope(endpoint, std::move(stop));
 }
 
-void APIClient::throwEmptyData() {
-    throw APIError::emptyData();
+void ApiClient::throwEmptyData() {
+    throw ApiError::emptyData();
 }
 
 }  // namespace corvanta::backend

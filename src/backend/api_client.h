@@ -29,7 +29,7 @@ struct PreparedRequest {
 };
 
 // A reply with a 2xx status, body complete.
-struct HTTPResponse {
+struct HttpResponse {
     QByteArray body;
     int statusCode = 0;
 };
@@ -38,13 +38,13 @@ struct HTTPResponse {
 // interceptors (the token), sends it, classifies the HTTP status and decodes the JSON
 // envelope into the caller's record.
 //
-// Errors: APIError for the client's own findings, TransportError for transfers without an HTTP
+// Errors: ApiError for the client's own findings, TransportError for transfers without an HTTP
 // answer (no connection, TLS refused, time-out, the caller's stop). A stop requested on the
 // caller's token aborts the transfer at once.
 //
 // Main thread only. The endpoint is read completely before a call first suspends, so a temporary
 // endpoint is fine.
-class APIClient : public QObject {
+class ApiClient : public QObject {
     Q_OBJECT
 
 public:
@@ -54,19 +54,19 @@ public:
     };
     static constexpr qint64 kMaxReplyBytes = 8 * 1024 * 1024;
 
-    explicit APIClient(TokenManager& tokens, QObject* parent = nullptr);
-    ~APIClient() override;
+    explicit ApiClient(TokenManager& tokens, QObject* parent = nullptr);
+    ~ApiClient() override;
 
     void setTimeouts(Timeouts timeouts) { timeouts_ = timeouts; }
     Timeouts timeouts() const { return timeouts_; }
     QNetworkAccessManager& network() { return *network_; }
 
-    // Throws APIError invalidURL (base URL not https, or http to a host that is not loopback) or
+    // Throws ApiError invalidUrl (base URL not https, or http to a host that is not loopback) or
     // invalidRequest.
     PreparedRequest buildRequest(const Endpoint& endpoint) const;
 
     // Build, intercept, send, classify the status; the body of a 2xx reply.
-    QCoro::Task<HTTPResponse> perform(const Endpoint& endpoint, std::stop_token stop = {});
+    QCoro::Task<HttpResponse> perform(const Endpoint& endpoint, std::stop_token stop = {});
 
     // The envelope's data as T; a success without data is a serverError.
     template <class T>
@@ -80,8 +80,8 @@ public:
 
 private:
     // perform + the envelope: returns it when code is 1, throws for 401 and other codes.
-    QCoro::Task<APIResponse> performEnvelope(const Endpoint& endpoint, std::stop_token stop);
-    QCoro::Task<HTTPResponse> send(PreparedRequest prepared, std::stop_token stop);
+    QCoro::Task<ApiResponse> performEnvelope(const Endpoint& endpoint, std::stop_token stop);
+    QCoro::Task<HttpResponse> send(PreparedRequest prepared, std::stop_token stop);
 
     template <class T>
     static T decodeData(const nlohmann::json& data);
@@ -93,13 +93,13 @@ private:
 };
 
 template <class T>
-T APIClient::decodeData(const nlohmann::json& data) {
+T ApiClient::decodeData(const nlohmann::json& data) {
     try {
         return JsonDecode<T>::decode(data, QStringLiteral("data"));
     } catch (const DecodingError& error) {
-        throw APIError::decodingFailed(error);
+        throw ApiError::decodingFailed(error);
     } catch (const nlohmann::json::exception&) {
-        throw APIError::decodingFailed(DecodingError(
+        throw ApiError::decodingFailed(DecodingError(
             DecodingError::Kind::dataCorrupted, QStringLiteral("data"),
             DecodingError::expectedButGot(QStringLiteral("a record this client can read"),
                                           JsonReader::describeValue(data))));
@@ -107,8 +107,8 @@ T APIClient::decodeData(const nlohmann::json& data) {
 }
 
 template <class T>
-QCoro::Task<T> APIClient::request(const Endpoint& endpoint, std::stop_token stop) {
-    const APIResponse envelope = co_await performEnvelope(endpoint, std::move(stop));
+QCoro::Task<T> ApiClient::request(const Endpoint& endpoint, std::stop_token stop) {
+    const ApiResponse envelope = co_await performEnvelope(endpoint, std::move(stop));
     if (envelope.data.is_null()) {
         throwEmptyData();
     }
@@ -116,9 +116,9 @@ QCoro::Task<T> APIClient::request(const Endpoint& endpoint, std::stop_token stop
 }
 
 template <class T>
-QCoro::Task<std::optional<T>> APIClient::requestOptional(const Endpoint& endpoint,
+QCoro::Task<std::optional<T>> ApiClient::requestOptional(const Endpoint& endpoint,
                                                          std::stop_token stop) {
-    const APIResponse envelope = co_await performEnvelope(endpoint, std::move(stop));
+    const ApiResponse envelope = co_await performEnvelope(endpoint, std::move(stop));
     if (envelope.data.is_null()) {
         co_return std::nullopt;
     }

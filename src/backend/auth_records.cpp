@@ -61,7 +61,8 @@ TokenRefreshPayload TokenRefreshPayload::decode(const nlohmann::json& value, con
                                reader.optionalString("accessToken")};
 }
 
-TokenRefreshDTO TokenRefreshDTO::decode(const nlohmann::json& value, const QString& path) {
+TokenRefreshResponse TokenRefreshResponse::decode(const nlohmann::json& value,
+                                                  const QString& path) {
     const JsonReader reader(value, path);
     std::optional<TokenRefreshPayload> payload;
     if (const nlohmann::json* raw = reader.find("userinfo")) {
@@ -84,7 +85,7 @@ TokenRefreshDTO TokenRefreshDTO::decode(const nlohmann::json& value, const QStri
                 candidate ? JsonReader::describeValue(nlohmann::json(candidate->toStdString()))
                           : QStringLiteral("nothing")));
     }
-    return TokenRefreshDTO{*candidate};
+    return TokenRefreshResponse{*candidate};
 }
 
 }  // namespace corvanta::backend

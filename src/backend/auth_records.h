@@ -52,10 +52,10 @@ struct TokenRefreshPayload {
 
 // The token-refresh reply: the new token, at the top level or inside the user object. A reply
 // without a usable token does not decode.
-struct TokenRefreshDTO {
+struct TokenRefreshResponse {
     QString token;  // as received, not trimmed
 
-    static TokenRefreshDTO decode(const nlohmann::json& value, const QString& path);
+    static TokenRefreshResponse decode(const nlohmann::json& value, const QString& path);
 };
 
 }  // namespace corvanta::backend

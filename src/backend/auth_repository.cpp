@@ -20,8 +20,8 @@ const QString kCachedUser = QStringLiteral("cached_user");
 bool isUnauthorized(const std::exception_ptr& error) {
     try {
         std::rethrow_exception(error);
-    } catch (const APIError& apiError) {
-        return apiError.kind() == APIError::Kind::unauthorized;
+    } catch (const ApiError& apiError) {
+        return apiError.kind() == ApiError::Kind::unauthorized;
     } catch (...) {
         return false;
     }
@@ -41,7 +41,7 @@ QString describe(const std::exception_ptr& error) {
 
 }  // namespace
 
-AuthRepository::AuthRepository(APIClient& client, TokenManager& tokens, QSettings& standardDefaults,
+AuthRepository::AuthRepository(ApiClient& client, TokenManager& tokens, QSettings& standardDefaults,
                                QObject* parent, Clock clock)
     : QObject(parent),
       client_(client),
@@ -83,7 +83,7 @@ void AuthRepository::stopEngine(EngineStop why) {
 QCoro::Task<> AuthRepository::login(QString key) {
     const QString trimmed = key.trimmed();
     if (trimmed.isEmpty()) {
-        throw APIError(APIError::Kind::invalidRequest);
+        throw ApiError(ApiError::Kind::invalidRequest);
     }
     const auto load = loading_.begin();
     const std::optional<KeyLoginResponse> response =
@@ -94,7 +94,7 @@ QCoro::Task<> AuthRepository::login(QString key) {
     const QString token = response && response->token ? response->token->trimmed() : QString();
     if (token.isEmpty()) {
         tokens_.clear();
-        throw APIError(APIError::Kind::invalidResponse);
+        throw ApiError(ApiError::Kind::invalidResponse);
     }
     tokens_.clear();
     tokens_.storeToken(token);
@@ -139,7 +139,7 @@ QCoro::Task<> AuthRepository::checkToken() {
     }
     if (remaining < 1) {
         clearLocalSignIn();
-        throw APIError(APIError::Kind::unauthorized);
+        throw ApiError(ApiError::Kind::unauthorized);
     }
     applyRemaining(remaining);
     if (remaining <= kRefreshThresholdSeconds) {
@@ -155,8 +155,8 @@ QCoro::Task<qint64> AuthRepository::fetchRemainingSeconds() {
 
 QCoro::Task<QString> AuthRepository::refreshToken() {
     const QPointer<AuthRepository> self(this);
-    const TokenRefreshDTO refreshed =
-        co_await client_.request<TokenRefreshDTO>(AuthEndpoint::tokenRefresh());
+    const TokenRefreshResponse refreshed =
+        co_await client_.request<TokenRefreshResponse>(AuthEndpoint::tokenRefresh());
     if (!self) {
         co_return refreshed.token;
     }
@@ -169,7 +169,7 @@ QCoro::Task<QString> AuthRepository::refreshToken() {
     }
     if (remaining < 1) {
         clearLocalSignIn();
-        throw APIError(APIError::Kind::unauthorized);
+        throw ApiError(ApiError::Kind::unauthorized);
     }
     applyRemaining(remaining);
     co_return refreshed.token;

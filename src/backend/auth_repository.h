@@ -10,7 +10,7 @@
 
 namespace corvanta::backend {
 
-class APIClient;
+class ApiClient;
 class TokenManager;
 
 // The sign-in: turns the user's key into an access token, keeps the token fresh, and owns the
@@ -32,7 +32,7 @@ public:
 
     // The key is kept in `tokens` with the token; "cached_user" is removed from
     // `standardDefaults`.
-    AuthRepository(APIClient& client, TokenManager& tokens, QSettings& standardDefaults,
+    AuthRepository(ApiClient& client, TokenManager& tokens, QSettings& standardDefaults,
                    QObject* parent = nullptr, Clock clock = &QDateTime::currentDateTimeUtc);
 
     bool isAuthenticated() const { return isAuthenticated_; }
@@ -46,7 +46,7 @@ public:
     // cleared. For the composition root once the token manager has loaded.
     void applyStoredSignIn();
 
-    // Signs in with a key. Throws APIError (invalidRequest for a blank key, invalidResponse for
+    // Signs in with a key. Throws ApiError (invalidRequest for a blank key, invalidResponse for
     // a reply without a token) or the request's error; the key is saved only on success.
     QCoro::Task<> login(QString key);
     // Checks the stored token with the backend (refreshing it when a day or less remains).
@@ -73,7 +73,7 @@ private:
     void stopEngine(EngineStop why);
     void applyRemaining(qint64 remaining);
 
-    APIClient& client_;
+    ApiClient& client_;
     TokenManager& tokens_;
     QSettings& standardDefaults_;
     Clock clock_;

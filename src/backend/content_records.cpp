@@ -25,15 +25,15 @@ double parsePrice(const QString& text) {
 
 }  // namespace
 
-SignInRecordDTO SignInRecordDTO::decode(const nlohmann::json& value, const QString& path) {
+WireSignInRecord WireSignInRecord::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
-    return SignInRecordDTO{reader.string("sDate"), reader.integer("award")};
+    return WireSignInRecord{reader.string("sDate"), reader.integer("award")};
 }
 
-NoticeDTO NoticeDTO::decode(const nlohmann::json& value, const QString& path) {
+WireNotice WireNotice::decode(const nlohmann::json& value, const QString& path) {
     const JsonReader reader(value, path);
-    return NoticeDTO{reader.integer("id"), reader.string("title"), reader.string("content"),
-                     reader.optionalInteger("createtime")};
+    return WireNotice{reader.integer("id"), reader.string("title"), reader.string("content"),
+                      reader.optionalInteger("createtime")};
 }
 
 ModelRanking ModelRanking::decode(const nlohmann::json& value, const QString& path) {
@@ -56,7 +56,7 @@ IndexResponse IndexResponse::decode(const nlohmann::json& value, const QString& 
     IndexResponse out;
     if (value.is_array()) {
         try {
-            out.recent = JsonDecode<std::vector<SignInRecordDTO>>::decode(value, path);
+            out.recent = JsonDecode<std::vector<WireSignInRecord>>::decode(value, path);
             return out;
         } catch (const DecodingError&) {
             // Not the bare-array shape; the object reading below reports the real mismatch.
@@ -65,11 +65,11 @@ IndexResponse IndexResponse::decode(const nlohmann::json& value, const QString& 
     const JsonReader reader(value, path);
     out.tokenScarcity = reader.optionalInteger("tokenScarcity").value_or(0);
     if (const nlohmann::json* notice = reader.find("notice")) {
-        out.notice = NoticeDTO::decode(*notice, reader.pathOf("notice"));
+        out.notice = WireNotice::decode(*notice, reader.pathOf("notice"));
     }
     if (const nlohmann::json* recent = reader.find("recent")) {
         out.recent =
-            JsonDecode<std::vector<SignInRecordDTO>>::decode(*recent, reader.pathOf("recent"));
+            JsonDecode<std::vector<WireSignInRecord>>::decode(*recent, reader.pathOf("recent"));
     }
     if (const nlohmann::json* tops = reader.find("modelTops")) {
         out.modelTops =
@@ -88,17 +88,18 @@ NoticeListResponse NoticeListResponse::decode(const nlohmann::json& value, const
     if (!list) {
         throw reader.missing("data", JsonReader::expectedList());
     }
-    out.data = JsonDecode<std::vector<NoticeDTO>>::decode(*list, reader.pathOf("data"));
+    out.data = JsonDecode<std::vector<WireNotice>>::decode(*list, reader.pathOf("data"));
     return out;
 }
 
-VersionUpdateDTO VersionUpdateDTO::decode(const nlohmann::json& value, const QString& path) {
+VersionUpdateResponse VersionUpdateResponse::decode(const nlohmann::json& value,
+                                                    const QString& path) {
     const JsonReader reader(value, path);
-    VersionUpdateDTO out;
+    VersionUpdateResponse out;
     out.enforce = reader.integer("enforce");
     out.version = reader.string("version");
     out.newVersion = reader.string("newversion");
-    out.downloadURL = reader.string("downloadurl");
+    out.downloadUrl = reader.string("downloadurl");
     out.packageSize = reader.string("packagesize");
     out.upgradeText = reader.string("upgradetext");
     return out;

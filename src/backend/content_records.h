@@ -13,21 +13,21 @@
 namespace corvanta::backend {
 
 // One day of the user's contribution.
-struct SignInRecordDTO {
+struct WireSignInRecord {
     QString sDate;  // year-month-day
     qint64 award = 0;
 
-    static SignInRecordDTO decode(const nlohmann::json& value, const QString& path);
+    static WireSignInRecord decode(const nlohmann::json& value, const QString& path);
 };
 
 // An announcement.
-struct NoticeDTO {
+struct WireNotice {
     qint64 id = 0;
     QString title;
     QString content;                   // HTML or plain text, as the backend sends it
     std::optional<qint64> createtime;  // seconds since 1970
 
-    static NoticeDTO decode(const nlohmann::json& value, const QString& path);
+    static WireNotice decode(const nlohmann::json& value, const QString& path);
 };
 
 // One row of the AI model ranking. The backend sends every figure as display text; they are
@@ -56,8 +56,8 @@ struct ModelRanking {
 // array; that reads as records with everything else empty.
 struct IndexResponse {
     qint64 tokenScarcity = 0;
-    std::optional<NoticeDTO> notice;
-    std::vector<SignInRecordDTO> recent;
+    std::optional<WireNotice> notice;
+    std::vector<WireSignInRecord> recent;
     std::vector<ModelRanking> modelTops;
 
     static IndexResponse decode(const nlohmann::json& value, const QString& path);
@@ -69,21 +69,21 @@ struct NoticeListResponse {
     qint64 code = 0;
     QString msg;
     QString time;
-    std::vector<NoticeDTO> data;
+    std::vector<WireNotice> data;
 
     static NoticeListResponse decode(const nlohmann::json& value, const QString& path);
 };
 
 // The version-check reply when an update exists. Its keys are all lower case on the wire.
-struct VersionUpdateDTO {
+struct VersionUpdateResponse {
     qint64 enforce = 0;
     QString version;
     QString newVersion;
-    QString downloadURL;
+    QString downloadUrl;
     QString packageSize;
     QString upgradeText;
 
-    static VersionUpdateDTO decode(const nlohmann::json& value, const QString& path);
+    static VersionUpdateResponse decode(const nlohmann::json& value, const QString& path);
 };
 
 // One content page (about, privacy, terms); the content is an HTML fragment.

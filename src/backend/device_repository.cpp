@@ -5,7 +5,7 @@
 
 namespace corvanta::backend {
 
-DeviceRepository::DeviceRepository(APIClient& client, QObject* parent)
+DeviceRepository::DeviceRepository(ApiClient& client, QObject* parent)
     : QObject(parent), client_(client) {}
 
 QCoro::Task<DeviceInitResponse> DeviceRepository::registerDevice(QString sn, QString name,

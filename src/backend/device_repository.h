@@ -9,7 +9,7 @@
 
 namespace corvanta::backend {
 
-class APIClient;
+class ApiClient;
 
 // Device registration and task fetching. The key check and nonce submission go straight
 // through `apiClient()` (DeviceEndpoint::checkApiKey / pullTask with requestEmpty). Main thread.
@@ -18,10 +18,10 @@ class DeviceRepository : public QObject {
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
 
 public:
-    explicit DeviceRepository(APIClient& client, QObject* parent = nullptr);
+    explicit DeviceRepository(ApiClient& client, QObject* parent = nullptr);
 
     bool isLoading() const { return loading_.isLoading(); }
-    APIClient& apiClient() const { return client_; }
+    ApiClient& apiClient() const { return client_; }
 
     // isLoading is true while the registration runs, and false after it, success or not.
     QCoro::Task<DeviceInitResponse> registerDevice(QString sn, QString name, QString cpu,
@@ -32,7 +32,7 @@ signals:
     void isLoadingChanged();
 
 private:
-    APIClient& client_;
+    ApiClient& client_;
     async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 

@@ -8,7 +8,7 @@
 
 namespace corvanta::backend {
 
-Notice Notice::from(const NoticeDTO& dto) {
+Notice Notice::from(const WireNotice& dto) {
     Notice notice{dto.id, dto.title, dto.content, std::nullopt};
     if (dto.createtime) {
         notice.createtime = QDateTime::fromSecsSinceEpoch(*dto.createtime, Qt::UTC);
@@ -16,7 +16,7 @@ Notice Notice::from(const NoticeDTO& dto) {
     return notice;
 }
 
-AppVersionUpdate AppVersionUpdate::from(const VersionUpdateDTO& dto) {
+AppVersionUpdate AppVersionUpdate::from(const VersionUpdateResponse& dto) {
     AppVersionUpdate update;
     update.enforce = dto.enforce != 0;
     update.version = dto.version;
@@ -25,11 +25,11 @@ AppVersionUpdate AppVersionUpdate::from(const VersionUpdateDTO& dto) {
     update.upgradeText = dto.upgradeText;
     // The address is handed to the browser, which would also fetch plain http, reach a file
     // share or run a custom handler: only an https address with a host is offered.
-    const QUrl url(dto.downloadURL, QUrl::StrictMode);
+    const QUrl url(dto.downloadUrl, QUrl::StrictMode);
     if (url.isValid() && url.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0 &&
         !url.host().isEmpty()) {
-        update.downloadURL = url;
-    } else if (!dto.downloadURL.trimmed().isEmpty()) {
+        update.downloadUrl = url;
+    } else if (!dto.downloadUrl.trimmed().isEmpty()) {
         qCWarning(platform::dashboardLog).noquote()
             << "update" << dto.newVersion << "offered without a download button: its address"
             << (url.isValid() && !url.scheme().isEmpty()

@@ -28,7 +28,7 @@ public:
     QString content;
     std::optional<QDateTime> createtime;
 
-    static Notice from(const NoticeDTO& dto);
+    static Notice from(const WireNotice& dto);
     QDateTime createtimeOrInvalid() const { return createtime.value_or(QDateTime()); }
 
     bool operator==(const Notice&) const = default;
@@ -44,7 +44,7 @@ public:
     QString date;
     qint64 award = 0;
 
-    static SignInRecord from(const SignInRecordDTO& dto) {
+    static SignInRecord from(const WireSignInRecord& dto) {
         return SignInRecord{dto.sDate, dto.award};
     }
 
@@ -57,7 +57,7 @@ struct AppVersionUpdate {
     Q_PROPERTY(bool enforce MEMBER enforce)
     Q_PROPERTY(QString version MEMBER version)
     Q_PROPERTY(QString newVersion MEMBER newVersion)
-    Q_PROPERTY(QUrl downloadURL READ downloadURLOrEmpty)
+    Q_PROPERTY(QUrl downloadUrl READ downloadUrlOrEmpty)
     Q_PROPERTY(QString packageSize MEMBER packageSize)
     Q_PROPERTY(QString upgradeText MEMBER upgradeText)
 
@@ -65,12 +65,12 @@ public:
     bool enforce = false;
     QString version;
     QString newVersion;
-    std::optional<QUrl> downloadURL;  // absent unless the text is an https URL
+    std::optional<QUrl> downloadUrl;  // absent unless the text is an https URL
     QString packageSize;
     QString upgradeText;
 
-    static AppVersionUpdate from(const VersionUpdateDTO& dto);
-    QUrl downloadURLOrEmpty() const { return downloadURL.value_or(QUrl()); }
+    static AppVersionUpdate from(const VersionUpdateResponse& dto);
+    QUrl downloadUrlOrEmpty() const { return downloadUrl.value_or(QUrl()); }
 
     bool operator==(const AppVersionUpdate&) const = default;
 };

@@ -4,7 +4,7 @@
 
 namespace corvanta::backend {
 
-QUrl apiBaseURL() {
+QUrl apiBaseUrl() {
     const QString fromEnvironment = qEnvironmentVariable("CORVANTA_API_BASE_URL").trimmed();
     if (!fromEnvironment.isEmpty()) {
         return QUrl(fromEnvironment);
@@ -12,8 +12,8 @@ QUrl apiBaseURL() {
     return QUrl(QStringLiteral(CORVANTA_API_BASE_URL));
 }
 
-QUrl Endpoint::baseURL() const {
-    return apiBaseURL();
+QUrl Endpoint::baseUrl() const {
+    return apiBaseUrl();
 }
 
 std::optional<HeaderMap> Endpoint::headers() const {
@@ -39,16 +39,16 @@ QString AuthEndpoint::path() const {
     return {};
 }
 
-HTTPMethod AuthEndpoint::method() const {
+HttpMethod AuthEndpoint::method() const {
     switch (kind_) {
         case Kind::keyLogin:
         case Kind::logout:
-            return HTTPMethod::post;
+            return HttpMethod::post;
         case Kind::tokenCheck:
         case Kind::tokenRefresh:
-            return HTTPMethod::get;
+            return HttpMethod::get;
     }
-    return HTTPMethod::get;
+    return HttpMethod::get;
 }
 
 std::optional<FormParameters> AuthEndpoint::formParameters() const {

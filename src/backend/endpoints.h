@@ -10,23 +10,23 @@
 
 // Every request the client sends, described as data: the Endpoint base with the defaults all of
 // them share, then one class per group of requests (account, device, dashboard, content pages),
-// each case with its path, method and fields. APIClient::buildRequest turns one into HTTP.
+// each case with its path, method and fields. ApiClient::buildRequest turns one into HTTP.
 
 namespace corvanta::backend {
 
-enum class HTTPMethod { get, post, put, patch, delete_ };
+enum class HttpMethod { get, post, put, patch, delete_ };
 
-inline QByteArray httpMethodText(HTTPMethod method) {
+inline QByteArray httpMethodText(HttpMethod method) {
     switch (method) {
-        case HTTPMethod::get:
+        case HttpMethod::get:
             return QByteArrayLiteral("GET");
-        case HTTPMethod::post:
+        case HttpMethod::post:
             return QByteArrayLiteral("POST");
-        case HTTPMethod::put:
+        case HttpMethod::put:
             return QByteArrayLiteral("PUT");
-        case HTTPMethod::patch:
+        case HttpMethod::patch:
             return QByteArrayLiteral("PATCH");
-        case HTTPMethod::delete_:
+        case HttpMethod::delete_:
             return QByteArrayLiteral("DELETE");
     }
     return {};
@@ -38,7 +38,7 @@ using QueryItems = QList<QPair<QString, QString>>;
 
 // The backend's base URL: the environment variable CORVANTA_API_BASE_URL when set and not
 // empty, else the one compiled in (the CMake cache variable of the same name).
-QUrl apiBaseURL();
+QUrl apiBaseUrl();
 
 // A backend request, described as data. Subclasses give the path and method and override the
 // rest where they differ from the defaults.
@@ -46,9 +46,9 @@ class Endpoint {
 public:
     virtual ~Endpoint() = default;
 
-    virtual QUrl baseURL() const;
+    virtual QUrl baseUrl() const;
     virtual QString path() const = 0;
-    virtual HTTPMethod method() const = 0;
+    virtual HttpMethod method() const = 0;
     // Default: Accept application/json, Accept-Language en.
     virtual std::optional<HeaderMap> headers() const;
     virtual std::optional<QByteArray> body() const { return std::nullopt; }
@@ -68,7 +68,7 @@ public:
 
     Kind kind() const { return kind_; }
     QString path() const override;
-    HTTPMethod method() const override;
+    HttpMethod method() const override;
     std::optional<FormParameters> formParameters() const override;
 
 private:
@@ -91,7 +91,7 @@ public:
 
     Kind kind() const { return kind_; }
     QString path() const override;
-    HTTPMethod method() const override { return HTTPMethod::post; }
+    HttpMethod method() const override { return HttpMethod::post; }
     std::optional<FormParameters> formParameters() const override { return form_; }
 
 private:
@@ -114,7 +114,7 @@ public:
 
     Kind kind() const { return kind_; }
     QString path() const override;
-    HTTPMethod method() const override { return HTTPMethod::get; }
+    HttpMethod method() const override { return HttpMethod::get; }
     std::optional<QueryItems> queryItems() const override;
 
 private:
@@ -145,7 +145,7 @@ public:
 
     PageType type() const { return type_; }
     QString path() const override { return QStringLiteral("/api/page/detail"); }
-    HTTPMethod method() const override { return HTTPMethod::get; }
+    HttpMethod method() const override { return HttpMethod::get; }
     std::optional<QueryItems> queryItems() const override {
         return QueryItems{{QStringLiteral("type"), pageTypeText(type_)}};
     }

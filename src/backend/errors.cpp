@@ -29,34 +29,34 @@ const char* BackendError::what() const noexcept {
     return what_.c_str();
 }
 
-APIError::APIError(Kind kind) : kind_(kind) {
+ApiError::ApiError(Kind kind) : kind_(kind) {
     fillWhat();
 }
 
-APIError APIError::httpError(int statusCode, std::optional<QByteArray> data) {
-    APIError error(Kind::httpError);
+ApiError ApiError::httpError(int statusCode, std::optional<QByteArray> data) {
+    ApiError error(Kind::httpError);
     error.statusCode_ = statusCode;
     error.data_ = std::move(data);
     error.fillWhat();
     return error;
 }
 
-APIError APIError::decodingFailed(DecodingError decodingError) {
-    APIError error(Kind::decodingFailed);
+ApiError ApiError::decodingFailed(DecodingError decodingError) {
+    ApiError error(Kind::decodingFailed);
     error.decodingError_ = std::move(decodingError);
     error.fillWhat();
     return error;
 }
 
-APIError APIError::serverError(QString message) {
-    APIError error(Kind::serverError);
+ApiError ApiError::serverError(QString message) {
+    ApiError error(Kind::serverError);
     error.message_ = std::move(message);
     error.fillWhat();
     return error;
 }
 
-APIError APIError::emptyData() {
-    APIError error(Kind::serverError);
+ApiError ApiError::emptyData() {
+    ApiError error(Kind::serverError);
     error.emptyData_ = true;
     error.fillWhat();
     return error;
@@ -64,7 +64,7 @@ APIError APIError::emptyData() {
 
 // The same sentences as the string table's "api_error_*" and "unauthorized" in English; the run
 // log has always shown them.
-QString APIError::description() const {
+QString ApiError::description() const {
     switch (kind_) {
         case Kind::httpError:
             return QStringLiteral("The server answered with HTTP status %1.").arg(statusCode_);
@@ -73,7 +73,7 @@ QString APIError::description() const {
                 .arg(decodingError_ ? decodingError_->description() : QString());
         case Kind::serverError:
             return emptyData_ ? QStringLiteral("The server's reply carried no data.") : message_;
-        case Kind::invalidURL:
+        case Kind::invalidUrl:
             return QStringLiteral("The server address is not valid.");
         case Kind::invalidRequest:
             return QStringLiteral("The request could not be put together.");

@@ -41,7 +41,7 @@ private:
     std::string what_;
 };
 
-// Every failure of a backend call: the client's own errors (APIError) and the transport's
+// Every failure of a backend call: the client's own errors (ApiError) and the transport's
 // (TransportError). They carry what went wrong as data. Pages put it into the words of the string
 // table (ui::errorText); logs and the terminal take description(), one line in English that is not
 // localised (log lines end in " error=" + it). While the table is English, both read the same.
@@ -61,13 +61,13 @@ private:
 
 // The client's own errors. HTTP status 401 and envelope code 401 both come out as
 // `unauthorized`: the sign-in has ended.
-class APIError : public BackendError {
+class ApiError : public BackendError {
 public:
     enum class Kind {
         httpError,
         decodingFailed,
         serverError,
-        invalidURL,
+        invalidUrl,
         invalidRequest,
         invalidResponse,
         unauthorized,
@@ -75,13 +75,13 @@ public:
     };
 
     // For the cases without payload.
-    explicit APIError(Kind kind);
-    static APIError httpError(int statusCode, std::optional<QByteArray> data);
-    static APIError decodingFailed(DecodingError error);
-    static APIError serverError(QString message);
+    explicit ApiError(Kind kind);
+    static ApiError httpError(int statusCode, std::optional<QByteArray> data);
+    static ApiError decodingFailed(DecodingError error);
+    static ApiError serverError(QString message);
     // A reply of success without the data the request needs: a serverError without a message of
     // the server's.
-    static APIError emptyData();
+    static ApiError emptyData();
 
     Kind kind() const { return kind_; }
     int statusCode() const { return statusCode_; }

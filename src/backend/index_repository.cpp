@@ -19,7 +19,7 @@ QVariantList toVariantList(const QList<T>& items) {
     return out;
 }
 
-QList<SignInRecord> convert(const std::vector<SignInRecordDTO>& records) {
+QList<SignInRecord> convert(const std::vector<WireSignInRecord>& records) {
     QList<SignInRecord> out;
     out.reserve(qsizetype(records.size()));
     for (const auto& record : records) {
@@ -30,7 +30,7 @@ QList<SignInRecord> convert(const std::vector<SignInRecordDTO>& records) {
 
 }  // namespace
 
-IndexRepository::IndexRepository(APIClient& client, QObject* parent)
+IndexRepository::IndexRepository(ApiClient& client, QObject* parent)
     : QObject(parent), client_(client) {}
 
 QCoro::Task<> IndexRepository::fetchIndex(std::stop_token stop) {
@@ -59,7 +59,7 @@ QCoro::Task<> IndexRepository::fetchIndex(std::stop_token stop) {
 
 QCoro::Task<> IndexRepository::fetchRecent(std::stop_token stop) {
     const QPointer<IndexRepository> self(this);
-    const auto records = co_await client_.request<std::vector<SignInRecordDTO>>(
+    const auto records = co_await client_.request<std::vector<WireSignInRecord>>(
         IndexEndpoint::recent(), std::move(stop));
     if (self) {
         self->recentSignIns_ = convert(records);
@@ -83,7 +83,7 @@ QCoro::Task<> IndexRepository::fetchNotices(std::stop_token stop) {
 
 QCoro::Task<std::optional<AppVersionUpdate>> IndexRepository::checkVersion(QString currentVersion,
                                                                            std::stop_token stop) {
-    const auto dto = co_await client_.requestOptional<VersionUpdateDTO>(
+    const auto dto = co_await client_.requestOptional<VersionUpdateResponse>(
         IndexEndpoint::version(std::move(currentVersion)), std::move(stop));
     if (!dto) {
         co_return std::nullopt;

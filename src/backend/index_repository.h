@@ -13,7 +13,7 @@
 
 namespace corvanta::backend {
 
-class APIClient;
+class ApiClient;
 
 // The dashboard's data: token scarcity, the latest notice, recent contribution, the model
 // ranking, the notice list; and the version check. A failed fetch leaves what was published.
@@ -29,7 +29,7 @@ class IndexRepository : public QObject {
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
 
 public:
-    explicit IndexRepository(APIClient& client, QObject* parent = nullptr);
+    explicit IndexRepository(ApiClient& client, QObject* parent = nullptr);
 
     qint64 tokenScarcity() const { return tokenScarcity_; }
     const std::optional<Notice>& notice() const { return notice_; }
@@ -63,7 +63,7 @@ private:
     QVariantList noticesVariant() const;
     QVariantList modelsVariant() const;
 
-    APIClient& client_;
+    ApiClient& client_;
     qint64 tokenScarcity_ = 0;
     std::optional<Notice> notice_;
     QList<SignInRecord> recentSignIns_;

@@ -285,7 +285,7 @@ DecodingError JsonReader::missing(const char* key, const QString& expected) cons
                          DecodingError::expectedButGot(expected, QStringLiteral("nothing")));
 }
 
-APIResponse APIResponse::parse(const QByteArray& body) {
+ApiResponse ApiResponse::parse(const QByteArray& body) {
     if (nestedTooDeep(body)) {
         throw DecodingError(DecodingError::Kind::dataCorrupted, QString(),
                             DecodingError::expectedButGot(
@@ -303,7 +303,7 @@ APIResponse APIResponse::parse(const QByteArray& body) {
     }
     const nlohmann::json converted = convertKeysFromSnakeCase(document);
     const JsonReader reader(converted, QString());
-    APIResponse response;
+    ApiResponse response;
     response.code = reader.integer("code");
     response.msg = reader.string("msg");
     if (const nlohmann::json* data = reader.find("data")) {

@@ -12,7 +12,7 @@
 
 #include "backend/errors.h"
 
-// How the client reads a JSON reply: the envelope every reply comes in (APIResponse), its keys
+// How the client reads a JSON reply: the envelope every reply comes in (ApiResponse), its keys
 // converted from snake_case, the strict reader of one object's fields (JsonReader, JsonDecode)
 // that the records' decoders use, and the readers of numbers sent as text.
 
@@ -100,14 +100,14 @@ struct JsonDecode<std::vector<T>> {
 // The envelope of every backend reply: {"code", "msg", "data"}. Code 1 is success, 401 means
 // signed out, anything else is a failure described by msg. The data stays JSON (keys already
 // converted from snake_case) until the caller decodes it as its record; null when absent.
-struct APIResponse {
+struct ApiResponse {
     qint64 code = 0;
     QString msg;
     nlohmann::json data;
 
     // Throws DecodingError when the body is not JSON, too deeply nested, not an object, or lacks
     // an integer code or a string msg.
-    static APIResponse parse(const QByteArray& body);
+    static ApiResponse parse(const QByteArray& body);
 };
 
 // "expires_in" -> "expiresIn", "end_to_end_response_time" -> "endToEndResponseTime". A key

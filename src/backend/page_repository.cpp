@@ -5,7 +5,7 @@
 
 namespace corvanta::backend {
 
-PageRepository::PageRepository(APIClient& client, QObject* parent)
+PageRepository::PageRepository(ApiClient& client, QObject* parent)
     : QObject(parent), client_(client) {}
 
 QCoro::Task<PageDetailResponse> PageRepository::fetchPage(PageType type, std::stop_token stop) {

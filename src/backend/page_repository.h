@@ -10,7 +10,7 @@
 
 namespace corvanta::backend {
 
-class APIClient;
+class ApiClient;
 
 // The about, privacy and terms pages. Main thread only.
 class PageRepository : public QObject {
@@ -18,7 +18,7 @@ class PageRepository : public QObject {
     Q_PROPERTY(bool isLoading READ isLoading NOTIFY isLoadingChanged)
 
 public:
-    explicit PageRepository(APIClient& client, QObject* parent = nullptr);
+    explicit PageRepository(ApiClient& client, QObject* parent = nullptr);
 
     bool isLoading() const { return loading_.isLoading(); }
     QCoro::Task<PageDetailResponse> fetchPage(PageType type, std::stop_token stop = {});
@@ -27,7 +27,7 @@ signals:
     void isLoadingChanged();
 
 private:
-    APIClient& client_;
+    ApiClient& client_;
     async::LoadingFlag loading_{[this] { emit isLoadingChanged(); }};
 };
 

@@ -207,7 +207,7 @@ ComputeSearchResult ComputeEngine::runSearch(const SearchRequest& request,
     }
     // Hits handed on before the fault stay handed on; the range is searched again all the same.
     ComputeSearchResult failed;
-    failed.usedGPU = request.lane == ComputeWorkerLaneKind::gpu;
+    failed.usedGpu = request.lane == ComputeWorkerLaneKind::gpu;
     failed.note = SearchNote::searchFailed;
     failed.status = ComputeSearchStatus::failed;
     return failed;
@@ -292,7 +292,7 @@ ComputeSearchResult ComputeEngine::runCpuSearch(const SearchRequest& request,
                                                 const ComputeCancellationToken& token,
                                                 const CandidateCallback& onCandidate) {
     ComputeSearchResult result;
-    result.usedGPU = false;
+    result.usedGpu = false;
     result.batches = 1;
     result.note = SearchNote::cpu;
     result.status = ComputeSearchStatus::completed;
@@ -322,7 +322,7 @@ std::optional<GpuFallbackReason> ComputeEngine::staticGpuFallbackReason(
     if (!gpuPipeline_) {
         return GpuFallbackReason::pipelineUnavailable;
     }
-    if (seed.size() + 20 > kMaxDiagnosticGPUMessageBytes) {
+    if (seed.size() + 20 > kMaxDiagnosticGpuMessageBytes) {
         return GpuFallbackReason::seedTooLong;
     }
     return std::nullopt;
@@ -354,8 +354,8 @@ ComputeEngine::ParityOutcome ComputeEngine::awaitParityProbe() {
     std::shared_future<ParityOutcome> task;
     {
         std::lock_guard lock(lock_);
-        if (cachedGPUParityResult_) {
-            return *cachedGPUParityResult_ ? ParityOutcome::passed : ParityOutcome::failed;
+        if (cachedGpuParityResult_) {
+            return *cachedGpuParityResult_ ? ParityOutcome::passed : ParityOutcome::failed;
         }
         if (gpuParityTask_.valid()) {
             task = gpuParityTask_;
@@ -377,7 +377,7 @@ ComputeEngine::ParityOutcome ComputeEngine::awaitParityProbe() {
         // A probe whose processor half was cancelled proves nothing about the GPU; leave the
         // engine unprobed so the next GPU search probes again.
         if (outcome != ParityOutcome::interrupted) {
-            cachedGPUParityResult_ = outcome == ParityOutcome::passed;
+            cachedGpuParityResult_ = outcome == ParityOutcome::passed;
             ++parityProbeRuns_;
         }
         gpuParityTask_ = {};
@@ -447,7 +447,7 @@ std::optional<std::vector<std::uint64_t>> ComputeEngine::dispatchCounted(std::st
     if (!gpuDevice_ || !gpuPipeline_ || difficulty < 0 || difficulty > 64) {
         return std::nullopt;
     }
-    if (seed.size() + 20 > kMaxDiagnosticGPUMessageBytes || first > end) {
+    if (seed.size() + 20 > kMaxDiagnosticGpuMessageBytes || first > end) {
         return std::nullopt;
     }
     const std::uint64_t count = end - first;
@@ -509,7 +509,7 @@ ComputeSearchResult ComputeEngine::runGpuSearch(const SearchRequest& request,
     const std::string label = request.tag ? request.tag->label : "GPU";
     const std::string claim = std::to_string(request.tag ? request.tag->claim : 1);
     ComputeSearchResult result;
-    result.usedGPU = true;
+    result.usedGpu = true;
 
     if (!waitForGpuSetUp(token)) {
         // Cancelled while the kernel was still being built: an ordinary cancelled search.

@@ -89,7 +89,7 @@ public:
     // often, and the kernel's 32-bit thread index cannot overflow.
     static constexpr std::uint64_t kGpuDispatchSize = 67'108'864;
     // Largest message (seed bytes plus 20 decimal digits) the GPU path accepts: two blocks.
-    static constexpr std::size_t kMaxDiagnosticGPUMessageBytes = 119;
+    static constexpr std::size_t kMaxDiagnosticGpuMessageBytes = 119;
 
     struct Options {
         Sha256Impl cpuImpl = defaultSha256Impl();
@@ -222,7 +222,7 @@ private:
     std::uint64_t nextSearchId_ = 1;
     LogCallback onLog_;
     // Parity: not probed (both empty), probing (task valid), settled (result cached).
-    std::optional<bool> cachedGPUParityResult_;
+    std::optional<bool> cachedGpuParityResult_;
     std::shared_future<ParityOutcome> gpuParityTask_;
     std::size_t parityProbeRuns_ = 0;
     // Kinds of search-thread fault already written to the run log.

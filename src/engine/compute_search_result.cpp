@@ -82,7 +82,7 @@ std::string_view searchNoteWord(SearchNote note) {
 }
 
 std::string_view searchBackendWord(const ComputeSearchResult& result) {
-    return result.usedGPU ? foreign_words::kGpuBackend : foreign_words::kCpuBackend;
+    return result.usedGpu ? foreign_words::kGpuBackend : foreign_words::kCpuBackend;
 }
 
 }  // namespace corvanta::engine

@@ -32,7 +32,7 @@ enum class SearchNote {
 // What one search of a range gives back.
 struct ComputeSearchResult {
     std::vector<std::uint64_t> nonces;  // hits, ascending
-    bool usedGPU = false;
+    bool usedGpu = false;
     int batches = 0;
     SearchNote note = SearchNote::cpu;
     ComputeSearchStatus status = ComputeSearchStatus::completed;

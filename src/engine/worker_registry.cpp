@@ -4,22 +4,22 @@ namespace corvanta::engine {
 
 void WorkerRegistry::add(int id) {
     std::lock_guard lock(mutex_);
-    activeIDs_.insert(id);
+    activeIds_.insert(id);
 }
 
 void WorkerRegistry::remove(int id) {
     std::lock_guard lock(mutex_);
-    activeIDs_.erase(id);
+    activeIds_.erase(id);
 }
 
 std::size_t WorkerRegistry::count() const {
     std::lock_guard lock(mutex_);
-    return activeIDs_.size();
+    return activeIds_.size();
 }
 
 bool WorkerRegistry::contains(int id) const {
     std::lock_guard lock(mutex_);
-    return activeIDs_.contains(id);
+    return activeIds_.contains(id);
 }
 
 }  // namespace corvanta::engine

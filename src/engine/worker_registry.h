@@ -16,7 +16,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::set<int> activeIDs_;
+    std::set<int> activeIds_;
 };
 
 }  // namespace corvanta::engine

@@ -33,7 +33,7 @@ namespace corvanta::guard {
 //   memoryFree        /proc/meminfo MemAvailable (free plus reclaimable)
 //   gpuName, gpuModel the first OpenCL GPU's name, else a DRM card's vendor and PCI ids
 //   gpuVendor         the OpenCL device vendor, else the DRM card's PCI vendor
-//   gpuVRAM           OpenCL global memory or amdgpu's VRAM size in MB; a GPU without its own
+//   gpuVram           OpenCL global memory or amdgpu's VRAM size in MB; a GPU without its own
 //                     memory size shows MemTotal (shared memory)
 //   gpuDriver         "—"
 //   diskName          statfs("/") file-system type named from its magic number ("ext4")
@@ -67,7 +67,7 @@ struct DeviceInfo {
     Q_PROPERTY(QString gpuName MEMBER gpuName)
     Q_PROPERTY(QString gpuVendor MEMBER gpuVendor)
     Q_PROPERTY(QString gpuModel MEMBER gpuModel)
-    Q_PROPERTY(QString gpuVRAM MEMBER gpuVRAM)
+    Q_PROPERTY(QString gpuVram MEMBER gpuVram)
     Q_PROPERTY(QString gpuDriver MEMBER gpuDriver)
     Q_PROPERTY(QString diskName MEMBER diskName)
     Q_PROPERTY(QString diskType MEMBER diskType)
@@ -97,7 +97,7 @@ public:
     QString gpuName;
     QString gpuVendor;
     QString gpuModel;
-    QString gpuVRAM;
+    QString gpuVram;
     QString gpuDriver;
     QString diskName;
     QString diskType;

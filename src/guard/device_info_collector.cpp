@@ -229,11 +229,11 @@ DeviceInfo DeviceInfoCollector::collect() const {
             gpu->memoryBytes ? std::optional(std::to_string(*gpu->memoryBytes >> 20))
                              : std::nullopt;
         // A GPU without its own memory size (an integrated one) works in system memory.
-        info.gpuVRAM = text(gpuMemoryText(megabytes, totalMemory));
+        info.gpuVram = text(gpuMemoryText(megabytes, totalMemory));
     } else {
         info.gpuName = unavailable;
         info.gpuVendor = unavailable;
-        info.gpuVRAM = unavailable;
+        info.gpuVram = unavailable;
     }
     info.gpuModel = info.gpuName;
     info.gpuDriver = unavailable;

@@ -12,14 +12,14 @@ namespace corvanta::guard {
 struct PressureAdvice {
     Q_GADGET
     Q_PROPERTY(quint64 suggestedChunkSize MEMBER suggestedChunkSize)
-    Q_PROPERTY(int suggestedCUCount MEMBER suggestedCUCount)
+    Q_PROPERTY(int suggestedCuCount MEMBER suggestedCuCount)
     Q_PROPERTY(double cpuIdle MEMBER cpuIdle)
     Q_PROPERTY(double thermalMultiplier MEMBER thermalMultiplier)
     Q_PROPERTY(QString reason MEMBER reason)
 
 public:
     quint64 suggestedChunkSize = 200'000'000;  // 0 blocks all work
-    int suggestedCUCount = 16;
+    int suggestedCuCount = 16;
     double cpuIdle = 100.0;  // percent
     double thermalMultiplier = 1.0;
     QString reason = QStringLiteral("initial");

@@ -14,8 +14,8 @@ constexpr quint64 kSmallChunk = 10'000'000;
 // Below this a halved fair-state chunk would drop under the small chunk.
 constexpr quint64 kHalvingFloor = 20'000'000;
 constexpr int kFullUnits = 16;
-constexpr double kUiLatencyMS = 250.0;
-constexpr double kUiBusyMS = 80.0;
+constexpr double kUiLatencyMs = 250.0;
+constexpr double kUiBusyMs = 80.0;
 
 }  // namespace
 
@@ -83,7 +83,7 @@ PressureAdvice PressureController::adviceFor(const SystemSnapshot& snapshot,
     const QString& thermal = snapshot.thermalState;
     const auto set = [&advice](quint64 chunk, int units, const char* reason) {
         advice.suggestedChunkSize = chunk;
-        advice.suggestedCUCount = units;
+        advice.suggestedCuCount = units;
         advice.reason = QString::fromLatin1(reason);
     };
 
@@ -95,16 +95,16 @@ PressureAdvice PressureController::adviceFor(const SystemSnapshot& snapshot,
         set(kSmallChunk, 8, "memory-critical");
     } else if (snapshot.memoryPressure == 1) {
         set(kSmallChunk, 8, "memory-pressure");
-    } else if (snapshot.mainThreadLatencyMS >= kUiLatencyMS) {
+    } else if (snapshot.mainThreadLatencyMs >= kUiLatencyMs) {
         set(kSmallChunk, 1, "ui-latency");
-    } else if (snapshot.mainThreadLatencyMS >= kUiBusyMS) {
+    } else if (snapshot.mainThreadLatencyMs >= kUiBusyMs) {
         set(kSmallChunk, 1, "ui-busy");
     } else if (thermal != QLatin1String("fair")) {
         set(kFullChunk, kFullUnits, "thermal-nominal");
     } else {
         // Each tick in the fair state halves the budget until it reaches the small floor.
         const quint64 prevChunk = previous.suggestedChunkSize;
-        const int prevUnits = previous.suggestedCUCount;
+        const int prevUnits = previous.suggestedCuCount;
         const quint64 chunk = prevChunk >= kFullChunk      ? kHalfChunk
                               : prevChunk >= kHalvingFloor ? prevChunk / 2
                                                            : kSmallChunk;

@@ -71,11 +71,11 @@ void SystemMonitorService::collectDynamic() {
     SystemSnapshot next = snapshot_;
 
     const MonotonicTime now = options_.clock();
-    next.mainThreadLatencyMS = 0.0;
+    next.mainThreadLatencyMs = 0.0;
     if (lastDynamicCollectionAt_) {
         const std::chrono::duration<double, std::milli> late =
             now - *lastDynamicCollectionAt_ - options_.sampleInterval;
-        next.mainThreadLatencyMS = std::max(late.count(), 0.0);
+        next.mainThreadLatencyMs = std::max(late.count(), 0.0);
     }
     lastDynamicCollectionAt_ = now;
 

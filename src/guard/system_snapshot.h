@@ -22,7 +22,7 @@ struct SystemSnapshot {
     Q_PROPERTY(double gpuUsage MEMBER gpuUsage)
     Q_PROPERTY(QString thermalState MEMBER thermalState)
     Q_PROPERTY(double batteryLevel MEMBER batteryLevel)
-    Q_PROPERTY(double mainThreadLatencyMS MEMBER mainThreadLatencyMS)
+    Q_PROPERTY(double mainThreadLatencyMs MEMBER mainThreadLatencyMs)
 
 public:
     // Static: collected once when the monitor is built.
@@ -42,7 +42,7 @@ public:
     double gpuUsage = 0.0;   // percent
     QString thermalState = QStringLiteral("nominal");
     double batteryLevel = 0.0;
-    double mainThreadLatencyMS = 0.0;  // how late the sampling tick ran
+    double mainThreadLatencyMs = 0.0;  // how late the sampling tick ran
 
     bool operator==(const SystemSnapshot&) const = default;
 };

@@ -201,11 +201,11 @@ void LogBufferService::append(const QString& deviceId, const QString& category,
     rotateIfNeeded();
     emit lineStored(line);
 
-    pendingUILines_.append(std::move(line));
-    if (pendingUILines_.size() >= kFlushBatchLines) {
+    pendingUiLines_.append(std::move(line));
+    if (pendingUiLines_.size() >= kFlushBatchLines) {
         flushPendingLines();
     } else {
-        scheduleUIFlush();
+        scheduleUiFlush();
     }
 
     if (buffer_.size() >= static_cast<std::size_t>(kMaxBufferSize)) {
@@ -411,18 +411,18 @@ void LogBufferService::loadRecentLines(int limit) {
     }
 }
 
-void LogBufferService::scheduleUIFlush() {
+void LogBufferService::scheduleUiFlush() {
     if (!uiFlushTimer_.isActive()) {
         uiFlushTimer_.start();
     }
 }
 
 void LogBufferService::flushPendingLines() {
-    if (pendingUILines_.isEmpty()) {
+    if (pendingUiLines_.isEmpty()) {
         return;
     }
     QStringList batch;
-    batch.swap(pendingUILines_);
+    batch.swap(pendingUiLines_);
     logLines_.append(batch);
     emit logLinesAppended(batch);
     if (logLines_.size() > kMaxVisibleLogLines) {

@@ -91,7 +91,7 @@ private:
     QStringList archivedDatabaseFiles() const;
     void pruneArchives();
     void loadRecentLines(int limit);
-    void scheduleUIFlush();
+    void scheduleUiFlush();
     const QString& timestampFor(const QDateTime& now);
 
     std::string buffer_;
@@ -107,7 +107,7 @@ private:
     std::optional<storage::SqliteStatement> pageCountStatement_;
     qint64 pageSize_ = 0;
 
-    QStringList pendingUILines_;
+    QStringList pendingUiLines_;
     QTimer uiFlushTimer_;
     QStringList logLines_;
 

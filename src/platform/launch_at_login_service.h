@@ -2,13 +2,13 @@
 
 #include <QString>
 
-#include "platform/launch_at_login_servicing.h"
+#include "platform/launch_at_login.h"
 
 namespace corvanta::platform {
 
 // Launch at login through an XDG autostart entry ("corvanta.desktop" in the user's autostart
 // folder). The entry counts as enabled when the file exists and does not say Hidden=true.
-class LaunchAtLoginService : public LaunchAtLoginServicing {
+class LaunchAtLoginService : public LaunchAtLogin {
 public:
     // `autostartDirectory` empty: $XDG_CONFIG_HOME/autostart (~/.config/autostart).
     // `executable` empty: this program.

@@ -14,7 +14,7 @@ std::pair<int, int> lanePlan(const guard::PressureAdvice& advice, int gpuMax, in
     if (total < 1) {
         return {0, 0};
     }
-    const int u = advice.suggestedCUCount;
+    const int u = advice.suggestedCuCount;
     const int units = std::clamp(u, 1, total);
     const QString& reason = advice.reason;
     if (reason == QLatin1String("thermal-serious")) {

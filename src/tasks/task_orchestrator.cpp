@@ -45,12 +45,12 @@ bool worthSendingAgain(const std::exception& error) {
     if (const auto* transport = dynamic_cast<const backend::TransportError*>(&error)) {
         return !transport->isCancellation();
     }
-    if (const auto* api = dynamic_cast<const backend::APIError*>(&error)) {
+    if (const auto* api = dynamic_cast<const backend::ApiError*>(&error)) {
         switch (api->kind()) {
-            case backend::APIError::Kind::httpError:
+            case backend::ApiError::Kind::httpError:
                 return api->statusCode() >= 500 && api->statusCode() <= 599;
-            case backend::APIError::Kind::invalidResponse:
-            case backend::APIError::Kind::decodingFailed:
+            case backend::ApiError::Kind::invalidResponse:
+            case backend::ApiError::Kind::decodingFailed:
                 return true;
             default:
                 return false;

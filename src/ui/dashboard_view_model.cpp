@@ -20,8 +20,7 @@ constexpr auto kGreetingRefresh = std::chrono::seconds(60);
 }  // namespace
 
 DashboardViewModel::DashboardViewModel(backend::IndexRepository& index,
-                                       const CVResponsiveLayout& layout, Clock clock,
-                                       QObject* parent)
+                                       const ResponsiveLayout& layout, Clock clock, QObject* parent)
     : QObject(parent),
       index_(index),
       clock_(std::move(clock)),

@@ -26,7 +26,7 @@ class IndexRepository;
 
 namespace corvanta::ui {
 
-class CVResponsiveLayout;
+class ResponsiveLayout;
 
 // The dashboard page: greeting banner with the latest announcement, scarcity gauge, contribution
 // chart and model ranking, all fed by the index store; and the route to the announcement list
@@ -53,7 +53,7 @@ class DashboardViewModel : public QObject {
 public:
     using Clock = std::function<QDateTime()>;
 
-    DashboardViewModel(backend::IndexRepository& index, const CVResponsiveLayout& layout,
+    DashboardViewModel(backend::IndexRepository& index, const ResponsiveLayout& layout,
                        Clock clock = &QDateTime::currentDateTime, QObject* parent = nullptr);
 
     const QString& greeting() const { return greeting_; }

@@ -19,7 +19,6 @@
 #include "platform/launch_at_login_service.h"
 #include "tasks/task_orchestrator.h"
 #include "ui/app_shell_view_model.h"
-#include "ui/cv_responsive_layout.h"
 #include "ui/dashboard_view_model.h"
 #include "ui/desktop_color_scheme.h"
 #include "ui/device_info_view_model.h"
@@ -29,6 +28,7 @@
 #include "ui/local_only_network_access_factory.h"
 #include "ui/page_content_view_model.h"
 #include "ui/profile_view_model.h"
+#include "ui/responsive_layout.h"
 #include "ui/run_log_view_model.h"
 #include "ui/svg_image_cache.h"
 #include "ui/svg_image_disk_cache_store.h"
@@ -56,7 +56,7 @@ DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent
     pages_ = std::make_unique<backend::PageRepository>(services.api);
     index_ = std::make_unique<backend::IndexRepository>(services.api);
     launchAtLogin_ = std::make_unique<platform::LaunchAtLoginService>();
-    layout_ = std::make_unique<CVResponsiveLayout>();
+    layout_ = std::make_unique<ResponsiveLayout>();
     shell_ = std::make_unique<AppShellViewModel>(
         AppShellViewModel::Services{services.auth, services.orchestrator, services.updates,
                                     services.monitor, services.runLog, services.api.network(),
@@ -90,7 +90,7 @@ DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(services.updates, version);
     dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);
-    svgImages_ = std::make_unique<SVGImageCache>(std::make_shared<SVGImageDiskCacheStore>(),
+    svgImages_ = std::make_unique<SvgImageCache>(std::make_shared<SvgImageDiskCacheStore>(),
                                                  &services.api.network());
 
     // Nothing the pages show may fetch anything on its own.

@@ -20,7 +20,7 @@ class LaunchAtLoginService;
 namespace corvanta::ui {
 
 class AppShellViewModel;
-class CVResponsiveLayout;
+class ResponsiveLayout;
 class DashboardViewModel;
 class DesktopColorScheme;
 class DeviceInfoViewModel;
@@ -30,7 +30,7 @@ class LocalOnlyNetworkAccessFactory;
 class PageContentViewModel;
 class ProfileViewModel;
 class RunLogViewModel;
-class SVGImageCache;
+class SvgImageCache;
 class UpdatePromptViewModel;
 
 // The window's side of the composition root: builds the window's own services (content
@@ -62,7 +62,7 @@ private:
     std::unique_ptr<backend::PageRepository> pages_;
     std::unique_ptr<backend::IndexRepository> index_;
     std::unique_ptr<platform::LaunchAtLoginService> launchAtLogin_;
-    std::unique_ptr<CVResponsiveLayout> layout_;
+    std::unique_ptr<ResponsiveLayout> layout_;
     std::unique_ptr<AppShellViewModel> shell_;
     // The desktop's light or dark switch, followed while the window is open.
     std::unique_ptr<DesktopColorScheme> colorScheme_;
@@ -74,7 +74,7 @@ private:
     std::unique_ptr<UpdatePromptViewModel> updatePrompt_;
     std::unique_ptr<DashboardViewModel> dashboard_;
     // The model icons' cache, every SvgIcon's in the pages (`svgImages`).
-    std::unique_ptr<SVGImageCache> svgImages_;
+    std::unique_ptr<SvgImageCache> svgImages_;
     std::unique_ptr<LinkOpener> links_;
     // Before the engine, so it outlives every manager the engine made with it.
     std::unique_ptr<LocalOnlyNetworkAccessFactory> networkAccess_;

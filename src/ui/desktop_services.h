@@ -7,7 +7,7 @@
 class QSettings;
 
 namespace corvanta::backend {
-class APIClient;
+class ApiClient;
 class AuthRepository;
 class TokenManager;
 }  // namespace corvanta::backend
@@ -32,7 +32,7 @@ struct DesktopServices {
     QSettings& settings;
     log::LogBufferService& runLog;
     backend::TokenManager& tokens;
-    backend::APIClient& api;
+    backend::ApiClient& api;
     backend::AuthRepository& auth;
     guard::SystemMonitorService& monitor;
     tasks::TaskOrchestrator& orchestrator;

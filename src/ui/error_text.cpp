@@ -6,29 +6,29 @@
 namespace corvanta::ui {
 namespace {
 
-using backend::APIError;
+using backend::ApiError;
 using backend::TransportError;
 using platform::localized;
 
-QString apiErrorText(const APIError& error) {
+QString apiErrorText(const ApiError& error) {
     switch (error.kind()) {
-        case APIError::Kind::httpError:
+        case ApiError::Kind::httpError:
             return localized(QStringLiteral("api_error_http_error")).arg(error.statusCode());
-        case APIError::Kind::decodingFailed:
+        case ApiError::Kind::decodingFailed:
             return localized(QStringLiteral("api_error_decoding_failed"))
                 .arg(error.decodingError() ? error.decodingError()->description() : QString());
-        case APIError::Kind::serverError:
+        case ApiError::Kind::serverError:
             return error.isEmptyData() ? localized(QStringLiteral("api_error_empty_data"))
                                        : error.message();
-        case APIError::Kind::invalidURL:
+        case ApiError::Kind::invalidUrl:
             return localized(QStringLiteral("api_error_invalid_url"));
-        case APIError::Kind::invalidRequest:
+        case ApiError::Kind::invalidRequest:
             return localized(QStringLiteral("api_error_invalid_request"));
-        case APIError::Kind::invalidResponse:
+        case ApiError::Kind::invalidResponse:
             return localized(QStringLiteral("api_error_invalid_response"));
-        case APIError::Kind::unauthorized:
+        case ApiError::Kind::unauthorized:
             return localized(QStringLiteral("unauthorized"));
-        case APIError::Kind::cancelled:
+        case ApiError::Kind::cancelled:
             return localized(QStringLiteral("api_error_cancelled"));
     }
     return {};
@@ -50,7 +50,7 @@ QString transportErrorText(const TransportError& error) {
 }  // namespace
 
 QString errorText(const std::exception& error) {
-    if (const auto* api = dynamic_cast<const APIError*>(&error)) {
+    if (const auto* api = dynamic_cast<const ApiError*>(&error)) {
         return apiErrorText(*api);
     }
     if (const auto* transport = dynamic_cast<const TransportError*>(&error)) {

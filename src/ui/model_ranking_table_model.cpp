@@ -4,7 +4,7 @@
 #include <numeric>
 
 #include "platform/string_table.h"
-#include "ui/cv_responsive_layout.h"
+#include "ui/responsive_layout.h"
 
 namespace corvanta::ui {
 
@@ -51,9 +51,9 @@ const QList<double>& ModelRankingTableModel::designColumnWidths() {
     return widths;
 }
 
-ModelRankingTableModel::ModelRankingTableModel(const CVResponsiveLayout& layout, QObject* parent)
+ModelRankingTableModel::ModelRankingTableModel(const ResponsiveLayout& layout, QObject* parent)
     : QObject(parent), layout_(layout) {
-    connect(&layout, &CVResponsiveLayout::changed, this, &ModelRankingTableModel::columnsChanged);
+    connect(&layout, &ResponsiveLayout::changed, this, &ModelRankingTableModel::columnsChanged);
 }
 
 QString ModelRankingTableModel::formatScore(qint64 score) {

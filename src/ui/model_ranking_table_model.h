@@ -12,7 +12,7 @@
 
 namespace corvanta::ui {
 
-class CVResponsiveLayout;
+class ResponsiveLayout;
 
 // The dashboard's ranking of AI models: a header row and one row per model in received order,
 // every cell already formatted; all rows share one set of column widths. Main thread only.
@@ -31,7 +31,7 @@ public:
     // The column widths at the 1920-wide design size, model column first.
     static const QList<double>& designColumnWidths();
 
-    explicit ModelRankingTableModel(const CVResponsiveLayout& layout, QObject* parent = nullptr);
+    explicit ModelRankingTableModel(const ResponsiveLayout& layout, QObject* parent = nullptr);
 
     static QString formatScore(qint64 score);
     static QString formatPrice(double pricePerMillionTokens);
@@ -58,7 +58,7 @@ private:
     QVariantList rowsVariant() const;
     QVariantList columnsVariant() const;
 
-    const CVResponsiveLayout& layout_;
+    const ResponsiveLayout& layout_;
     QList<backend::ModelRanking> models_;
     int hoveredRow_ = -1;
 };

@@ -1,7 +1,7 @@
 #include "ui/profile_view_model.h"
 
 #include "backend/key_store.h"
-#include "platform/launch_at_login_servicing.h"
+#include "platform/launch_at_login.h"
 #include "platform/string_table.h"
 #include "update/app_update_manager.h"
 
@@ -10,7 +10,7 @@ namespace corvanta::ui {
 using platform::localized;
 
 ProfileViewModel::ProfileViewModel(LoginFunction login, KeyBoundFunction keyBound,
-                                   platform::LaunchAtLoginServicing& launchAtLogin,
+                                   platform::LaunchAtLogin& launchAtLogin,
                                    update::AppUpdateManager* updates, StoredKeyFunction storedKey,
                                    QString version, QObject* parent)
     : QObject(parent),

@@ -8,7 +8,7 @@
 #include <memory>
 
 namespace corvanta::platform {
-class LaunchAtLoginServicing;
+class LaunchAtLogin;
 }
 namespace corvanta::update {
 class AppUpdateManager;
@@ -38,9 +38,8 @@ public:
     using StoredKeyFunction = std::function<QString()>;
 
     ProfileViewModel(LoginFunction login, KeyBoundFunction keyBound,
-                     platform::LaunchAtLoginServicing& launchAtLogin,
-                     update::AppUpdateManager* updates, StoredKeyFunction storedKey,
-                     QString version, QObject* parent = nullptr);
+                     platform::LaunchAtLogin& launchAtLogin, update::AppUpdateManager* updates,
+                     StoredKeyFunction storedKey, QString version, QObject* parent = nullptr);
     ~ProfileViewModel() override;
 
     const QString& key() const { return key_; }
@@ -80,7 +79,7 @@ private:
     LoginFunction login_;
     KeyBoundFunction keyBound_;
     StoredKeyFunction storedKey_;
-    platform::LaunchAtLoginServicing& launchAtLogin_;
+    platform::LaunchAtLogin& launchAtLogin_;
     update::AppUpdateManager* updates_;
     QString key_;
     QString boundKey_;

@@ -13,14 +13,14 @@
 
 namespace corvanta::ui {
 
-SVGIconItem::SVGIconItem(QQuickItem* parent) : QQuickPaintedItem(parent) {
+SvgIconItem::SvgIconItem(QQuickItem* parent) : QQuickPaintedItem(parent) {
     setAntialiasing(true);
     setImplicitSize(24, 24);
 }
 
-SVGIconItem::~SVGIconItem() = default;
+SvgIconItem::~SvgIconItem() = default;
 
-void SVGIconItem::setUrl(const QUrl& url) {
+void SvgIconItem::setUrl(const QUrl& url) {
     if (url == url_) {
         return;
     }
@@ -29,12 +29,12 @@ void SVGIconItem::setUrl(const QUrl& url) {
     request();
 }
 
-QObject* SVGIconItem::cache() const {
+QObject* SvgIconItem::cache() const {
     return cache_.data();
 }
 
-void SVGIconItem::setCache(QObject* cache) {
-    auto* icons = qobject_cast<SVGImageCache*>(cache);
+void SvgIconItem::setCache(QObject* cache) {
+    auto* icons = qobject_cast<SvgImageCache*>(cache);
     if (icons == cache_) {
         return;
     }
@@ -43,7 +43,7 @@ void SVGIconItem::setCache(QObject* cache) {
     request();
 }
 
-void SVGIconItem::setPlaceholderColor(const QColor& color) {
+void SvgIconItem::setPlaceholderColor(const QColor& color) {
     if (color == placeholderColor_) {
         return;
     }
@@ -54,7 +54,7 @@ void SVGIconItem::setPlaceholderColor(const QColor& color) {
     }
 }
 
-void SVGIconItem::request() {
+void SvgIconItem::request() {
     disconnect(onLoaded_);
     disconnect(onFailed_);
     ++generation_;
@@ -64,7 +64,7 @@ void SVGIconItem::request() {
         update();
         return;
     }
-    SVGImageCache& cache = *cache_;
+    SvgImageCache& cache = *cache_;
     if (const auto hit = cache.cached(url_)) {
         show(*hit);
         return;
@@ -73,13 +73,13 @@ void SVGIconItem::request() {
     update();
     // Still listening after a failure: when another view loads the same icon later, this one
     // shows it too.
-    onLoaded_ = connect(&cache, &SVGImageCache::loaded, this,
+    onLoaded_ = connect(&cache, &SvgImageCache::loaded, this,
                         [this](const QUrl& which, const QByteArray& bytes) {
                             if (which == url_ && status_ != Ready) {
                                 show(bytes);
                             }
                         });
-    onFailed_ = connect(&cache, &SVGImageCache::failed, this, [this](const QUrl& which) {
+    onFailed_ = connect(&cache, &SvgImageCache::failed, this, [this](const QUrl& which) {
         if (which == url_ && status_ == Loading) {
             setStatus(Error);
             update();
@@ -113,7 +113,7 @@ std::shared_ptr<QSvgRenderer> parse(const QByteArray& bytes, QThread* home) {
 
 }  // namespace
 
-void SVGIconItem::show(const QByteArray& bytes) {
+void SvgIconItem::show(const QByteArray& bytes) {
     const quint64 generation = ++generation_;
     renderer_.reset();
     setStatus(Loading);
@@ -133,7 +133,7 @@ void SVGIconItem::show(const QByteArray& bytes) {
     watcher->setFuture(QtConcurrent::run(&parse, bytes, thread()));
 }
 
-void SVGIconItem::setStatus(Status status) {
+void SvgIconItem::setStatus(Status status) {
     if (status == status_) {
         return;
     }
@@ -141,7 +141,7 @@ void SVGIconItem::setStatus(Status status) {
     emit statusChanged();
 }
 
-QRectF SVGIconItem::fittedRect(const QSizeF& icon, const QRectF& bounds) {
+QRectF SvgIconItem::fittedRect(const QSizeF& icon, const QRectF& bounds) {
     if (icon.isEmpty() || bounds.isEmpty()) {
         return {};
     }
@@ -151,7 +151,7 @@ QRectF SVGIconItem::fittedRect(const QSizeF& icon, const QRectF& bounds) {
     return target;
 }
 
-void SVGIconItem::paint(QPainter* painter) {
+void SvgIconItem::paint(QPainter* painter) {
     const QRectF bounds = boundingRect();
     if (renderer_) {
         QSizeF icon = renderer_->viewBoxF().size();

@@ -13,18 +13,18 @@ class QSvgRenderer;
 
 namespace corvanta::ui {
 
-class SVGImageCache;
+class SvgImageCache;
 
 // A remote SVG icon, drawn from an icon cache with its aspect ratio kept and centred in the item.
 // A rounded placeholder stands in while it loads and is parsed, after a failed load, and for
 // bytes that do not draw or reference anything outside themselves. The bytes are parsed on a pool
 // thread, never on the window's. In the pages, where the window's cache is `svgImages`:
 // `SvgIcon { cache: svgImages; url: "https://…/icon.svg"; width: 24; height: 24 }`.
-class SVGIconItem : public QQuickPaintedItem {
+class SvgIconItem : public QQuickPaintedItem {
     Q_OBJECT
     QML_NAMED_ELEMENT(SvgIcon)
     Q_PROPERTY(QUrl url READ url WRITE setUrl NOTIFY urlChanged)
-    // The SVGImageCache the icon comes from; without one nothing is loaded (status Null).
+    // The SvgImageCache the icon comes from; without one nothing is loaded (status Null).
     Q_PROPERTY(QObject* cache READ cache WRITE setCache NOTIFY cacheChanged)
     Q_PROPERTY(Status status READ status NOTIFY statusChanged)
     Q_PROPERTY(QColor placeholderColor READ placeholderColor WRITE setPlaceholderColor NOTIFY
@@ -34,8 +34,8 @@ public:
     enum Status { Null, Loading, Ready, Error };
     Q_ENUM(Status)
 
-    explicit SVGIconItem(QQuickItem* parent = nullptr);
-    ~SVGIconItem() override;
+    explicit SvgIconItem(QQuickItem* parent = nullptr);
+    ~SvgIconItem() override;
 
     const QUrl& url() const { return url_; }
     void setUrl(const QUrl& url);
@@ -64,7 +64,7 @@ private:
     void setStatus(Status status);
 
     QUrl url_;
-    QPointer<SVGImageCache> cache_;
+    QPointer<SvgImageCache> cache_;
     Status status_ = Null;
     QColor placeholderColor_{0x8e, 0x8e, 0x93, 0x40};
     std::shared_ptr<QSvgRenderer> renderer_;

@@ -44,7 +44,7 @@ bool isDrawable(const QByteArray& bytes) {
 
 }  // namespace
 
-SVGImageCache::SVGImageCache(std::shared_ptr<SVGImageDiskCacheStore> store,
+SvgImageCache::SvgImageCache(std::shared_ptr<SvgImageDiskCacheStore> store,
                              QNetworkAccessManager* network, QObject* parent)
     : QObject(parent),
       store_(std::move(store)),
@@ -53,12 +53,12 @@ SVGImageCache::SVGImageCache(std::shared_ptr<SVGImageDiskCacheStore> store,
     io_.setMaxThreadCount(1);
 }
 
-SVGImageCache::~SVGImageCache() {
+SvgImageCache::~SvgImageCache() {
     stop_.request_stop();
     io_.waitForDone();
 }
 
-bool SVGImageCache::isAllowedSource(const QUrl& url) {
+bool SvgImageCache::isAllowedSource(const QUrl& url) {
     if (!url.isValid() || url.isRelative() || url.host().isEmpty()) {
         return false;
     }
@@ -67,16 +67,16 @@ bool SVGImageCache::isAllowedSource(const QUrl& url) {
            (scheme == QLatin1String("http") && isLoopbackHost(url.host()));
 }
 
-std::optional<QByteArray> SVGImageCache::cached(const QUrl& url) {
+std::optional<QByteArray> SvgImageCache::cached(const QUrl& url) {
     return memory_.object(keyOf(url));
 }
 
-bool SVGImageCache::isLoading(const QUrl& url) const {
+bool SvgImageCache::isLoading(const QUrl& url) const {
     QMutexLocker guard(&inflightLock_);
     return inflight_.contains(keyOf(url));
 }
 
-void SVGImageCache::load(const QUrl& url) {
+void SvgImageCache::load(const QUrl& url) {
     const QString key = keyOf(url);
     if (const auto hit = memory_.object(key)) {
         emit loaded(url, *hit);
@@ -97,7 +97,7 @@ void SVGImageCache::load(const QUrl& url) {
     [[maybe_unused]] auto running = run(url);
 }
 
-QCoro::Task<std::optional<QByteArray>> SVGImageCache::fetch(QUrl url) {
+QCoro::Task<std::optional<QByteArray>> SvgImageCache::fetch(QUrl url) {
     if (auto hit = cached(url)) {
         co_return hit;
     }
@@ -114,13 +114,13 @@ QCoro::Task<std::optional<QByteArray>> SVGImageCache::fetch(QUrl url) {
         waiter->bytes = std::move(bytes);
         waiter->slot.resume();
     };
-    waiter->onLoaded = connect(this, &SVGImageCache::loaded, this,
+    waiter->onLoaded = connect(this, &SvgImageCache::loaded, this,
                                [url, done](const QUrl& which, const QByteArray& bytes) {
                                    if (which == url) {
                                        done(bytes);
                                    }
                                });
-    waiter->onFailed = connect(this, &SVGImageCache::failed, this, [url, done](const QUrl& which) {
+    waiter->onFailed = connect(this, &SvgImageCache::failed, this, [url, done](const QUrl& which) {
         if (which == url) {
             done(std::nullopt);
         }
@@ -131,9 +131,9 @@ QCoro::Task<std::optional<QByteArray>> SVGImageCache::fetch(QUrl url) {
     co_return waiter->bytes;
 }
 
-QCoro::Task<> SVGImageCache::run(QUrl url) {
-    const QPointer<SVGImageCache> self(this);
-    const std::shared_ptr<SVGImageDiskCacheStore> store = store_;
+QCoro::Task<> SvgImageCache::run(QUrl url) {
+    const QPointer<SvgImageCache> self(this);
+    const std::shared_ptr<SvgImageDiskCacheStore> store = store_;
     // Results travel through shared state and the jobs are named: GCC 12 destroys non-trivial
     // temporaries of a co_await expression (lambda captures, returned values) once too often.
     const auto bytes = std::make_shared<std::optional<QByteArray>>();
@@ -168,7 +168,7 @@ QCoro::Task<> SVGImageCache::run(QUrl url) {
     finish(url, *bytes);
 }
 
-QCoro::Task<> SVGImageCache::download(QUrl url, std::shared_ptr<std::optional<QByteArray>> out) {
+QCoro::Task<> SvgImageCache::download(QUrl url, std::shared_ptr<std::optional<QByteArray>> out) {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                          QNetworkRequest::UserVerifiedRedirectPolicy);
@@ -195,7 +195,7 @@ QCoro::Task<> SVGImageCache::download(QUrl url, std::shared_ptr<std::optional<QB
     }
 }
 
-void SVGImageCache::finish(const QUrl& url, const std::optional<QByteArray>& bytes) {
+void SvgImageCache::finish(const QUrl& url, const std::optional<QByteArray>& bytes) {
     const QString key = keyOf(url);
     if (bytes) {
         memory_.insert(key, *bytes);

@@ -19,7 +19,7 @@ class QNetworkAccessManager;
 
 namespace corvanta::ui {
 
-class SVGImageDiskCacheStore;
+class SvgImageDiskCacheStore;
 
 // Remote SVG icons by URL, in two levels: memory, then files on disk; a miss in both downloads
 // the icon once, however many views ask for it at the same time. Every load ends with loaded()
@@ -27,7 +27,7 @@ class SVGImageDiskCacheStore;
 // parse as SVG are kept; failures are not remembered, so the next load tries again.
 //
 // Lives on the main thread; the disk and the parsing check run on a private background thread.
-class SVGImageCache : public QObject {
+class SvgImageCache : public QObject {
     Q_OBJECT
 
 public:
@@ -42,15 +42,15 @@ public:
     };
 
     // `network` is borrowed and must outlive the cache; without one the cache makes its own.
-    SVGImageCache(std::shared_ptr<SVGImageDiskCacheStore> store, QNetworkAccessManager* network,
+    SvgImageCache(std::shared_ptr<SvgImageDiskCacheStore> store, QNetworkAccessManager* network,
                   QObject* parent = nullptr);
-    ~SVGImageCache() override;
+    ~SvgImageCache() override;
 
     // http and https URLs, plain http only to this machine.
     static bool isAllowedSource(const QUrl& url);
 
     void setTimeouts(Timeouts timeouts) { timeouts_ = timeouts; }
-    SVGImageDiskCacheStore& diskStore() { return *store_; }
+    SvgImageDiskCacheStore& diskStore() { return *store_; }
 
     // The memory level only; a hit counts as a use.
     std::optional<QByteArray> cached(const QUrl& url);
@@ -71,10 +71,10 @@ private:
     QCoro::Task<> download(QUrl url, std::shared_ptr<std::optional<QByteArray>> out);
     void finish(const QUrl& url, const std::optional<QByteArray>& bytes);
 
-    std::shared_ptr<SVGImageDiskCacheStore> store_;
+    std::shared_ptr<SvgImageDiskCacheStore> store_;
     QNetworkAccessManager* network_;
     Timeouts timeouts_;
-    SVGMemoryCache memory_{kMaxEntries, kMaxTotalBytes};
+    SvgMemoryCache memory_{kMaxEntries, kMaxTotalBytes};
     mutable QMutex inflightLock_;
     QSet<QString> inflight_;
     std::stop_source stop_;

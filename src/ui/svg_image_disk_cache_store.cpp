@@ -11,7 +11,7 @@
 
 namespace corvanta::ui {
 
-QString SVGImageDiskCacheStore::defaultDirectory() {
+QString SvgImageDiskCacheStore::defaultDirectory() {
     QString base = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (base.isEmpty()) {
         base = QDir::tempPath();
@@ -19,7 +19,7 @@ QString SVGImageDiskCacheStore::defaultDirectory() {
     return QDir(base).filePath(QStringLiteral("Corvanta/ImageCache/svg"));
 }
 
-QString SVGImageDiskCacheStore::fileName(const QUrl& url) {
+QString SvgImageDiskCacheStore::fileName(const QUrl& url) {
     const QByteArray text = url.toEncoded();
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
@@ -29,16 +29,16 @@ QString SVGImageDiskCacheStore::fileName(const QUrl& url) {
     return QString::fromLatin1(hex) + QStringLiteral(".svgcache");
 }
 
-SVGImageDiskCacheStore::SVGImageDiskCacheStore(QString directory)
+SvgImageDiskCacheStore::SvgImageDiskCacheStore(QString directory)
     : directory_(std::move(directory)) {
     platform::makePrivateDirectory(directory_);
 }
 
-QString SVGImageDiskCacheStore::filePath(const QUrl& url) const {
+QString SvgImageDiskCacheStore::filePath(const QUrl& url) const {
     return QDir(directory_).filePath(fileName(url));
 }
 
-std::optional<QByteArray> SVGImageDiskCacheStore::read(const QUrl& url, qint64 maxBytes) const {
+std::optional<QByteArray> SvgImageDiskCacheStore::read(const QUrl& url, qint64 maxBytes) const {
     const QString path = filePath(url);
     std::lock_guard guard(lock_);
     QFile file(path);
@@ -56,7 +56,7 @@ std::optional<QByteArray> SVGImageDiskCacheStore::read(const QUrl& url, qint64 m
     return bytes;
 }
 
-bool SVGImageDiskCacheStore::write(const QUrl& url, const QByteArray& bytes) {
+bool SvgImageDiskCacheStore::write(const QUrl& url, const QByteArray& bytes) {
     const QString path = filePath(url);
     std::lock_guard guard(lock_);
     // Someone may have cleared the caches while we run.

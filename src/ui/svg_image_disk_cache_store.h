@@ -12,7 +12,7 @@ namespace corvanta::ui {
 // The icon cache's files: one file per URL, named by the SHA-256 of the URL, in one directory.
 // Every file operation runs under one lock, so the store may be used from any thread. Writes go
 // through a temporary file and a rename: a crash or a full disk never leaves half an icon behind.
-class SVGImageDiskCacheStore {
+class SvgImageDiskCacheStore {
 public:
     // The caches directory followed by Corvanta/ImageCache/svg; the temporary directory instead
     // when the platform names no caches directory.
@@ -21,10 +21,10 @@ public:
     static QString fileName(const QUrl& url);
 
     // Creates the directory (with its parents) when it does not exist yet.
-    explicit SVGImageDiskCacheStore(QString directory = defaultDirectory());
+    explicit SvgImageDiskCacheStore(QString directory = defaultDirectory());
 
-    SVGImageDiskCacheStore(const SVGImageDiskCacheStore&) = delete;
-    SVGImageDiskCacheStore& operator=(const SVGImageDiskCacheStore&) = delete;
+    SvgImageDiskCacheStore(const SvgImageDiskCacheStore&) = delete;
+    SvgImageDiskCacheStore& operator=(const SvgImageDiskCacheStore&) = delete;
 
     const QString& directory() const { return directory_; }
     QString filePath(const QUrl& url) const;

@@ -2,10 +2,10 @@
 
 namespace corvanta::ui {
 
-SVGMemoryCache::SVGMemoryCache(int maxEntries, qint64 maxTotalBytes)
+SvgMemoryCache::SvgMemoryCache(int maxEntries, qint64 maxTotalBytes)
     : maxEntries_(maxEntries), maxTotalBytes_(maxTotalBytes) {}
 
-std::optional<QByteArray> SVGMemoryCache::object(const QString& key) {
+std::optional<QByteArray> SvgMemoryCache::object(const QString& key) {
     const auto found = entries_.find(key);
     if (found == entries_.end()) {
         return std::nullopt;
@@ -14,7 +14,7 @@ std::optional<QByteArray> SVGMemoryCache::object(const QString& key) {
     return found->bytes;
 }
 
-void SVGMemoryCache::insert(const QString& key, const QByteArray& bytes) {
+void SvgMemoryCache::insert(const QString& key, const QByteArray& bytes) {
     remove(key);
     if (bytes.size() > maxTotalBytes_ || maxEntries_ <= 0) {
         return;
@@ -28,7 +28,7 @@ void SVGMemoryCache::insert(const QString& key, const QByteArray& bytes) {
     totalBytes_ += bytes.size();
 }
 
-void SVGMemoryCache::remove(const QString& key) {
+void SvgMemoryCache::remove(const QString& key) {
     const auto found = entries_.find(key);
     if (found == entries_.end()) {
         return;
@@ -38,13 +38,13 @@ void SVGMemoryCache::remove(const QString& key) {
     entries_.erase(found);
 }
 
-void SVGMemoryCache::clear() {
+void SvgMemoryCache::clear() {
     entries_.clear();
     uses_.clear();
     totalBytes_ = 0;
 }
 
-void SVGMemoryCache::evictOldest() {
+void SvgMemoryCache::evictOldest() {
     const QString oldest = uses_.back();  // a copy: remove() frees the list's node
     remove(oldest);
 }

@@ -12,9 +12,9 @@ namespace corvanta::ui {
 // The icon cache's memory level: bytes by URL text, bounded both by the number of entries and by
 // their total size, least recently used out first. QCache bounds the total cost only. Not
 // thread-safe: the owner keeps it on one thread.
-class SVGMemoryCache {
+class SvgMemoryCache {
 public:
-    SVGMemoryCache(int maxEntries, qint64 maxTotalBytes);
+    SvgMemoryCache(int maxEntries, qint64 maxTotalBytes);
 
     // A hit counts as a use.
     std::optional<QByteArray> object(const QString& key);

@@ -66,7 +66,7 @@ QString UpdatePromptViewModel::buttonTitle() const {
 
 bool UpdatePromptViewModel::canDownload() const {
     const auto& update = updates_.availableUpdate();
-    return update && update->downloadURL.has_value();
+    return update && update->downloadUrl.has_value();
 }
 
 void UpdatePromptViewModel::update() {
@@ -74,8 +74,8 @@ void UpdatePromptViewModel::update() {
     if (!offered) {
         return;
     }
-    if (offered->downloadURL && offered->downloadURL->isValid()) {
-        openUrl_(*offered->downloadURL);
+    if (offered->downloadUrl && offered->downloadUrl->isValid()) {
+        openUrl_(*offered->downloadUrl);
     }
     if (!offered->enforce) {
         updates_.dismissUpdate();

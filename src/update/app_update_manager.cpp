@@ -9,7 +9,7 @@
 namespace corvanta::update {
 
 AppUpdateManager::AppUpdateManager(std::unique_ptr<VersionChecking> versionChecker,
-                                   std::unique_ptr<AppVersionProviding> versionProvider,
+                                   std::unique_ptr<AppVersionSource> versionProvider,
                                    QObject* parent)
     : QObject(parent),
       versionProvider_(versionProvider ? std::move(versionProvider)

@@ -11,7 +11,7 @@
 #include <stop_token>
 
 #include "backend/display_records.h"
-#include "update/app_version_providing.h"
+#include "update/app_version_source.h"
 #include "update/version_checking.h"
 
 namespace corvanta::update {
@@ -34,7 +34,7 @@ public:
     static constexpr std::chrono::milliseconds kAutoCheckInterval = std::chrono::hours(4);
 
     explicit AppUpdateManager(std::unique_ptr<VersionChecking> versionChecker,
-                              std::unique_ptr<AppVersionProviding> versionProvider = nullptr,
+                              std::unique_ptr<AppVersionSource> versionProvider = nullptr,
                               QObject* parent = nullptr);
     ~AppUpdateManager() override;
 
@@ -78,7 +78,7 @@ private:
     std::optional<backend::AppVersionUpdate> availableUpdate_;
     bool isChecking_ = false;
     std::optional<QString> statusMessage_;
-    std::unique_ptr<AppVersionProviding> versionProvider_;
+    std::unique_ptr<AppVersionSource> versionProvider_;
     std::unique_ptr<VersionChecking> versionChecker_;
     std::unique_ptr<QTimer> autoCheckTimer_;
     std::chrono::milliseconds autoCheckInterval_ = kAutoCheckInterval;

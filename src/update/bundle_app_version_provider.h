@@ -2,13 +2,13 @@
 
 #include <QString>
 
-#include "update/app_version_providing.h"
+#include "update/app_version_source.h"
 
 namespace corvanta::update {
 
 // The version the program was built as (the CMake project version), or "1.1.0" when the build
 // gave none.
-class BundleAppVersionProvider : public AppVersionProviding {
+class BundleAppVersionProvider : public AppVersionSource {
 public:
     static constexpr const char* kFallbackVersion = "1.1.0";
 

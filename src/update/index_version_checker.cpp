@@ -6,7 +6,7 @@
 
 namespace corvanta::update {
 
-IndexVersionChecker::IndexVersionChecker(backend::APIClient& client)
+IndexVersionChecker::IndexVersionChecker(backend::ApiClient& client)
     : ownRepository_(std::make_unique<backend::IndexRepository>(client)),
       repository_(*ownRepository_) {}
 

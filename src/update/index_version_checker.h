@@ -5,7 +5,7 @@
 #include "update/version_checking.h"
 
 namespace corvanta::backend {
-class APIClient;
+class ApiClient;
 class IndexRepository;
 }  // namespace corvanta::backend
 
@@ -15,7 +15,7 @@ namespace corvanta::update {
 class IndexVersionChecker : public VersionChecking {
 public:
     // Uses a repository of its own on `client`, apart from the one that feeds the dashboard.
-    explicit IndexVersionChecker(backend::APIClient& client);
+    explicit IndexVersionChecker(backend::ApiClient& client);
     // Uses `repository`, which must outlive this checker.
     explicit IndexVersionChecker(backend::IndexRepository& repository);
     ~IndexVersionChecker() override;

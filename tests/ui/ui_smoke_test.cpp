@@ -383,7 +383,7 @@ TEST(DesktopWindow, DashboardShowsTheBackendsDataAndLeadsToTheAnnouncements) {
             int ready = 0;
             for (QObject* icon : icons) {
                 ready +=
-                    isShown(icon) && icon->property("status").toInt() == SVGIconItem::Status::Ready;
+                    isShown(icon) && icon->property("status").toInt() == SvgIconItem::Status::Ready;
             }
             return ready == 4;
         },

@@ -118,7 +118,7 @@ private:
             }
             chained[z] = state[z][0];
         }
-        constantRounds(state, block.trailerKW, std::make_integer_sequence<int, 64>{});
+        constantRounds(state, block.trailerKw, std::make_integer_sequence<int, 64>{});
 #pragma GCC unroll 4
         for (int z = 0; z < Sets; ++z) {
             first[z] = Ops::add(state[z][0], chained[z]);

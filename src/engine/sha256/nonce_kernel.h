@@ -27,7 +27,7 @@ struct alignas(64) NonceBlock {
     std::uint32_t suffixHigh[kMaxSuffixes + kMaxKernelStep];
     // K[i] + W[i] of the constant padding block that follows when the suffix block is not the
     // message's last block.
-    std::uint32_t trailerKW[64];
+    std::uint32_t trailerKw[64];
     std::uint32_t words[16];
     std::uint32_t chainState[8];  // hash state entering the suffix block
     std::uint32_t preState[8];    // chainState after the first `preRounds` rounds of the block

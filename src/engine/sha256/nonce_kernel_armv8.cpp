@@ -62,7 +62,7 @@ void trailer(Streams& st, const NonceBlock& block, std::uint32_t (&first)[kStrea
         first[l] = vgetq_lane_u32(st.abcd[l], 0);
     }
     for (int g = 0; g < 16; ++g) {
-        const uint32x4_t k = vld1q_u32(block.trailerKW + 4 * g);
+        const uint32x4_t k = vld1q_u32(block.trailerKw + 4 * g);
         const uint32x4_t kw[kStreams] = {k, k, k, k};
         fourRounds(st, kw);
     }

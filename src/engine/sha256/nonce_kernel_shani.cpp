@@ -89,7 +89,7 @@ template <int First, int... G>
 #pragma GCC unroll 16
     for (int g = 0; g < 16; ++g) {
         const __m128i kw =
-            _mm_load_si128(reinterpret_cast<const __m128i*>(block.trailerKW + 4 * g));
+            _mm_load_si128(reinterpret_cast<const __m128i*>(block.trailerKw + 4 * g));
         const __m128i kwHigh = _mm_shuffle_epi32(kw, 0x0E);
         for (int l = 0; l < kStreams; ++l) {
             st.y[l] = _mm_sha256rnds2_epu32(st.y[l], st.x[l], kw);

@@ -132,7 +132,7 @@ struct NonceSearcher::State {
             std::uint32_t w[64];
             sha256Schedule(words, w);
             for (int i = 0; i < 64; ++i) {
-                block.trailerKW[i] = kSha256K[i] + w[i];
+                block.trailerKw[i] = kSha256K[i] + w[i];
             }
         }
     }

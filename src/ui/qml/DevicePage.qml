@@ -63,7 +63,7 @@ ScrollView {
             rows: [["device_field_gpu_name", page.info.gpuName],
                    ["device_field_gpu_vendor", page.info.gpuVendor],
                    ["device_field_gpu_model", page.info.gpuModel],
-                   ["device_field_gpu_vram", page.info.gpuVRAM],
+                   ["device_field_gpu_vram", page.info.gpuVram],
                    ["device_field_gpu_driver", page.info.gpuDriver]]
         }
         InfoCard {

@@ -633,7 +633,7 @@ TEST(Security, CredentialsNeverFollowARedirectToAnotherOrigin) {
     auto store = std::make_shared<platform::MemorySecretStore>();
     backend::TokenManager tokens([store] { return store; });
     runSync(tokens.load());
-    backend::APIClient client(tokens);
+    backend::ApiClient client(tokens);
     backend::DeviceRepository devices(client);
 
     // A signed-in device with a task, so that there is a token and a task to lose.
@@ -697,7 +697,7 @@ TEST(Security, CredentialsNeverFollowARedirectToAnotherOrigin) {
 
     // Icons carry no token and follow no redirect to a local file.
     QTemporaryDir cacheDirectory;
-    ui::SVGImageCache icons(std::make_shared<ui::SVGImageDiskCacheStore>(cacheDirectory.path()),
+    ui::SvgImageCache icons(std::make_shared<ui::SvgImageDiskCacheStore>(cacheDirectory.path()),
                             &client.network());
     home.addFault({{"path", "/static/icons/aurora.svg"}, {"redirect", "file:///etc/hostname"}});
     EXPECT_FALSE(
@@ -908,38 +908,38 @@ TEST(Security, SvgIconsThatReferenceAnythingButInlineDataAreRefused) {
                       pixel + "\" width=\"9\" height=\"9\"/></svg>"}});
 
     auto store =
-        std::make_shared<ui::SVGImageDiskCacheStore>(directory.filePath(QStringLiteral("cache")));
-    ui::SVGImageCache cache(store, nullptr);
+        std::make_shared<ui::SvgImageDiskCacheStore>(directory.filePath(QStringLiteral("cache")));
+    ui::SvgImageCache cache(store, nullptr);
     const auto iconUrl = [&](const std::string& name) {
         return QUrl(server.url() +
                     QStringLiteral("/static/icons/%1.svg").arg(QString::fromStdString(name)));
     };
 
-    std::vector<std::unique_ptr<ui::SVGIconItem>> items;
+    std::vector<std::unique_ptr<ui::SvgIconItem>> items;
     for (const auto& [name, body] : refused) {
-        auto item = std::make_unique<ui::SVGIconItem>();
+        auto item = std::make_unique<ui::SvgIconItem>();
         item->setCache(&cache);
         item->setUrl(iconUrl(name));
-        EXPECT_EQ(item->status(), ui::SVGIconItem::Loading) << name;  // the placeholder, meanwhile
+        EXPECT_EQ(item->status(), ui::SvgIconItem::Loading) << name;  // the placeholder, meanwhile
         items.push_back(std::move(item));
     }
     // The same bytes found in the disk cache are refused as well.
     const QUrl cachedUrl(QStringLiteral("https://icons.example/cached.svg"));
     store->write(cachedUrl, QByteArray::fromStdString(refused.at("image")));
-    auto fromDisk = std::make_unique<ui::SVGIconItem>();
+    auto fromDisk = std::make_unique<ui::SvgIconItem>();
     fromDisk->setCache(&cache);
     fromDisk->setUrl(cachedUrl);
     items.push_back(std::move(fromDisk));
     for (const auto& item : items) {
         EXPECT_TRUE(
-            processEventsUntil([&] { return item->status() == ui::SVGIconItem::Error; }, 10s))
+            processEventsUntil([&] { return item->status() == ui::SvgIconItem::Error; }, 10s))
             << item->url().toString().toStdString();
     }
-    ui::SVGIconItem inline_;
+    ui::SvgIconItem inline_;
     inline_.setCache(&cache);
     inline_.setUrl(iconUrl("inline"));
     EXPECT_TRUE(
-        processEventsUntil([&] { return inline_.status() == ui::SVGIconItem::Ready; }, 20s));
+        processEventsUntil([&] { return inline_.status() == ui::SvgIconItem::Ready; }, 20s));
     processEventsFor(200ms);
     EXPECT_FALSE(watch.opened()) << "the icon read the FIFO";
 }

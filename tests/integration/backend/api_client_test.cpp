@@ -113,18 +113,18 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
         server->addFault(change);
     };
     const auto list = [&] {
-        return client->request<std::vector<SignInRecordDTO>>(IndexEndpoint::recent());
+        return client->request<std::vector<WireSignInRecord>>(IndexEndpoint::recent());
     };
     const auto optional = [&] {
-        return client->requestOptional<std::vector<SignInRecordDTO>>(IndexEndpoint::recent());
+        return client->requestOptional<std::vector<WireSignInRecord>>(IndexEndpoint::recent());
     };
     const auto empty = [&] { return client->requestEmpty(IndexEndpoint::recent()); };
 
     EXPECT_EQ(await(list()).size(), 7u);
     for (const char* body : {R"({"code":1,"msg":"ok","data":null})", R"({"code":1,"msg":"ok"})"}) {
         fault({{"body", body}});
-        const auto error = failure<APIError>(list());
-        EXPECT_EQ(error.kind(), APIError::Kind::serverError);
+        const auto error = failure<ApiError>(list());
+        EXPECT_EQ(error.kind(), ApiError::Kind::serverError);
         EXPECT_TRUE(error.isEmptyData());
         fault({{"body", body}});
         EXPECT_FALSE(await(optional()));
@@ -137,40 +137,40 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
     }
 
     fault({{"body", R"({"code":401,"msg":"signed out","data":null})"}});
-    EXPECT_EQ(apiFailure(empty()), APIError::Kind::unauthorized);
+    EXPECT_EQ(apiFailure(empty()), ApiError::Kind::unauthorized);
     fault({{"status", 401}});
-    EXPECT_EQ(failure<APIError>(optional()).kind(), APIError::Kind::unauthorized);
+    EXPECT_EQ(failure<ApiError>(optional()).kind(), ApiError::Kind::unauthorized);
     fault({{"code", 500}, {"msg", "busy"}});
-    const auto busy = failure<APIError>(list());
+    const auto busy = failure<ApiError>(list());
     EXPECT_EQ(busy.message(), QStringLiteral("busy"));
     EXPECT_FALSE(busy.isEmptyData());
     fault({{"status", 502}});
-    const auto http = failure<APIError>(list());
-    EXPECT_EQ(http.kind(), APIError::Kind::httpError);
+    const auto http = failure<ApiError>(list());
+    EXPECT_EQ(http.kind(), ApiError::Kind::httpError);
     EXPECT_EQ(http.statusCode(), 502);
     EXPECT_EQ(http.data(), QByteArray("injected HTTP 502"));
 
     for (const char* reply : {"malformed", "truncated"}) {
         fault({{"reply", reply}});
-        EXPECT_EQ(apiFailure(empty()), APIError::Kind::decodingFailed) << reply;
+        EXPECT_EQ(apiFailure(empty()), ApiError::Kind::decodingFailed) << reply;
     }
     for (const char* body : {R"({"code":1,"msg":"ok","data":{"x":1}})",
                              R"({"code":1,"msg":"ok","data":[{"sDate":1,"award":1}]})"}) {
         fault({{"body", body}});
-        EXPECT_EQ(failure<APIError>(list()).kind(), APIError::Kind::decodingFailed) << body;
+        EXPECT_EQ(failure<ApiError>(list()).kind(), ApiError::Kind::decodingFailed) << body;
     }
     fault({{"body", R"({"code":"1","msg":"ok"})"}});
-    EXPECT_EQ(apiFailure(empty()), APIError::Kind::decodingFailed);
+    EXPECT_EQ(apiFailure(empty()), ApiError::Kind::decodingFailed);
 
     for (const char* reply : {"oversized", "oversized-declared"}) {
         fault({{"reply", reply}});
-        EXPECT_EQ(apiFailure(empty()), APIError::Kind::invalidResponse) << reply;
+        EXPECT_EQ(apiFailure(empty()), ApiError::Kind::invalidResponse) << reply;
     }
     // Redirects stay within the backend's origin (another origin: tests/integration/app).
     fault({{"redirect", server->url().toStdString() + "/api/index/recent"}});
     EXPECT_EQ(await(list()).size(), 7u);
     fault({{"redirect", "http://192.0.2.1/api/index/recent"}});
-    EXPECT_EQ(apiFailure(empty()), APIError::Kind::invalidResponse);
+    EXPECT_EQ(apiFailure(empty()), ApiError::Kind::invalidResponse);
 
     // A dropped connection fails the request, and not as a cancellation or a time-out. Qt mostly
     // reports the closed connection, but it may also send a GET again on a fresh connection (up to
@@ -185,8 +185,8 @@ TEST_F(ApiClientTest, EnvelopeOutcomes) {
     } catch (const TransportError& error) {
         EXPECT_FALSE(error.isCancellation());
         EXPECT_FALSE(error.isTimeout());
-    } catch (const APIError& error) {
-        EXPECT_EQ(error.kind(), APIError::Kind::decodingFailed);
+    } catch (const ApiError& error) {
+        EXPECT_EQ(error.kind(), ApiError::Kind::decodingFailed);
     }
 
     client->setTimeouts({std::chrono::milliseconds(200), std::chrono::milliseconds(5000)});
@@ -246,7 +246,7 @@ TEST_F(ApiClientTest, DeviceRepositoryRegistersAndSubmits) {
     EXPECT_EQ(await(devices.registerDevice(QStringLiteral("x"), {}, {})),
               (DeviceInitResponse{12, {}}));
     server->addFault({{"path", "/api/device/init"}, {"code", 0}, {"msg", "no"}});
-    EXPECT_EQ(failure<APIError>(devices.registerDevice(QStringLiteral("x"), {}, {})).message(),
+    EXPECT_EQ(failure<ApiError>(devices.registerDevice(QStringLiteral("x"), {}, {})).message(),
               QStringLiteral("no"));
     EXPECT_FALSE(devices.isLoading());
 
@@ -254,22 +254,22 @@ TEST_F(ApiClientTest, DeviceRepositoryRegistersAndSubmits) {
     EXPECT_EQ(task.difficulty, 1);
     EXPECT_EQ(task.nonceUpperBound, 42949672960LL);
     const QString good = QString::number(quint64(solve(*task.seed)));
-    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(
+    EXPECT_EQ(failure<ApiError>(client->requestEmpty(DeviceEndpoint::pullTask(
                                     task.taskId, good + QStringLiteral("x"))))
                   .kind(),
-              APIError::Kind::serverError);
+              ApiError::Kind::serverError);
     await(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)));
     // The accepted nonce again (a client whose reply was lost) is answered the same; another
     // nonce for the solved task is refused.
     await(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, good)));
     const QString other = QString::number(quint64(solve(*task.seed, good.toULongLong() + 1)));
-    EXPECT_EQ(failure<APIError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, other)))
+    EXPECT_EQ(failure<ApiError>(client->requestEmpty(DeviceEndpoint::pullTask(task.taskId, other)))
                   .message(),
               QStringLiteral("task already solved"));
     EXPECT_EQ(server->tasks()[0]["submitted"].size(), 4u);
     EXPECT_EQ(server->tasks()[0]["accepted"].get<std::uint64_t>(), good.toULongLong());
-    EXPECT_EQ(failure<APIError>(devices.fetchTask(device.id + 1000)).kind(),
-              APIError::Kind::serverError);
+    EXPECT_EQ(failure<ApiError>(devices.fetchTask(device.id + 1000)).kind(),
+              ApiError::Kind::serverError);
 }
 
 TEST_F(ApiClientTest, ContentRepositoriesPublish) {
@@ -315,7 +315,7 @@ TEST_F(ApiClientTest, ContentRepositoriesPublish) {
     EXPECT_TRUE(index.models().isEmpty());
 
     server->addFault({{"path", "/api/index/index"}, {"status", 500}});
-    EXPECT_EQ(failure<APIError>(index.fetchIndex()).kind(), APIError::Kind::httpError);
+    EXPECT_EQ(failure<ApiError>(index.fetchIndex()).kind(), ApiError::Kind::httpError);
     EXPECT_EQ(index.recentSignIns().size(), 1);  // a failure publishes nothing
     EXPECT_FALSE(index.isLoading());
 
@@ -330,7 +330,7 @@ TEST_F(ApiClientTest, ContentRepositoriesPublish) {
     ASSERT_TRUE(update);
     EXPECT_FALSE(update->enforce);
     EXPECT_EQ(update->newVersion, QStringLiteral("2.0.0"));
-    EXPECT_TRUE(update->downloadURL);
+    EXPECT_TRUE(update->downloadUrl);
     server->configure({{"versionReply", "mandatory"}});
     EXPECT_TRUE(await(index.checkVersion(QStringLiteral("1.0.0")))->enforce);
 
@@ -358,7 +358,7 @@ TEST_F(ApiClientTest, DevserverRefusesFaultNumbersOutOfRange) {
     }
     server->addFault({{"path", "/api/index/recent"}, {"status", 502}});
     EXPECT_EQ(
-        failure<APIError>(client->request<std::vector<SignInRecordDTO>>(IndexEndpoint::recent()))
+        failure<ApiError>(client->request<std::vector<WireSignInRecord>>(IndexEndpoint::recent()))
             .statusCode(),
         502);
 }

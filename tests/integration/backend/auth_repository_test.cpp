@@ -70,29 +70,29 @@ TEST_F(AuthRepositoryTest, RefreshWhenADayOrLessRemains) {
 }
 
 TEST_F(AuthRepositoryTest, LoginFailures) {
-    EXPECT_EQ(apiFailure(auth->login(QStringLiteral(" \n "))), APIError::Kind::invalidRequest);
+    EXPECT_EQ(apiFailure(auth->login(QStringLiteral(" \n "))), ApiError::Kind::invalidRequest);
     EXPECT_TRUE(server->requests().empty());
 
-    EXPECT_EQ(failure<APIError>(auth->login(QStringLiteral("wrong"))).message(),
+    EXPECT_EQ(failure<ApiError>(auth->login(QStringLiteral("wrong"))).message(),
               QStringLiteral("Account key not recognised"));
     EXPECT_FALSE(auth->isLoading());
 
     signIn();
     server->addFault({{"path", "/api/user/keyLogin"},
                       {"body", R"({"code":1,"msg":"ok","data":{"userinfo":{"token":"  "}}})"}});
-    EXPECT_EQ(apiFailure(auth->login(QStringLiteral("other"))), APIError::Kind::invalidResponse);
+    EXPECT_EQ(apiFailure(auth->login(QStringLiteral("other"))), ApiError::Kind::invalidResponse);
     EXPECT_FALSE(tokens->currentToken());
     EXPECT_EQ(loadStoredKey(*tokens), server->demoKey());  // key untouched
 
     tokens->removeSecret(TokenManager::kKeyAccount);
     server->addFault({{"path", "/api/token/check"}, {"status", 500}});
-    EXPECT_EQ(apiFailure(auth->login(server->demoKey())), APIError::Kind::httpError);
+    EXPECT_EQ(apiFailure(auth->login(server->demoKey())), ApiError::Kind::httpError);
     EXPECT_FALSE(tokens->currentToken());
     EXPECT_FALSE(loadStoredKey(*tokens));  // saved only after a good check
     EXPECT_FALSE(auth->isLoading());
 
     checkReplies(0);
-    EXPECT_EQ(apiFailure(auth->login(server->demoKey())), APIError::Kind::unauthorized);
+    EXPECT_EQ(apiFailure(auth->login(server->demoKey())), ApiError::Kind::unauthorized);
     EXPECT_FALSE(auth->isAuthenticated());
 
     server->addFault(

@@ -29,7 +29,7 @@ protected:
         qputenv("CORVANTA_API_BASE_URL", server->url().toUtf8());
         tokens = std::make_unique<TokenManager>([store = store] { return store; });
         corvanta::testing::await(tokens->load());
-        client = std::make_unique<APIClient>(*tokens);
+        client = std::make_unique<ApiClient>(*tokens);
         auth = std::make_unique<AuthRepository>(*client, *tokens, settings);
         auth->setStopEngine([this](AuthRepository::EngineStop) { ++engineStops; });
     }
@@ -66,8 +66,8 @@ protected:
         }
     }
 
-    APIError::Kind apiFailure(QCoro::Task<>&& task) {
-        return failure<APIError>(std::move(task)).kind();
+    ApiError::Kind apiFailure(QCoro::Task<>&& task) {
+        return failure<ApiError>(std::move(task)).kind();
     }
 
     // Requests the server saw for `path`, oldest first.
@@ -87,7 +87,7 @@ protected:
     QTemporaryDir dir;
     QSettings settings{dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat};
     std::unique_ptr<TokenManager> tokens;
-    std::unique_ptr<APIClient> client;
+    std::unique_ptr<ApiClient> client;
     std::unique_ptr<AuthRepository> auth;
     int engineStops = 0;
 };

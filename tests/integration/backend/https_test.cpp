@@ -61,7 +61,7 @@ TEST_F(HttpsTest, TrustedCertificateWorksAndUntrustedFails) {
     const auto trusted = serve(QStringLiteral("trusted"));
     ASSERT_TRUE(trusted->url().startsWith(QStringLiteral("https://127.0.0.1:")));
     qputenv("CORVANTA_API_BASE_URL", trusted->url().toUtf8());
-    APIClient client(tokens);
+    ApiClient client(tokens);
     PageRepository pages(client);
     const auto page = corvanta::testing::await(pages.fetchPage(PageType::about));
     EXPECT_EQ(page.title, QStringLiteral("About Corvanta"));

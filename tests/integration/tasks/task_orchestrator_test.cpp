@@ -39,7 +39,7 @@ protected:
         qputenv("CORVANTA_API_BASE_URL", server->url().toUtf8());
         tokens = std::make_unique<backend::TokenManager>([store = store] { return store; });
         runSync(tokens->load());
-        client = std::make_unique<backend::APIClient>(*tokens);
+        client = std::make_unique<backend::ApiClient>(*tokens);
         auth = std::make_unique<backend::AuthRepository>(*client, *tokens, settings);
         devices = std::make_unique<backend::DeviceRepository>(*client);
         runSync(auth->login(server->demoKey()));
@@ -124,7 +124,7 @@ protected:
     QTemporaryDir dir;
     QSettings settings{dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat};
     std::unique_ptr<backend::TokenManager> tokens;
-    std::unique_ptr<backend::APIClient> client;
+    std::unique_ptr<backend::ApiClient> client;
     std::unique_ptr<backend::AuthRepository> auth;
     std::unique_ptr<backend::DeviceRepository> devices;
     ValidationCoordinator coordinator;

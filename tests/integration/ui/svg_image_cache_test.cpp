@@ -37,16 +37,16 @@ bool near(const QColor& a, const QColor& b) {
            std::abs(a.blue() - b.blue()) <= 2 && a.alpha() == b.alpha();
 }
 
-class SVGImageCacheTest : public ::testing::Test {
+class SvgImageCacheTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(root_.isValid());
         cache_ = makeCache();
     }
 
-    std::unique_ptr<SVGImageCache> makeCache() {
-        return std::make_unique<SVGImageCache>(
-            std::make_shared<SVGImageDiskCacheStore>(directory()), nullptr);
+    std::unique_ptr<SvgImageCache> makeCache() {
+        return std::make_unique<SvgImageCache>(
+            std::make_shared<SvgImageDiskCacheStore>(directory()), nullptr);
     }
 
     QString directory() const { return root_.filePath(QStringLiteral("caches/svg")); }
@@ -54,7 +54,7 @@ protected:
         return QUrl(server_.url() + QStringLiteral("/static/icons/%1.svg").arg(name));
     }
     QString fileOf(const QUrl& url) const {
-        return QDir(directory()).filePath(SVGImageDiskCacheStore::fileName(url));
+        return QDir(directory()).filePath(SvgImageDiskCacheStore::fileName(url));
     }
 
     // Downloads of one icon as the server saw them.
@@ -75,11 +75,11 @@ protected:
 
     std::optional<QByteArray> fetch(const QUrl& url) { return runSync(cache_->fetch(url)); }
 
-    static bool settle(const SVGIconItem& item) {
-        return processEventsUntil([&] { return item.status() != SVGIconItem::Loading; });
+    static bool settle(const SvgIconItem& item) {
+        return processEventsUntil([&] { return item.status() != SvgIconItem::Loading; });
     }
 
-    static QImage paint(SVGIconItem& item) {
+    static QImage paint(SvgIconItem& item) {
         QImage image(int(item.width()), int(item.height()), QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter painter(&image);
@@ -90,29 +90,29 @@ protected:
 
     testing::DevServerProcess server_;
     QTemporaryDir root_;
-    std::unique_ptr<SVGImageCache> cache_;
+    std::unique_ptr<SvgImageCache> cache_;
 };
 
-TEST_F(SVGImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
+TEST_F(SvgImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
     const QUrl aurora = icon("aurora");
     // Slow enough that every asker below arrives while the download is under way.
     fault(aurora, {{"delayMs", 200}});
 
-    SVGIconItem first;
-    SVGIconItem second;
+    SvgIconItem first;
+    SvgIconItem second;
     first.setCache(cache_.get());
     second.setCache(cache_.get());
     first.setUrl(aurora);
     second.setUrl(aurora);
-    EXPECT_EQ(first.status(), SVGIconItem::Loading);
+    EXPECT_EQ(first.status(), SvgIconItem::Loading);
     EXPECT_TRUE(cache_->isLoading(aurora));
     const std::optional<QByteArray> bytes = fetch(aurora);
     ASSERT_TRUE(bytes);
     EXPECT_TRUE(bytes->contains("<svg"));
     ASSERT_TRUE(settle(first));
     ASSERT_TRUE(settle(second));
-    EXPECT_EQ(first.status(), SVGIconItem::Ready);
-    EXPECT_EQ(second.status(), SVGIconItem::Ready);
+    EXPECT_EQ(first.status(), SvgIconItem::Ready);
+    EXPECT_EQ(second.status(), SvgIconItem::Ready);
     EXPECT_FALSE(cache_->isLoading(aurora));
     EXPECT_EQ(downloads(aurora), 1);
 
@@ -121,19 +121,19 @@ TEST_F(SVGImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
         QString::fromLatin1(
             QCryptographicHash::hash(aurora.toEncoded(), QCryptographicHash::Sha256).toHex()) +
         QStringLiteral(".svgcache");
-    EXPECT_EQ(SVGImageDiskCacheStore::fileName(aurora), expectedName);
+    EXPECT_EQ(SvgImageDiskCacheStore::fileName(aurora), expectedName);
     QFile file(fileOf(aurora));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), *bytes);
     file.close();
 
     // Memory: a new view shows the icon as soon as a pool thread has parsed it, no download.
-    SVGIconItem third;
+    SvgIconItem third;
     third.setCache(cache_.get());
     third.setUrl(aurora);
-    EXPECT_EQ(third.status(), SVGIconItem::Loading);
+    EXPECT_EQ(third.status(), SvgIconItem::Loading);
     ASSERT_TRUE(settle(third));
-    EXPECT_EQ(third.status(), SVGIconItem::Ready);
+    EXPECT_EQ(third.status(), SvgIconItem::Ready);
     EXPECT_EQ(fetch(aurora), bytes);
 
     // Disk: a new cache object has nothing in memory and still no download.
@@ -144,7 +144,7 @@ TEST_F(SVGImageCacheTest, OneDownloadServesConcurrentViewsThenMemoryThenDisk) {
     EXPECT_EQ(downloads(aurora), 1);
 }
 
-TEST_F(SVGImageCacheTest, DeletedOrDamagedFilesAreFetchedAgain) {
+TEST_F(SvgImageCacheTest, DeletedOrDamagedFilesAreFetchedAgain) {
     const QUrl aurora = icon("aurora");
     const QUrl basalt = icon("basalt");
     ASSERT_TRUE(fetch(aurora));
@@ -173,33 +173,33 @@ TEST_F(SVGImageCacheTest, DeletedOrDamagedFilesAreFetchedAgain) {
     EXPECT_EQ(damaged.readAll(), *fresh);
 }
 
-TEST_F(SVGImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
+TEST_F(SvgImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
     const QUrl cirrus = icon("cirrus");
     const QUrl delta = icon("delta");
 
     // HTTP 500: the view stays on its placeholder; once a later load succeeds it shows the icon.
     fault(cirrus, {{"status", 500}});
-    SVGIconItem view;
+    SvgIconItem view;
     view.setCache(cache_.get());
     view.setSize(QSizeF(24, 24));
     view.setUrl(cirrus);
     ASSERT_TRUE(settle(view));
-    EXPECT_EQ(view.status(), SVGIconItem::Error);
+    EXPECT_EQ(view.status(), SvgIconItem::Error);
     EXPECT_TRUE(near(paint(view).pixelColor(12, 12), view.placeholderColor()));
     EXPECT_FALSE(QFile::exists(fileOf(cirrus)));
     ASSERT_TRUE(fetch(cirrus));
     EXPECT_EQ(downloads(cirrus), 2);
     ASSERT_TRUE(settle(view));
-    EXPECT_EQ(view.status(), SVGIconItem::Ready);
+    EXPECT_EQ(view.status(), SvgIconItem::Ready);
 
     // A reply that is not SVG is neither kept nor drawn, and nothing crashes.
     fault(delta, {{"body", "<svg xmlns=\"http://www.w3.org/2000/svg\"><g><circle r=\"3\"></svg"}});
-    SVGIconItem broken;
+    SvgIconItem broken;
     broken.setCache(cache_.get());
     broken.setSize(QSizeF(24, 24));
     broken.setUrl(delta);
     ASSERT_TRUE(settle(broken));
-    EXPECT_EQ(broken.status(), SVGIconItem::Error);
+    EXPECT_EQ(broken.status(), SvgIconItem::Error);
     EXPECT_TRUE(near(paint(broken).pixelColor(12, 12), broken.placeholderColor()));
     EXPECT_FALSE(cache_->cached(delta));
     EXPECT_FALSE(QFile::exists(fileOf(delta)));
@@ -218,13 +218,13 @@ TEST_F(SVGImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
     }
 }
 
-TEST_F(SVGImageCacheTest, DrawsTheIconContainedAndCentred) {
-    SVGIconItem wide;
+TEST_F(SvgImageCacheTest, DrawsTheIconContainedAndCentred) {
+    SvgIconItem wide;
     wide.setCache(cache_.get());
     wide.setSize(QSizeF(48, 24));
     wide.setUrl(icon("aurora"));
     ASSERT_TRUE(settle(wide));
-    ASSERT_EQ(wide.status(), SVGIconItem::Ready);
+    ASSERT_EQ(wide.status(), SvgIconItem::Ready);
     const QImage image = paint(wide);
     // A 24 × 24 circle in the middle (its letter sits lower), nothing in the side bands.
     EXPECT_EQ(image.pixelColor(24, 4), kAuroraBlue);
@@ -233,10 +233,10 @@ TEST_F(SVGImageCacheTest, DrawsTheIconContainedAndCentred) {
     EXPECT_EQ(image.pixelColor(14, 12), kAuroraBlue);
 
     wide.setUrl(QUrl());
-    EXPECT_EQ(wide.status(), SVGIconItem::Null);
+    EXPECT_EQ(wide.status(), SvgIconItem::Null);
 }
 
-TEST_F(SVGImageCacheTest, QmlPagesUseTheItemAsSvgIcon) {
+TEST_F(SvgImageCacheTest, QmlPagesUseTheItemAsSvgIcon) {
     qml_register_types_Corvanta_Ui();
     QQmlEngine engine;
     engine.addImportPath(QStringLiteral("qrc:/"));  // as the window does
@@ -250,10 +250,10 @@ TEST_F(SVGImageCacheTest, QmlPagesUseTheItemAsSvgIcon) {
                       QUrl());
     std::unique_ptr<QObject> object(component.create());
     ASSERT_TRUE(object) << component.errorString().toStdString();
-    auto* item = qobject_cast<SVGIconItem*>(object.get());
+    auto* item = qobject_cast<SvgIconItem*>(object.get());
     ASSERT_TRUE(item);
     ASSERT_TRUE(settle(*item));
-    EXPECT_EQ(object->property("status").toInt(), int(SVGIconItem::Ready));
+    EXPECT_EQ(object->property("status").toInt(), int(SvgIconItem::Ready));
 }
 
 }  // namespace

@@ -9,8 +9,8 @@ QString key(int i) {
     return QStringLiteral("https://icons.example/%1.svg").arg(i);
 }
 
-TEST(SVGMemoryCacheTest, EntryLimitDropsTheLeastRecentlyUsed) {
-    SVGMemoryCache cache(3, 1000);
+TEST(SvgMemoryCacheTest, EntryLimitDropsTheLeastRecentlyUsed) {
+    SvgMemoryCache cache(3, 1000);
     cache.insert(key(1), "a");
     cache.insert(key(2), "b");
     cache.insert(key(3), "c");
@@ -28,8 +28,8 @@ TEST(SVGMemoryCacheTest, EntryLimitDropsTheLeastRecentlyUsed) {
     EXPECT_EQ(cache.totalBytes(), 4);
 }
 
-TEST(SVGMemoryCacheTest, ByteLimitCountsEveryEntryAndRefusesOversizedOnes) {
-    SVGMemoryCache cache(200, 5 * 1024 * 1024);
+TEST(SvgMemoryCacheTest, ByteLimitCountsEveryEntryAndRefusesOversizedOnes) {
+    SvgMemoryCache cache(200, 5 * 1024 * 1024);
     const QByteArray twoMiB(2 * 1024 * 1024, 'x');
     cache.insert(key(1), twoMiB);
     cache.insert(key(2), twoMiB);

@@ -16,9 +16,9 @@ public:
     std::optional<QByteArray> json;
     std::optional<FormParameters> form;
 
-    QUrl baseURL() const override { return base; }
+    QUrl baseUrl() const override { return base; }
     QString path() const override { return QStringLiteral("/api/thing"); }
-    HTTPMethod method() const override { return HTTPMethod::put; }
+    HttpMethod method() const override { return HttpMethod::put; }
     std::optional<QByteArray> body() const override { return json; }
     std::optional<FormParameters> formParameters() const override { return form; }
 };
@@ -28,7 +28,7 @@ protected:
     void SetUp() override { testing::ensureCoreApplication(); }
 
     TokenManager tokens{[] { return std::make_shared<platform::MemorySecretStore>(); }};
-    APIClient client{tokens};
+    ApiClient client{tokens};
 };
 
 TEST_F(BuildRequest, OnlyHttpsOrLoopbackHttp) {
@@ -39,8 +39,8 @@ TEST_F(BuildRequest, OnlyHttpsOrLoopbackHttp) {
         try {
             client.buildRequest(endpoint);
             ADD_FAILURE() << url;
-        } catch (const APIError& error) {
-            EXPECT_EQ(error.kind(), APIError::Kind::invalidURL) << url;
+        } catch (const ApiError& error) {
+            EXPECT_EQ(error.kind(), ApiError::Kind::invalidUrl) << url;
         }
     }
     for (const char* url : {"http://127.0.0.1:8787", "http://localhost:1", "http://[::1]:9",

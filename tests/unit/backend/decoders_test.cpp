@@ -18,7 +18,7 @@ namespace {
 template <class T>
 T decodeData(const std::string& data) {
     const std::string body = R"({"code":1,"msg":"ok","data":)" + data + "}";
-    const APIResponse envelope = APIResponse::parse(QByteArray::fromStdString(body));
+    const ApiResponse envelope = ApiResponse::parse(QByteArray::fromStdString(body));
     return JsonDecode<T>::decode(envelope.data, QStringLiteral("data"));
 }
 
@@ -145,18 +145,19 @@ TEST(Decoders, TokenCheckResponseKeysAndLenientIntegers) {
     }
 }
 
-TEST(Decoders, TokenRefreshDTO) {
-    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"token":" N "})").token, QStringLiteral(" N "));
-    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"userinfo":{"access_token":"P"}})").token,
+TEST(Decoders, TokenRefreshResponse) {
+    EXPECT_EQ(decodeData<TokenRefreshResponse>(R"({"token":" N "})").token, QStringLiteral(" N "));
+    EXPECT_EQ(decodeData<TokenRefreshResponse>(R"({"userinfo":{"access_token":"P"}})").token,
               QStringLiteral("P"));
-    EXPECT_EQ(decodeData<TokenRefreshDTO>(R"({"accessToken":"A","userinfo":{"token":"P"}})").token,
-              QStringLiteral("A"));
+    EXPECT_EQ(
+        decodeData<TokenRefreshResponse>(R"({"accessToken":"A","userinfo":{"token":"P"}})").token,
+        QStringLiteral("A"));
     for (const char* json : {R"({})", R"({"token":"  \n"})", R"({"userInfo":{}})"}) {
-        const DecodingError error = decodingFailure<TokenRefreshDTO>(json);
+        const DecodingError error = decodingFailure<TokenRefreshResponse>(json);
         EXPECT_EQ(error.kind(), DecodingError::Kind::keyNotFound);
         EXPECT_EQ(error.path(), QStringLiteral("data.token"));
     }
-    decodingFailure<TokenRefreshDTO>(R"({"token":1})");
+    decodingFailure<TokenRefreshResponse>(R"({"token":1})");
 }
 
 TEST(Decoders, IndexResponseShapes) {
@@ -243,11 +244,11 @@ TEST(Decoders, NoticeListVersionAndPage) {
     decodingFailure<NoticeListResponse>(R"({"code":1,"msg":"","time":1700000000,"data":[]})");
     decodingFailure<NoticeListResponse>(R"({"code":1,"msg":"","time":"1"})");
 
-    const auto version = decodeData<VersionUpdateDTO>(
+    const auto version = decodeData<VersionUpdateResponse>(
         R"({"enforce":2,"version":"1.0","newversion":"1.1","downloadurl":"u","packagesize":"1 MB","upgradetext":"t"})");
     EXPECT_EQ(version.newVersion, QStringLiteral("1.1"));
-    EXPECT_EQ(version.downloadURL, QStringLiteral("u"));
-    decodingFailure<VersionUpdateDTO>(
+    EXPECT_EQ(version.downloadUrl, QStringLiteral("u"));
+    decodingFailure<VersionUpdateResponse>(
         R"({"enforce":1,"version":"1.0","newVersion":"1.1","downloadurl":"u","packagesize":"","upgradetext":""})");
 
     const auto page = decodeData<PageDetailResponse>(R"({"title":null})");
@@ -257,11 +258,11 @@ TEST(Decoders, NoticeListVersionAndPage) {
 }
 
 TEST(Decoders, EnvelopeRequiresCodeAndMessage) {
-    EXPECT_EQ(APIResponse::parse(R"({"code":401,"msg":"x"})").code, 401);
-    EXPECT_TRUE(APIResponse::parse(R"({"code":1,"msg":"x","data":null})").data.is_null());
+    EXPECT_EQ(ApiResponse::parse(R"({"code":401,"msg":"x"})").code, 401);
+    EXPECT_TRUE(ApiResponse::parse(R"({"code":1,"msg":"x","data":null})").data.is_null());
     for (const char* body : {R"({"msg":"x"})", R"({"code":"1","msg":"x"})", R"({"code":1})",
                              R"({"code":1,"msg":2})", R"([1])", "", "null"}) {
-        EXPECT_THROW(APIResponse::parse(body), DecodingError) << body;
+        EXPECT_THROW(ApiResponse::parse(body), DecodingError) << body;
     }
 }
 
@@ -271,8 +272,8 @@ TEST(Decoders, GarbageAndTruncatedInputsFailCleanly) {
     for (std::size_t cut = 0; cut < valid.size(); ++cut) {
         EXPECT_THROW(
             {
-                const APIResponse envelope =
-                    APIResponse::parse(QByteArray::fromStdString(valid.substr(0, cut)));
+                const ApiResponse envelope =
+                    ApiResponse::parse(QByteArray::fromStdString(valid.substr(0, cut)));
                 DeviceTaskResponse::decode(envelope.data, QStringLiteral("data"));
             },
             DecodingError)
@@ -288,15 +289,15 @@ TEST(Decoders, GarbageAndTruncatedInputsFailCleanly) {
             garbage.prepend("{\"code\":1,\"msg\":\"\",\"data\":");
         }
         try {
-            const APIResponse envelope = APIResponse::parse(garbage);
+            const ApiResponse envelope = ApiResponse::parse(garbage);
             IndexResponse::decode(envelope.data, QStringLiteral("data"));
         } catch (const DecodingError&) {
         }
     }
     // Deep nesting is refused up front instead of recursing through it.
     const QByteArray deep = QByteArray(100000, '[') + QByteArray(100000, ']');
-    EXPECT_THROW(APIResponse::parse(deep), DecodingError);
-    EXPECT_THROW(APIResponse::parse(QByteArray("{\"code\":1,\"msg\":\"\xff\"}")), DecodingError);
+    EXPECT_THROW(ApiResponse::parse(deep), DecodingError);
+    EXPECT_THROW(ApiResponse::parse(QByteArray("{\"code\":1,\"msg\":\"\xff\"}")), DecodingError);
 }
 
 // Every decoding error says, in this client's words, which field, what was expected and what came.
@@ -314,7 +315,7 @@ TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
     const auto reply = [](QByteArray body) {
         return [body] {
             try {
-                APIResponse::parse(body);
+                ApiResponse::parse(body);
             } catch (const DecodingError& error) {
                 return error;
             }
@@ -359,7 +360,7 @@ TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
          },
          DecodingError::Kind::typeMismatch,
          "data.data[1].id: expected " + anyWholeNumber + ", got \"2\""},
-        {[] { return decodingFailure<std::vector<NoticeDTO>>("7"); },
+        {[] { return decodingFailure<std::vector<WireNotice>>("7"); },
          DecodingError::Kind::typeMismatch, QStringLiteral("data: expected a list, got 7")},
         // A value that is null, and a key that is not there at all.
         {task(R"({"taskId":null,"beginTime":5})"), DecodingError::Kind::valueNotFound,
@@ -372,7 +373,7 @@ TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
         {[] { return decodingFailure<DeviceInitResponse>(R"({"id":null})"); },
          DecodingError::Kind::typeMismatch,
          "data.id: expected " + anyWholeNumber + ", as a number or as text, got null"},
-        {[] { return decodingFailure<TokenRefreshDTO>(R"({"token":" "})"); },
+        {[] { return decodingFailure<TokenRefreshResponse>(R"({"token":" "})"); },
          DecodingError::Kind::keyNotFound,
          QStringLiteral(
              "data.token: expected a token (under token, accessToken or userinfo), got \" \"")},
@@ -394,7 +395,7 @@ TEST(Decoders, ErrorsNameTheFieldWhatWasExpectedAndWhatCame) {
         EXPECT_EQ(std::string(error.what()), c.text.toStdString());
     }
     // The run log shows it inside the client's own sentence.
-    const auto failed = APIError::decodingFailed(
+    const auto failed = ApiError::decodingFailed(
         decodingFailure<DeviceTaskResponse>(R"({"taskId":"T","beginTime":"soon"})"));
     EXPECT_EQ(failed.description(),
               "The server's reply could not be read (data.beginTime: expected " + anyWholeNumber +

@@ -10,18 +10,18 @@ namespace corvanta::backend {
 namespace {
 
 TEST(DisplayModels, VersionUpdateAndNotice) {
-    VersionUpdateDTO dto{2, "1.0", "1.1", "https://example.org/c.tar.gz", "1 MB", "text"};
+    VersionUpdateResponse dto{2, "1.0", "1.1", "https://example.org/c.tar.gz", "1 MB", "text"};
     const auto update = AppVersionUpdate::from(dto);
     EXPECT_TRUE(update.enforce);
-    EXPECT_EQ(update.downloadURL, QUrl(QStringLiteral("https://example.org/c.tar.gz")));
+    EXPECT_EQ(update.downloadUrl, QUrl(QStringLiteral("https://example.org/c.tar.gz")));
     dto.enforce = 0;
-    dto.downloadURL = QStringLiteral("not a url");
+    dto.downloadUrl = QStringLiteral("not a url");
     EXPECT_FALSE(AppVersionUpdate::from(dto).enforce);
-    EXPECT_FALSE(AppVersionUpdate::from(dto).downloadURL);
+    EXPECT_FALSE(AppVersionUpdate::from(dto).downloadUrl);
 
-    const auto notice = Notice::from(NoticeDTO{3, "t", "c", 86400});
+    const auto notice = Notice::from(WireNotice{3, "t", "c", 86400});
     EXPECT_EQ(notice.createtime, QDateTime(QDate(1970, 1, 2), QTime(0, 0), Qt::UTC));
-    EXPECT_FALSE(Notice::from(NoticeDTO{3, "t", "c", std::nullopt}).createtime);
+    EXPECT_FALSE(Notice::from(WireNotice{3, "t", "c", std::nullopt}).createtime);
 }
 
 TEST(DisplayModels, ChartLabels) {
@@ -51,15 +51,15 @@ TEST(DisplayModels, ChartLabels) {
 // What went wrong, as data; the run log's line for it in English (ui::errorText words it for
 // pages).
 TEST(DisplayModels, ErrorsCarryWhatWentWrong) {
-    const auto http = APIError::httpError(502, QByteArray("x"));
+    const auto http = ApiError::httpError(502, QByteArray("x"));
     EXPECT_EQ(http.statusCode(), 502);
     EXPECT_EQ(http.description(), QStringLiteral("The server answered with HTTP status 502."));
-    EXPECT_EQ(APIError::serverError(QStringLiteral("busy")).description(), QStringLiteral("busy"));
-    const auto empty = APIError::emptyData();
-    EXPECT_EQ(empty.kind(), APIError::Kind::serverError);
+    EXPECT_EQ(ApiError::serverError(QStringLiteral("busy")).description(), QStringLiteral("busy"));
+    const auto empty = ApiError::emptyData();
+    EXPECT_EQ(empty.kind(), ApiError::Kind::serverError);
     EXPECT_TRUE(empty.isEmptyData());
     EXPECT_TRUE(empty.message().isEmpty());
-    const auto decoding = APIError::decodingFailed(DecodingError(
+    const auto decoding = ApiError::decodingFailed(DecodingError(
         DecodingError::Kind::typeMismatch, QStringLiteral("data.id"), QStringLiteral("why")));
     EXPECT_EQ(decoding.description(),
               QStringLiteral("The server's reply could not be read (data.id: why)."));

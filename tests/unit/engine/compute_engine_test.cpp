@@ -78,7 +78,7 @@ TEST(SearchWords, NotesReasonsStatusesAndBackendsKeepTheirRunLogWords) {
     EXPECT_EQ(searchStatusWord(ComputeSearchStatus::failed), "failed");
     ComputeSearchResult result;
     EXPECT_EQ(searchBackendWord(result), "cpu-cryptokit");
-    result.usedGPU = true;
+    result.usedGpu = true;
     EXPECT_EQ(searchBackendWord(result), "gpu-metal");
 }
 
@@ -104,7 +104,7 @@ TEST(ComputeEngineCpu, FindsTheHitsOpenSslFindsAndReportsEachOnTheSearchThread) 
         EXPECT_EQ(result.nonces, expected) << seed;
         EXPECT_EQ(reported, expected);
         EXPECT_TRUE(onOtherThread);
-        EXPECT_FALSE(result.usedGPU);
+        EXPECT_FALSE(result.usedGpu);
         EXPECT_EQ(result.batches, 1);
         EXPECT_EQ(result.note, SearchNote::cpu);
         EXPECT_EQ(result.status, ComputeSearchStatus::completed);
@@ -229,7 +229,7 @@ TEST(ComputeEngineGpu, WithoutADeviceTheRangeComesBackUnprocessed) {
     const auto result = engine.searchRange(request, [](std::uint64_t) { FAIL(); });
     EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
     EXPECT_EQ(result.note, SearchNote::gpuNoDevice);
-    EXPECT_TRUE(result.usedGPU);
+    EXPECT_TRUE(result.usedGpu);
     EXPECT_EQ(result.batches, 0);
     EXPECT_TRUE(result.nonces.empty());
     ASSERT_EQ(lines.size(), 1u);
@@ -255,7 +255,7 @@ TEST(ComputeEngineFaults, AFaultOnASearchThreadFailsTheSearchNotTheProcess) {
     const auto expectFailed = [](const ComputeSearchResult& result, bool gpu) {
         EXPECT_EQ(result.status, ComputeSearchStatus::failed);
         EXPECT_EQ(result.note, SearchNote::searchFailed);
-        EXPECT_EQ(result.usedGPU, gpu);
+        EXPECT_EQ(result.usedGpu, gpu);
         EXPECT_TRUE(result.nonces.empty());
     };
 

@@ -98,7 +98,7 @@ TEST(DeviceInfo, TwentyEightTextPropertiesInOrder) {
                                   "cpuSpeed",      "cpuBrand",        "cpuCores",
                                   "cpuSpeedMax",   "memoryTotal",     "memoryUsed",
                                   "memoryFree",    "gpuName",         "gpuVendor",
-                                  "gpuModel",      "gpuVRAM",         "gpuDriver",
+                                  "gpuModel",      "gpuVram",         "gpuDriver",
                                   "diskName",      "diskType",        "diskSize",
                                   "diskInterface", "diskVendor",      "productImageName",
                                   "productName"};
@@ -156,7 +156,7 @@ TEST(DeviceInfoCollector, IntelDesktopFromFixtureTree) {
     EXPECT_EQ(info.gpuName, "Intel GPU [8086:46a6]");
     EXPECT_EQ(info.gpuVendor, "Intel");
     EXPECT_EQ(info.gpuModel, info.gpuName);
-    EXPECT_EQ(info.gpuVRAM, "15.53 GB");
+    EXPECT_EQ(info.gpuVram, "15.53 GB");
     EXPECT_EQ(info.gpuDriver, kDash);
     EXPECT_NE(info.diskName, kDash);
     EXPECT_EQ(info.diskType, info.diskName);
@@ -172,7 +172,7 @@ TEST(DeviceInfoCollector, IntelDesktopFromFixtureTree) {
     const DeviceInfo degraded = collectFrom(fixture);
     EXPECT_EQ(degraded.memoryTotal, kDash);
     EXPECT_EQ(degraded.memoryFree, kDash);
-    EXPECT_EQ(degraded.gpuVRAM, kDash);
+    EXPECT_EQ(degraded.gpuVram, kDash);
     EXPECT_EQ(degraded.memoryUsed, "0.25 GB");
     // The suffix after the core counts is the string table's.
     ASSERT_TRUE(platform::StringTable::english().contains(QStringLiteral("cpu_cores_suffix")));
@@ -192,7 +192,7 @@ TEST(DeviceInfoCollector, EmptyTreeShowsPlaceholders) {
     for (const QString* field :
          {&info.manufacturer, &info.serial, &info.model, &info.uuid, &info.cpuManufacturer,
           &info.memoryTotal, &info.memoryUsed, &info.memoryFree, &info.gpuName, &info.gpuVendor,
-          &info.gpuModel, &info.gpuVRAM, &info.gpuDriver, &info.diskInterface, &info.diskVendor}) {
+          &info.gpuModel, &info.gpuVram, &info.gpuDriver, &info.diskInterface, &info.diskVendor}) {
         EXPECT_EQ(*field, kDash);
     }
     // "Linux" and the kernel's major.minor stand in for a missing os-release.
@@ -238,7 +238,7 @@ TEST(DeviceInfoCollector, MacRunningLinuxOnArm) {
     EXPECT_EQ(info.cpuSpeed, "2/2 Cores");
     EXPECT_EQ(info.gpuName, "asahi");
     EXPECT_EQ(info.gpuVendor, kDash);
-    EXPECT_EQ(info.gpuVRAM, "8.00 GB");
+    EXPECT_EQ(info.gpuVram, "8.00 GB");
     EXPECT_EQ(info.productImageName, "macbook-air");
 }
 

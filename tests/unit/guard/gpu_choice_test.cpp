@@ -24,7 +24,7 @@ TEST(GpuChoice, TheDevicePageNamesTheDeviceTheEngineComputesOn) {
     DeviceInfo info = DeviceInfoCollector().collect();
     EXPECT_EQ(info.gpuName, QStringLiteral("Fake GPU"));
     EXPECT_EQ(info.gpuVendor, QStringLiteral("Fake Vendor"));
-    EXPECT_EQ(info.gpuVRAM, QStringLiteral("8192 MB"));
+    EXPECT_EQ(info.gpuVram, QStringLiteral("8192 MB"));
 
     // Any device: the first usable one in the platform's order, a CPU device here.
     setenv("CORVANTA_OPENCL_DEVICE", "any", 1);

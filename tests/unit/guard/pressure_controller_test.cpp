@@ -16,12 +16,12 @@ using namespace std::chrono_literals;
 using testing::ManualClock;
 using testing::SensorFixture;
 
-SystemSnapshot snapshotWith(const char* thermal, int memoryPressure = 0, double latencyMS = 0.0,
+SystemSnapshot snapshotWith(const char* thermal, int memoryPressure = 0, double latencyMs = 0.0,
                             double cpuUsage = 0.0) {
     SystemSnapshot s;
     s.thermalState = QString::fromLatin1(thermal);
     s.memoryPressure = memoryPressure;
-    s.mainThreadLatencyMS = latencyMS;
+    s.mainThreadLatencyMs = latencyMs;
     s.cpuUsage = cpuUsage;
     return s;
 }
@@ -34,7 +34,7 @@ struct Budget {
 
 void expectBudget(const PressureAdvice& advice, const Budget& expected) {
     EXPECT_EQ(advice.suggestedChunkSize, expected.chunk) << expected.reason;
-    EXPECT_EQ(advice.suggestedCUCount, expected.units) << expected.reason;
+    EXPECT_EQ(advice.suggestedCuCount, expected.units) << expected.reason;
     EXPECT_EQ(advice.reason, QString::fromLatin1(expected.reason));
 }
 
@@ -82,7 +82,7 @@ TEST(PressureController, FairStateStepsDownFromThePreviousAdvice) {
     // From a blocked advice the fair state gives the floor, never 0 units.
     PressureAdvice blocked = PressureAdvice::initial({});
     blocked.suggestedChunkSize = 0;
-    blocked.suggestedCUCount = 0;
+    blocked.suggestedCuCount = 0;
     expectBudget(PressureController::adviceFor(fair, blocked, 0.5, {}),
                  {10'000'000, 1, "thermal-fair"});
     // Back to nominal restores the full budget at once.

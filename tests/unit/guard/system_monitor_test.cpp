@@ -44,7 +44,7 @@ TEST(SystemMonitorService, SampleMeasuresLatencyLoadMemoryAndThermalState) {
     monitor.collectDynamic();
     EXPECT_EQ(published.count(), 1);
     SystemSnapshot s = monitor.currentSnapshot();
-    EXPECT_EQ(s.mainThreadLatencyMS, 0.0);
+    EXPECT_EQ(s.mainThreadLatencyMs, 0.0);
     EXPECT_DOUBLE_EQ(s.cpuUsage, 75.0);
     EXPECT_EQ(s.memoryUsed, 900'000u * 1024);
     EXPECT_EQ(s.memoryPressure, 1);
@@ -55,12 +55,12 @@ TEST(SystemMonitorService, SampleMeasuresLatencyLoadMemoryAndThermalState) {
     clock.advance(1300ms);
     monitor.collectDynamic();
     s = monitor.currentSnapshot();
-    EXPECT_DOUBLE_EQ(s.mainThreadLatencyMS, 300.0);
+    EXPECT_DOUBLE_EQ(s.mainThreadLatencyMs, 300.0);
     EXPECT_DOUBLE_EQ(s.cpuUsage, 0.0);  // counters did not move
 
     clock.advance(900ms);
     monitor.collectDynamic();
-    EXPECT_EQ(monitor.currentSnapshot().mainThreadLatencyMS, 0.0);
+    EXPECT_EQ(monitor.currentSnapshot().mainThreadLatencyMs, 0.0);
 
     // Sources that disappear fail soft, and sampling goes on.
     fixture.remove("/proc");
@@ -112,7 +112,7 @@ TEST(SystemMonitorService, StartCountTimerAndRestartLatency) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return published.count() >= 3; }, 5000));
 
     // The clock stands still, so every timer sample is early rather than late.
-    EXPECT_EQ(monitor.currentSnapshot().mainThreadLatencyMS, 0.0);
+    EXPECT_EQ(monitor.currentSnapshot().mainThreadLatencyMs, 0.0);
 
     monitor.releaseStart();
     monitor.releaseStart();
@@ -130,11 +130,11 @@ TEST(SystemMonitorService, StartCountTimerAndRestartLatency) {
     clock.advance(10s);
     monitor.start();
     monitor.collectDynamic();
-    EXPECT_EQ(monitor.currentSnapshot().mainThreadLatencyMS, 0.0);
+    EXPECT_EQ(monitor.currentSnapshot().mainThreadLatencyMs, 0.0);
     monitor.stop();
     clock.advance(5ms + 120ms);
     monitor.collectDynamic();
-    EXPECT_DOUBLE_EQ(monitor.currentSnapshot().mainThreadLatencyMS, 120.0);
+    EXPECT_DOUBLE_EQ(monitor.currentSnapshot().mainThreadLatencyMs, 120.0);
 }
 
 }  // namespace

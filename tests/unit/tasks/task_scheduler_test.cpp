@@ -32,7 +32,7 @@ using engine::ComputeWorkerLaneKind;
 guard::PressureAdvice adviceOf(int units, QString reason = QStringLiteral("baseline"),
                                std::uint64_t chunk = 200'000'000) {
     guard::PressureAdvice advice;
-    advice.suggestedCUCount = units;
+    advice.suggestedCuCount = units;
     advice.reason = std::move(reason);
     advice.suggestedChunkSize = chunk;
     return advice;

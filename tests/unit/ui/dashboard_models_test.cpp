@@ -9,11 +9,11 @@
 #include "platform/string_table.h"
 #include "support/coro_test_util.h"
 #include "ui/announcement_list_view_model.h"
-#include "ui/cv_responsive_layout.h"
 #include "ui/dashboard_greeting.h"
 #include "ui/gauge_chart_view_model.h"
 #include "ui/gauge_segment.h"
 #include "ui/model_ranking_table_model.h"
+#include "ui/responsive_layout.h"
 #include "ui/token_production_chart_model.h"
 
 namespace corvanta::ui {
@@ -226,7 +226,7 @@ TEST(ModelRankingTableModel, CellFormatsAndSharedWidths) {
                            QStringLiteral("-4"), QStringLiteral("$0.00"), QStringLiteral("--"),
                            QStringLiteral("--"), QStringLiteral("--")}));
 
-    CVResponsiveLayout layout;
+    ResponsiveLayout layout;
     ModelRankingTableModel table(layout);
     table.setModels({model, model});
     EXPECT_EQ(table.rowCount(), 2);

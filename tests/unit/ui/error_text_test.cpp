@@ -11,7 +11,7 @@
 namespace corvanta::ui {
 namespace {
 
-using backend::APIError;
+using backend::ApiError;
 using backend::DecodingError;
 using backend::TransportError;
 using platform::localized;
@@ -23,27 +23,27 @@ TEST(ErrorText, BackendErrorsInTheStringTablesWords) {
         std::shared_ptr<backend::BackendError> error;
         QString text;
     };
-    const auto api = [](APIError error) { return std::make_shared<APIError>(std::move(error)); };
+    const auto api = [](ApiError error) { return std::make_shared<ApiError>(std::move(error)); };
     const auto transport = [](TransportError error) {
         return std::make_shared<TransportError>(std::move(error));
     };
     const DecodingError decoding(DecodingError::Kind::typeMismatch, QStringLiteral("data.id"),
                                  QStringLiteral("expected text, got 5"));
     const std::vector<Case> cases = {
-        {api(APIError::httpError(502, QByteArray("x"))),
+        {api(ApiError::httpError(502, QByteArray("x"))),
          localized(QStringLiteral("api_error_http_error")).arg(502)},
-        {api(APIError::decodingFailed(decoding)),
+        {api(ApiError::decodingFailed(decoding)),
          localized(QStringLiteral("api_error_decoding_failed"))
              .arg(QStringLiteral("data.id: expected text, got 5"))},
-        {api(APIError::emptyData()), localized(QStringLiteral("api_error_empty_data"))},
-        {api(APIError(APIError::Kind::invalidURL)),
+        {api(ApiError::emptyData()), localized(QStringLiteral("api_error_empty_data"))},
+        {api(ApiError(ApiError::Kind::invalidUrl)),
          localized(QStringLiteral("api_error_invalid_url"))},
-        {api(APIError(APIError::Kind::invalidRequest)),
+        {api(ApiError(ApiError::Kind::invalidRequest)),
          localized(QStringLiteral("api_error_invalid_request"))},
-        {api(APIError(APIError::Kind::invalidResponse)),
+        {api(ApiError(ApiError::Kind::invalidResponse)),
          localized(QStringLiteral("api_error_invalid_response"))},
-        {api(APIError(APIError::Kind::unauthorized)), localized(QStringLiteral("unauthorized"))},
-        {api(APIError(APIError::Kind::cancelled)),
+        {api(ApiError(ApiError::Kind::unauthorized)), localized(QStringLiteral("unauthorized"))},
+        {api(ApiError(ApiError::Kind::cancelled)),
          localized(QStringLiteral("api_error_cancelled"))},
         {transport(TransportError::cancelled()),
          localized(QStringLiteral("network_error_cancelled"))},
@@ -66,7 +66,7 @@ TEST(ErrorText, BackendErrorsInTheStringTablesWords) {
     }
 
     // A server's message stands as it came; other errors as they describe themselves.
-    EXPECT_EQ(errorText(APIError::serverError(QStringLiteral("busy"))), QStringLiteral("busy"));
+    EXPECT_EQ(errorText(ApiError::serverError(QStringLiteral("busy"))), QStringLiteral("busy"));
     EXPECT_EQ(errorText(decoding), QStringLiteral("data.id: expected text, got 5"));
     EXPECT_EQ(errorText(std::runtime_error("boom")), QStringLiteral("boom"));
 }

@@ -42,7 +42,7 @@ TEST(KeyLoginViewModel, SendsTheTrimmedKeyAndMapsFailures) {
     model.setKey(QStringLiteral("  demo-key \n"));
 
     // A backend error is shown in the string table's words.
-    fail = [] { throw backend::APIError(backend::APIError::Kind::invalidResponse); };
+    fail = [] { throw backend::ApiError(backend::ApiError::Kind::invalidResponse); };
     runSync(model.login());
     EXPECT_EQ(sent, QStringLiteral("demo-key"));
     EXPECT_EQ(model.errorMessage(), localized(QStringLiteral("api_error_invalid_response")));

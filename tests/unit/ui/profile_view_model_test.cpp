@@ -19,7 +19,7 @@ using testing::runSync;
 
 // The real autostart entry in a temporary folder, with a switch that makes writes fail and a
 // count of the writes that reached the platform.
-class CountingLaunchService : public platform::LaunchAtLoginServicing {
+class CountingLaunchService : public platform::LaunchAtLogin {
 public:
     explicit CountingLaunchService(const QString& directory)
         : real_(directory, QStringLiteral("/opt/Corvanta $1/corvanta")) {}

@@ -47,7 +47,7 @@ protected:
 
     log::LogBufferService logs_{QString(), 1 << 30, 10, {}, 40ms};
     backend::TokenManager tokens_{[] { return std::make_shared<platform::MemorySecretStore>(); }};
-    backend::APIClient client_{tokens_};
+    backend::ApiClient client_{tokens_};
     backend::DeviceRepository devices_{client_};
     tasks::ValidationCoordinator coordinator_;
     std::unique_ptr<tasks::TaskScheduler> scheduler_;

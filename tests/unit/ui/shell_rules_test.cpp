@@ -8,12 +8,12 @@
 #include "support/coro_test_util.h"
 #include "ui/app_shell_view_model.h"
 #include "ui/connection_status.h"
-#include "ui/cv_responsive_layout.h"
 #include "ui/dashboard_route.h"
 #include "ui/heading_font.h"
 #include "ui/language_migration.h"
 #include "ui/logout_button_model.h"
 #include "ui/page_content_view_model.h"
+#include "ui/responsive_layout.h"
 #include "ui/run_log_view_model.h"
 #include "ui/update_prompt_view_model.h"
 #include "ui/window_module.h"
@@ -29,8 +29,8 @@ using testing::processEventsFor;
 using testing::processEventsUntil;
 using testing::runSync;
 
-TEST(CVResponsiveLayout, ScalesFromTheDesignWidthWithA1600Floor) {
-    CVResponsiveLayout layout;
+TEST(ResponsiveLayout, ScalesFromTheDesignWidthWithA1600Floor) {
+    ResponsiveLayout layout;
     layout.setWidth(1280);
     EXPECT_DOUBLE_EQ(layout.s(1920), 1600);
     EXPECT_DOUBLE_EQ(layout.s(22), 22 * 1600.0 / 1920);
@@ -231,7 +231,7 @@ TEST(UpdatePromptViewModel, TextsAndClosingRules) {
     backend::AppVersionUpdate offer;
     offer.newVersion = QStringLiteral("1.2.0");
     offer.upgradeText = QStringLiteral(" \n ");
-    offer.downloadURL = QUrl(QStringLiteral("https://example.org/corvanta.deb"));
+    offer.downloadUrl = QUrl(QStringLiteral("https://example.org/corvanta.deb"));
     offering->offer = offer;
     runSync(updates.checkForUpdates());
     ASSERT_TRUE(prompt.isVisible());

@@ -19,7 +19,7 @@ AppVersionUpdate offer(bool enforce, const QString& newVersion = QStringLiteral(
     update.enforce = enforce;
     update.version = QStringLiteral("1.0.0");
     update.newVersion = newVersion;
-    update.downloadURL = QUrl(QStringLiteral("https://downloads.example/corvanta.tar.gz"));
+    update.downloadUrl = QUrl(QStringLiteral("https://downloads.example/corvanta.tar.gz"));
     update.packageSize = QStringLiteral("48 MB");
     update.upgradeText = QStringLiteral("Faster.");
     return update;
@@ -83,7 +83,7 @@ TEST_F(AppUpdateManagerTest, ChecksNeverOverlap) {
     EXPECT_FALSE(manager->property("isMandatory").toBool());
     const auto published = manager->property("availableUpdate").value<AppVersionUpdate>();
     EXPECT_EQ(published.newVersion, QStringLiteral("2.0.0"));
-    EXPECT_EQ(published.downloadURLOrEmpty().host(), QStringLiteral("downloads.example"));
+    EXPECT_EQ(published.downloadUrlOrEmpty().host(), QStringLiteral("downloads.example"));
 
     // Once the check is over the next one goes out.
     script->hold = false;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "async/resume_slot.h"
-#include "update/app_version_providing.h"
+#include "update/app_version_source.h"
 #include "update/version_checking.h"
 
 namespace corvanta::update {
@@ -57,7 +57,7 @@ private:
     std::shared_ptr<CheckerScript> script_;
 };
 
-class FixedVersion : public AppVersionProviding {
+class FixedVersion : public AppVersionSource {
 public:
     explicit FixedVersion(QString version) : version_(std::move(version)) {}
     QString currentVersion() const override { return version_; }

@@ -27,7 +27,7 @@ TEST(UpdateDevServerTest, OffersFollowTheBackend) {
     auto store = std::make_shared<platform::MemorySecretStore>();
     backend::TokenManager tokens([store] { return store; });
     await(tokens.load());
-    backend::APIClient client(tokens);
+    backend::ApiClient client(tokens);
     backend::IndexRepository index(client);
     AppUpdateManager manager(std::make_unique<IndexVersionChecker>(index),
                              std::make_unique<FixedVersion>(QStringLiteral("1.0.0+b")));
@@ -51,7 +51,7 @@ TEST(UpdateDevServerTest, OffersFollowTheBackend) {
     ASSERT_TRUE(manager.isMandatory());
     EXPECT_EQ(manager.availableUpdate()->newVersion, QStringLiteral("2.0.0"));
     EXPECT_EQ(manager.availableUpdate()->version, QStringLiteral("1.0.0+b"));
-    EXPECT_TRUE(manager.availableUpdate()->downloadURL);
+    EXPECT_TRUE(manager.availableUpdate()->downloadUrl);
     manager.dismissUpdate();
     EXPECT_TRUE(manager.isMandatory());
 

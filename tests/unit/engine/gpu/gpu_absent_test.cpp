@@ -32,7 +32,7 @@ TEST(GpuAbsentTest, GpuSearchesComeBackUnprocessedAndCpuSearchesWork) {
     EXPECT_EQ(gpu.status, ComputeSearchStatus::unprocessed);
     EXPECT_EQ(gpu.note, SearchNote::gpuNoDevice);
     EXPECT_EQ(gpu.batches, 0);
-    EXPECT_TRUE(gpu.usedGPU);
+    EXPECT_TRUE(gpu.usedGpu);
     EXPECT_TRUE(gpu.nonces.empty());
     EXPECT_EQ(log.messages("GPU#2"), std::vector<std::string>{"fallback reason=no-metal-device"});
 

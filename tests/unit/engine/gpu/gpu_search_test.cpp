@@ -138,13 +138,13 @@ TEST_F(GpuSearchTest, SeedLengthDecidesWhetherTheGpuMayRun) {
     const auto accepted = engine_->searchRange(gpuRequest(longest, 0, 500, 1));
     EXPECT_EQ(accepted.status, ComputeSearchStatus::completed);
     EXPECT_EQ(accepted.note, SearchNote::gpuOnly);
-    EXPECT_TRUE(accepted.usedGPU);
+    EXPECT_TRUE(accepted.usedGpu);
     EXPECT_EQ(accepted.nonces, cpuHits(longest, 0, 500, 1));
 
     const auto refused = engine_->searchRange(gpuRequest(seedOfBytes(100), 0, 500, 1));
     EXPECT_EQ(refused.status, ComputeSearchStatus::unprocessed);
     EXPECT_EQ(refused.note, SearchNote::gpuSeedTooLong);
-    EXPECT_TRUE(refused.usedGPU);
+    EXPECT_TRUE(refused.usedGpu);
     EXPECT_EQ(refused.batches, 0);
     EXPECT_TRUE(refused.nonces.empty());
     EXPECT_EQ(log.messages("GPU").back(), "fallback reason=seed-too-long");
@@ -163,7 +163,7 @@ TEST_F(GpuSearchTest, DifficultyOutsideZeroToSixtyFourFailsTheFirstDispatch) {
         EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
         EXPECT_EQ(result.note, SearchNote::gpuDispatchFailed);
         EXPECT_EQ(result.batches, 1);
-        EXPECT_TRUE(result.usedGPU);
+        EXPECT_TRUE(result.usedGpu);
         EXPECT_TRUE(result.nonces.empty());
     }
     const std::vector<std::string> expected = {
@@ -305,7 +305,7 @@ TEST(GpuParityTest, AWrongKernelFailsTheProbeAndNeverDispatches) {
         EXPECT_EQ(result.status, ComputeSearchStatus::unprocessed);
         EXPECT_EQ(result.note, SearchNote::gpuParityFailed);
         EXPECT_EQ(result.batches, 0);
-        EXPECT_TRUE(result.usedGPU);
+        EXPECT_TRUE(result.usedGpu);
     }
     EXPECT_EQ(engine.parityProbeRuns(), 1u);
     const auto later = engine.searchRange(gpuRequest("abc", 6'000, 9'000, 2));

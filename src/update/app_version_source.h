@@ -5,9 +5,9 @@
 namespace corvanta::update {
 
 // Where the running application's version comes from.
-class AppVersionProviding {
+class AppVersionSource {
 public:
-    virtual ~AppVersionProviding() = default;
+    virtual ~AppVersionSource() = default;
     virtual QString currentVersion() const = 0;
 };
 

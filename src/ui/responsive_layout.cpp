@@ -1,23 +1,23 @@
-#include "ui/cv_responsive_layout.h"
+#include "ui/responsive_layout.h"
 
 #include <algorithm>
 
 namespace corvanta::ui {
 
-CVResponsiveLayout::CVResponsiveLayout(QObject* parent) : QObject(parent) {}
+ResponsiveLayout::ResponsiveLayout(QObject* parent) : QObject(parent) {}
 
-double CVResponsiveLayout::factorFor(double width) {
+double ResponsiveLayout::factorFor(double width) {
     return std::max(width, kMinimumScaledWidth) / kDesignWidth;
 }
 
-void CVResponsiveLayout::setWidth(double width) {
+void ResponsiveLayout::setWidth(double width) {
     if (width != width_) {
         width_ = width;
         emit changed();
     }
 }
 
-void CVResponsiveLayout::setHeight(double height) {
+void ResponsiveLayout::setHeight(double height) {
     if (height != height_) {
         height_ = height;
         emit changed();

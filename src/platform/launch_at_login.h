@@ -3,9 +3,9 @@
 namespace corvanta::platform {
 
 // Launching the application when the user logs in.
-class LaunchAtLoginServicing {
+class LaunchAtLogin {
 public:
-    virtual ~LaunchAtLoginServicing() = default;
+    virtual ~LaunchAtLogin() = default;
     // The real state, read from the platform each time.
     virtual bool isEnabled() const = 0;
     // Registers or unregisters the login item when the state differs; throws std::runtime_error

@@ -6,7 +6,7 @@ namespace corvanta::ui {
 
 // Every font size, padding and radius of the pages is designed for a 1920-wide window and goes
 // through s(): windows narrower than 1600 keep the 1600 scale so text never gets too small.
-class CVResponsiveLayout : public QObject {
+class ResponsiveLayout : public QObject {
     Q_OBJECT
     Q_PROPERTY(double width READ width WRITE setWidth NOTIFY changed)
     Q_PROPERTY(double height READ height WRITE setHeight NOTIFY changed)
@@ -16,7 +16,7 @@ public:
     static constexpr double kDesignWidth = 1920;
     static constexpr double kMinimumScaledWidth = 1600;
 
-    explicit CVResponsiveLayout(QObject* parent = nullptr);
+    explicit ResponsiveLayout(QObject* parent = nullptr);
 
     double width() const { return width_; }
     double height() const { return height_; }
