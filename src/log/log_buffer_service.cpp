@@ -143,8 +143,10 @@ QStringList readRecentLines(const QString& path, int limit) {
 
 LogBufferService::LogBufferService(std::optional<QString> directory, quint64 fileSizeLimitBytes,
                                    int maxDatabaseFiles, NowProvider nowProvider,
-                                   std::chrono::milliseconds uiFlushInterval, QObject* parent)
+                                   std::chrono::milliseconds uiFlushInterval,
+                                   VisibleLines visibleLines, QObject* parent)
     : QObject(parent),
+      keepsVisibleLines_(visibleLines == VisibleLines::kept),
       dbDirectory_(directory.has_value()
                        ? *directory
                        : QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)),
@@ -168,7 +170,9 @@ LogBufferService::LogBufferService(std::optional<QString> directory, quint64 fil
     platform::makePrivateDirectory(dbDirectory_);
     openCurrentDatabase();
     rotateIfNeeded();
-    loadRecentLines(kReloadLineLimit);
+    if (keepsVisibleLines_) {
+        loadRecentLines(kReloadLineLimit);
+    }
     // Only now: the reload reads the current file through a connection of its own.
     holdCurrentDatabase();
 }
@@ -194,13 +198,15 @@ void LogBufferService::append(const QString& deviceId, const QString& category,
     QString line = buildLogLine(timestampFor(now), category, message);
     const QByteArray utf8 = line.toUtf8();
 
-    buffer_.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
-    buffer_.push_back('\n');
-
     insertRow(deviceId, utf8, now);
     rotateIfNeeded();
     emit lineStored(line);
+    if (!keepsVisibleLines_) {
+        return;
+    }
 
+    buffer_.append(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    buffer_.push_back('\n');
     pendingUiLines_.append(std::move(line));
     if (pendingUiLines_.size() >= kFlushBatchLines) {
         flushPendingLines();
@@ -405,9 +411,11 @@ void LogBufferService::loadRecentLines(int limit) {
             chunks.push_back(std::move(lines));
         }
     }
-    logLines_.clear();
+    visibleLines_->clear();
     for (auto chunk = chunks.rbegin(); chunk != chunks.rend(); ++chunk) {
-        logLines_.append(*chunk);
+        for (const QString& line : *chunk) {
+            visibleLines_->append(line);
+        }
     }
 }
 
@@ -423,11 +431,13 @@ void LogBufferService::flushPendingLines() {
     }
     QStringList batch;
     batch.swap(pendingUiLines_);
-    logLines_.append(batch);
+    for (const QString& line : batch) {
+        visibleLines_->append(line);
+    }
     emit logLinesAppended(batch);
-    if (logLines_.size() > kMaxVisibleLogLines) {
-        const qsizetype cut = logLines_.size() - kMaxVisibleLogLines / 2;
-        logLines_.remove(0, cut);
+    if (visibleLines_->size() > kMaxVisibleLogLines) {
+        const qsizetype cut = visibleLines_->size() - kMaxVisibleLogLines / 2;
+        visibleLines_->removeFront(cut);
         emit logLinesRemovedFromFront(cut);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -11,13 +12,15 @@
 #include <QStringList>
 #include <QTimer>
 
+#include "log/compact_line_store.h"
 #include "storage/sqlite_database.h"
 
 namespace corvanta::log {
 
-// The one run log of the application. Each line is written to a SQLite file that rotates by size,
-// kept in a bounded text buffer, and handed to the run-log view in batches. At start the newest
-// lines of earlier runs are read back.
+// The one run log of the application. Each line is written to a SQLite file that rotates by size
+// and, for a program with a run-log view, kept in a bounded text buffer and handed to the view in
+// batches; at start the newest lines of earlier runs are read back for it. A program without a
+// view keeps no lines at all: memory stays flat however long it runs.
 //
 // Lives on the thread of the Qt event loop that drives its flush timer (the main thread); a line
 // appended from another thread is posted there. No failure of the file system or of SQLite reaches
@@ -31,6 +34,10 @@ class LogBufferService : public QObject {
 public:
     using NowProvider = std::function<QDateTime()>;
 
+    // Whether the lines are kept for a view (the window) or only stored and announced through
+    // lineStored (the headless program).
+    enum class VisibleLines { kept, none };
+
     static constexpr qsizetype kMaxBufferSize = 524'288;
     static constexpr qsizetype kMaxVisibleLogLines = 1'000'000;
     static constexpr qsizetype kFlushBatchLines = 200;
@@ -43,11 +50,12 @@ public:
     // An empty path keeps the log in memory only, as does a missing application-data directory
     // (which is reported once in the system log).
     // `fileSizeLimitBytes` 0 counts as 1, `maxDatabaseFiles` below 1 as 1; an empty
-    // `nowProvider` is the system clock.
+    // `nowProvider` is the system clock. With VisibleLines::none nothing is read back, logLines()
+    // and buffer() stay empty and no batch is ever announced.
     LogBufferService(std::optional<QString> directory, quint64 fileSizeLimitBytes,
                      int maxDatabaseFiles, NowProvider nowProvider,
                      std::chrono::milliseconds uiFlushInterval = kUiFlushInterval,
-                     QObject* parent = nullptr);
+                     VisibleLines visibleLines = VisibleLines::kept, QObject* parent = nullptr);
     ~LogBufferService() override;
 
     LogBufferService(const LogBufferService&) = delete;
@@ -64,8 +72,13 @@ public:
     // Hands the lines waiting for the next batch to the view now.
     void flushPendingLines();
 
+    bool keepsVisibleLines() const { return keepsVisibleLines_; }
     // Visible lines, oldest first. Changes arrive as logLinesAppended / logLinesRemovedFromFront.
-    const QStringList& logLines() const { return logLines_; }
+    // Shared with the view's models, which may outlive the service at shutdown.
+    std::shared_ptr<const CompactLineStore> visibleLines() const { return visibleLines_; }
+    // A copy of the visible lines as strings; for checks on short logs, the view reads
+    // visibleLines().
+    QStringList logLines() const { return visibleLines_->toStringList(); }
     // The newest lines as UTF-8, each followed by a line feed; at most about kMaxBufferSize bytes.
     const std::string& buffer() const { return buffer_; }
     // Empty when the log is kept in memory only.
@@ -94,6 +107,7 @@ private:
     void scheduleUiFlush();
     const QString& timestampFor(const QDateTime& now);
 
+    bool keepsVisibleLines_;
     std::string buffer_;
     QString dbDirectory_;
     QString dbPath_;
@@ -109,7 +123,7 @@ private:
 
     QStringList pendingUiLines_;
     QTimer uiFlushTimer_;
-    QStringList logLines_;
+    std::shared_ptr<CompactLineStore> visibleLines_ = std::make_shared<CompactLineStore>();
 
     qint64 stampSecond_ = -1;
     QString stampText_;

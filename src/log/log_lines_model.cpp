@@ -2,27 +2,33 @@
 
 #include <algorithm>
 
+#include "log/compact_line_store.h"
 #include "log/log_buffer_service.h"
 
 namespace corvanta::log {
 
 LogLinesModel::LogLinesModel(LogBufferService* service, QObject* parent)
-    : QAbstractListModel(parent), lines_(service->logLines()) {
+    : QAbstractListModel(parent), lines_(service->visibleLines()), rows_(lines_->size()) {
     connect(service, &LogBufferService::logLinesAppended, this, &LogLinesModel::appendLines);
     connect(service, &LogBufferService::logLinesRemovedFromFront, this,
             &LogLinesModel::removeFront);
 }
 
 int LogLinesModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(lines_.size());
+    return parent.isValid() ? 0 : static_cast<int>(rows_);
+}
+
+qsizetype LogLinesModel::storeIndex(qsizetype row) const {
+    const qsizetype index = row - std::max<qsizetype>(rows_ - lines_->size(), 0);
+    return index >= 0 && index < lines_->size() ? index : -1;
 }
 
 QVariant LogLinesModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= lines_.size() ||
-        (role != Qt::DisplayRole && role != LineRole)) {
+    if (!index.isValid() || index.row() >= rows_ || (role != Qt::DisplayRole && role != LineRole)) {
         return {};
     }
-    return lines_.at(index.row());
+    const qsizetype line = storeIndex(index.row());
+    return line < 0 ? QVariant() : QVariant(lines_->at(line));
 }
 
 QHash<int, QByteArray> LogLinesModel::roleNames() const {
@@ -31,27 +37,31 @@ QHash<int, QByteArray> LogLinesModel::roleNames() const {
 
 QString LogLinesModel::text(int first, int last) const {
     const qsizetype from = std::max(std::min(first, last), 0);
-    const qsizetype to = std::min<qsizetype>(std::max(first, last), lines_.size() - 1);
-    return from > to ? QString() : lines_.mid(from, to - from + 1).join(QLatin1Char('\n'));
+    const qsizetype to = std::min<qsizetype>(std::max(first, last), rows_ - 1);
+    if (from > to) {
+        return {};
+    }
+    return lines_->join(std::max<qsizetype>(storeIndex(from), 0), storeIndex(to),
+                        QLatin1Char('\n'));
 }
 
 void LogLinesModel::appendLines(const QStringList& lines) {
     if (lines.isEmpty()) {
         return;
     }
-    const auto first = static_cast<int>(lines_.size());
+    const auto first = static_cast<int>(rows_);
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(lines.size()) - 1);
-    lines_.append(lines);
+    rows_ += lines.size();
     endInsertRows();
 }
 
 void LogLinesModel::removeFront(qsizetype count) {
-    count = std::min(count, lines_.size());
+    count = std::min(count, rows_);
     if (count <= 0) {
         return;
     }
     beginRemoveRows(QModelIndex(), 0, static_cast<int>(count) - 1);
-    lines_.remove(0, count);
+    rows_ -= count;
     endRemoveRows();
 }
 

@@ -439,6 +439,12 @@ TEST_F(LogBufferServiceTest, ViewIsCutToHalfPastAMillionLines) {
     auto service = makeServiceIn(QString(), 1 << 30, 10, 1h);
     LogLinesModel model(service.get());
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    // A view may still read the rows around a cut while it is being announced.
+    QString firstKeptBeforeCut;
+    QObject::connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved,
+                     [&](const QModelIndex&, int, int last) {
+                         firstKeptBeforeCut = model.data(model.index(last + 1)).toString();
+                     });
     for (qsizetype i = 0; i < LogBufferService::kMaxVisibleLogLines; ++i) {
         service->append("1", "CPU", QString::number(i));
     }
@@ -453,8 +459,66 @@ TEST_F(LogBufferServiceTest, ViewIsCutToHalfPastAMillionLines) {
     EXPECT_EQ(service->logLines().last(), "[2026-01-31T08:15:02Z] [CPU] over 199");
     ASSERT_EQ(removed.count(), 1);
     EXPECT_EQ(removed.at(0).at(2).toInt(), 500'199);
+    EXPECT_EQ(firstKeptBeforeCut, "[2026-01-31T08:15:02Z] [CPU] 500200");
     EXPECT_EQ(model.rowCount(), kept);
     EXPECT_EQ(model.data(model.index(0)), service->logLines().first());
+    EXPECT_EQ(model.data(model.index(kept - 1)), service->logLines().last());
+    // Half a million short lines in a few of their own sizes, not in per-line objects.
+    EXPECT_LT(service->visibleLines()->usedBytes(), std::size_t(kept) * 48);
+}
+
+TEST_F(LogBufferServiceTest, WithoutAViewNoLineIsKeptOnlyStoredAndAnnounced) {
+    writeLogFile(path("corvanta_logs.db"), {"from an earlier run"});
+    auto service = std::make_unique<LogBufferService>(
+        dir_.path(), 1 << 30, 10, [this] { return clock_; }, 1ms,
+        LogBufferService::VisibleLines::none);
+    EXPECT_FALSE(service->keepsVisibleLines());
+    LogLinesModel model(service.get());
+    QSignalSpy appended(service.get(), &LogBufferService::logLinesAppended);
+    QSignalSpy stored(service.get(), &LogBufferService::lineStored);
+
+    for (int i = 0; i < 450; ++i) {
+        service->append("1", "CPU", "line " + QString::number(i));
+    }
+    QTest::qWait(20);
+    service->flushPendingLines();
+
+    // Every line reached the file and its listeners, none the memory.
+    ASSERT_EQ(stored.count(), 450);
+    EXPECT_EQ(stored.at(449).at(0).toString(), "[2026-01-31T08:15:02Z] [CPU] line 449");
+    EXPECT_EQ(appended.count(), 0);
+    EXPECT_TRUE(service->logLines().isEmpty());
+    EXPECT_EQ(service->visibleLines()->usedBytes(), 0u);
+    EXPECT_TRUE(service->buffer().empty());
+    EXPECT_EQ(model.rowCount(), 0);
+    service.reset();
+    const QStringList lines = storedLines(path("corvanta_logs.db"));
+    ASSERT_EQ(lines.size(), 451);
+    EXPECT_EQ(lines.first(), "from an earlier run");
+    EXPECT_EQ(lines.last(), "[2026-01-31T08:15:02Z] [CPU] line 449");
+}
+
+TEST_F(LogBufferServiceTest, ViewShowsAndCopiesEveryScriptExactly) {
+    auto service = makeService(1 << 30, 10, 1ms);
+    LogLinesModel model(service.get());
+    const QStringList messages = {"📤 nonce ✅ 🎯", "Grüße — Привет", "中文 日本語 한국어",
+                                  "e\u0301 tab\tkept 👩‍💻"};
+    QStringList expected;
+    for (const QString& message : messages) {
+        service->append("1", "SUBMIT", message);
+        expected.append("[2026-01-31T08:15:02Z] [SUBMIT] " + message);
+    }
+    service->flushPendingLines();
+    EXPECT_EQ(service->logLines(), expected);
+    ASSERT_EQ(model.rowCount(), expected.size());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        EXPECT_EQ(model.data(model.index(row), LogLinesModel::LineRole).toString(), expected[row]);
+    }
+    EXPECT_EQ(model.text(3, 1), expected.mid(1, 3).join('\n'));
+    EXPECT_EQ(model.text(-2, 99), expected.join('\n'));
+    // And the same after a restart, read back from the file.
+    service.reset();
+    EXPECT_EQ(makeService()->logLines(), expected);
 }
 
 TEST_F(LogBufferServiceTest, FileThatIsNoDatabaseNeverStopsTheLog) {
