@@ -57,6 +57,8 @@ void AppDependency::preparePrivateFolders() {
                          QCoreApplication::organizationName());
 }
 
+AppDependency::AppDependency() : AppDependency(Options()) {}
+
 AppDependency::AppDependency(Options options) : options_(std::move(options)) {
     // Before anything writes there, the settings file included.
     preparePrivateFolders();
@@ -72,7 +74,10 @@ AppDependency::AppDependency(Options options) : options_(std::move(options)) {
     });
     logBuffer_ = std::make_unique<log::LogBufferService>(
         std::nullopt, log::LogBufferService::fileSizeLimitFromEnvironment(),
-        log::LogBufferService::kDefaultMaxDatabaseFiles, log::LogBufferService::NowProvider());
+        log::LogBufferService::kDefaultMaxDatabaseFiles, log::LogBufferService::NowProvider(),
+        log::LogBufferService::kUiFlushInterval,
+        options_.keepsVisibleLogLines ? log::LogBufferService::VisibleLines::kept
+                                      : log::LogBufferService::VisibleLines::none);
 
     backend::TokenManagerOptions secrets;
     secrets.keyAccounts = {backend::legacyKeyName(deviceIdentity().sn).toStdString()};

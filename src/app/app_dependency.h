@@ -51,9 +51,12 @@ public:
         // The compute engine's options; the GPU program cache is filled in when left empty.
         // Tests hold the GPU build back with them.
         engine::ComputeEngine::Options engine;
+        // Whether the run log keeps its lines for a view; the headless program has none.
+        bool keepsVisibleLogLines = true;
     };
 
-    explicit AppDependency(Options options = {});
+    AppDependency();
+    explicit AppDependency(Options options);
     // Winds down first when main() has not.
     ~AppDependency() override;
 

@@ -106,7 +106,10 @@ int main(int argc, char** argv) {
                            .arg(profileLock.path()));
             break;
     }
-    AppDependency deps;
+    AppDependency::Options options;
+    // No view to fill: the run log's lines go to standard output and the database only.
+    options.keepsVisibleLogLines = false;
+    AppDependency deps(std::move(options));
 
     QObject::connect(
         &deps.logBuffer(), &corvanta::log::LogBufferService::lineStored, [](const QString& line) {

@@ -84,5 +84,29 @@ TEST_F(AppDependencyTest, ARootGoesDownInReverseOrderAndTheNextFindsWhatItLeft) 
     EXPECT_FALSE(second.hasEngine());
 }
 
+TEST_F(AppDependencyTest, TheHeadlessRootKeepsNoRunLogLinesButStoresThemAll) {
+    {
+        AppDependency window;
+        EXPECT_TRUE(window.logBuffer().keepsVisibleLines());
+        window.logBuffer().append(QStringLiteral("1"), QStringLiteral("TASK"),
+                                  QStringLiteral("from the window"));
+    }
+    {
+        AppDependency::Options options;
+        options.keepsVisibleLogLines = false;
+        AppDependency headless(std::move(options));
+        EXPECT_FALSE(headless.logBuffer().keepsVisibleLines());
+        headless.logBuffer().append(QStringLiteral("1"), QStringLiteral("TASK"),
+                                    QStringLiteral("from the headless client"));
+        headless.logBuffer().flushPendingLines();
+        EXPECT_TRUE(headless.logBuffer().logLines().isEmpty());
+    }
+    AppDependency window;
+    const QStringList lines = window.logBuffer().logLines();
+    ASSERT_EQ(lines.size(), 2) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines[0].endsWith(QStringLiteral("[TASK] from the window")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("[TASK] from the headless client")));
+}
+
 }  // namespace
 }  // namespace corvanta::app
