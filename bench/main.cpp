@@ -22,7 +22,8 @@ const Command kCommands[] = {
     {"gpu", corvanta::bench::runGpuBench,
      "gpu [--json] [--seconds S]   GPU path vs CPU search on every core"},
     {"log", corvanta::bench::runLogBench,
-     "log [--json] [--lines N]   run-log appends per second, database on vs memory only"},
+     "log [--json] [--lines N]   run-log appends per second, database on vs memory only; "
+     "resident memory per line, headless and window"},
     {"scheduler", corvanta::bench::runSchedulerBench,
      "scheduler [--json] [--segment-nonces N [--seconds S]]   one task through the full scheduler "
      "vs the bare engine; with N, segments per second and the GPU ceiling"},
