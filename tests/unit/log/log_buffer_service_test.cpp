@@ -433,6 +433,11 @@ TEST_F(LogBufferServiceTest, BatchesReachTheView) {
     service.reset();
     QTest::qWait(80);
     EXPECT_EQ(model.rowCount(), 401);
+    // The model still reads the lines it shows.
+    EXPECT_EQ(model.data(model.index(400)).toString(), "[2026-01-31T08:15:02Z] [CPU] early");
+    EXPECT_EQ(model.text(399, 400),
+              "[2026-01-31T08:15:02Z] [CPU] early\n"
+              "[2026-01-31T08:15:02Z] [CPU] early");
 }
 
 TEST_F(LogBufferServiceTest, ViewIsCutToHalfPastAMillionLines) {
