@@ -12,6 +12,8 @@ QString engineStateWord(EngineState state) {
             return QStringLiteral("paused");
         case EngineState::stopped:
             return QStringLiteral("stopped");
+        case EngineState::restarting:
+            return QStringLiteral("restarting");
         case EngineState::waitingKey:
             break;
     }
