@@ -183,6 +183,7 @@ tasks::TaskOrchestrator& AppDependency::buildEngine() {
     };
     schedulerDeps.stateStore = tasks::TaskScheduler::openDefaultStore();
     schedulerDeps.engineOptions = options_.engine;
+    schedulerDeps.counters = &engineCounters_;
     if (const QString cache = gpuProgramCacheDirectory();
         !schedulerDeps.engineOptions.gpuProgramCacheDirectory && !cache.isEmpty()) {
         schedulerDeps.engineOptions.gpuProgramCacheDirectory = cache.toStdString();
@@ -205,6 +206,7 @@ tasks::TaskOrchestrator& AppDependency::buildEngine() {
                                            const QString& message) {
         logService.append(deviceId, category, message);
     };
+    deps.counters = &engineCounters_;
     orchestrator_ = std::make_unique<tasks::TaskOrchestrator>(std::move(deps));
     return *orchestrator_;
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "engine/compute_engine.h"
+#include "tasks/engine_counters.h"
 
 namespace corvanta::backend {
 class ApiClient;
@@ -89,6 +90,8 @@ public:
     guard::PressureController& pressureController() { return *pressureController_; }
     tasks::ValidationCoordinator& validationCoordinator() { return *validationCoordinator_; }
     update::AppUpdateManager& updateManager() { return *updateManager_; }
+    // What the engine has done since the program started; counted from buildEngine() on.
+    const tasks::EngineCounters& engineCounters() const { return engineCounters_; }
     // After buildEngine().
     tasks::TaskOrchestrator& orchestrator();
     // The engine the orchestrator's scheduler searches with; after buildEngine().
@@ -109,6 +112,8 @@ private:
     Options options_;
     bool storedSignInApplied_ = false;
     bool isWoundDown_ = false;
+    // Outlives the engine that counts into it.
+    tasks::EngineCounters engineCounters_;
     // In the order they are built; destroyed from the last up.
     std::unique_ptr<QSettings> settings_;
     std::unique_ptr<log::LogBufferService> logBuffer_;

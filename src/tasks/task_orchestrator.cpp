@@ -95,6 +95,12 @@ std::chrono::milliseconds TaskOrchestrator::scaled(std::chrono::milliseconds int
         static_cast<std::int64_t>(static_cast<double>(interval.count()) * deps_.intervalScale));
 }
 
+void TaskOrchestrator::count(std::atomic<std::uint64_t> EngineCounters::*counter) const {
+    if (deps_.counters) {
+        (deps_.counters->*counter).fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
 void TaskOrchestrator::log(LogCategory category, const QString& message) const {
     log(category, LogSeverity::info, message);
 }
@@ -429,6 +435,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         taskFetchedAtById_.remove(task->taskId);
         if (solved) {
             ++sessionStats_.completedCount;
+            count(&EngineCounters::tasksSolved);
             refreshProgress();
             log(LogCategory::task, QStringLiteral("✅ verified id=") + task->taskId);
         } else if (halted() || deps_.scheduler->isCancelled()) {
@@ -436,6 +443,7 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             log(LogCategory::task, QStringLiteral("⏸️ search cancelled"));
         } else {
             ++sessionStats_.failedCount;
+            count(&EngineCounters::tasksFailed);
             refreshProgress();
         }
     }
@@ -516,8 +524,10 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
     const QString nonceText = QString::number(nonce);
     log(LogCategory::submit,
         QStringLiteral("📤 pullTask start id=") + taskId + QStringLiteral(" nonce=") + nonceText);
+    count(&EngineCounters::candidatesSubmitted);
     constexpr int maxAttempts = 3;
     QString failure;
+    bool refused = false;
     bool sent = false;
     for (int attempt = 1; !sent; ++attempt) {
         bool again = false;
@@ -528,6 +538,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
         } catch (const std::exception& error) {
             failure = describe(error);
             again = worthSendingAgain(error);
+            refused = !again;
         }
         if (!self || stop.stop_requested()) {
             co_return false;  // stopped: no verdict on the nonce
@@ -548,6 +559,9 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
         }
     }
     if (!sent) {
+        if (refused) {
+            count(&EngineCounters::candidatesRefused);
+        }
         log(LogCategory::submit, QStringLiteral("❌ pullTask failed id=") + taskId +
                                      QStringLiteral(" nonce=") + nonceText +
                                      QStringLiteral(" error=") + failure);
@@ -556,6 +570,7 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
     if (!self || !isRunning_ || haltRequested_) {
         co_return false;
     }
+    count(&EngineCounters::candidatesAccepted);
     log(LogCategory::submit,
         QStringLiteral("✅ pullTask ok id=") + taskId + QStringLiteral(" nonce=") + nonceText);
     co_return true;

@@ -14,6 +14,7 @@
 
 #include "guard/system_snapshot.h"
 #include "log/log_tag.h"
+#include "tasks/engine_counters.h"
 #include "tasks/engine_state.h"
 #include "tasks/task_session_stats.h"
 
@@ -58,6 +59,8 @@ struct TaskOrchestratorDependencies {
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
     // Scales the fixed waits (5 s fetch retry, 1 s key retry, 5 s submit delay, 1 s ticker).
     double intervalScale = 1.0;
+    // Where tasks and submitted candidates are counted; optional.
+    EngineCounters* counters = nullptr;
 };
 
 // The engine's main loop: registers the device, verifies the key, fetches tasks, lets the
@@ -140,6 +143,8 @@ private:
     void startTicker();
     void cancelTicker();
     void refreshProgress();
+    // Adds one to a counter, when there are counters.
+    void count(std::atomic<std::uint64_t> EngineCounters::*counter) const;
     void log(log::LogCategory category, const QString& message) const;
     void log(log::LogCategory category, log::LogSeverity severity, const QString& message) const;
     // A line under its bracketed word; the scheduler's lines (lanes among them) come tagged.

@@ -214,6 +214,7 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
         ~RunMark() {
             if (scheduler) {
                 scheduler->running_ = false;
+                scheduler->countLanes({});
             }
         }
     } const runMark{this};
@@ -272,6 +273,7 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
 
     auto lanes = buildLanes(startNonce, upperBound, advice(), deps_.chunkSizes);
     log(LogCategory::orch, startLine(lanes, upperBound, startNonce, restored));
+    countLanes(lanes);
 
     bool result = false;
     std::exception_ptr failure;
@@ -290,6 +292,22 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
         std::rethrow_exception(failure);
     }
     co_return result;
+}
+
+void TaskScheduler::countLanes(const std::vector<ComputeWorkerLane>& lanes) {
+    if (!deps_.counters) {
+        return;
+    }
+    int gpu = 0;
+    for (const auto& lane : lanes) {
+        gpu += lane.kind == engine::ComputeWorkerLaneKind::gpu ? 1 : 0;
+    }
+    deps_.counters->gpuLanes.store(gpu, std::memory_order_relaxed);
+    deps_.counters->cpuLanes.store(static_cast<int>(lanes.size()) - gpu, std::memory_order_relaxed);
+    if (lanes.empty()) {
+        // No run, no rate: the last interval's figure would stay up after the run.
+        deps_.counters->nonceRate.store(0.0, std::memory_order_relaxed);
+    }
 }
 
 WorkerLaneContext::CandidateHook TaskScheduler::candidateHook(const QString& category,
@@ -349,6 +367,13 @@ void TaskScheduler::segmentSearched(const engine::ComputeSearchResult& result,
                            static_cast<double>(a.totalNonceCount) / std::max(sinceStart, 0.001),
                            a.totalSegments, a.totalCandidates};
         });
+    if (deps_.counters) {
+        deps_.counters->noncesSearched.fetch_add(range.end - range.start,
+                                                 std::memory_order_relaxed);
+        if (summary) {
+            deps_.counters->nonceRate.store(summary->intervalRate, std::memory_order_relaxed);
+        }
+    }
     if (summary) {
         log(LogCategory::orch,
             QStringLiteral("throughput workers=") + QString::number(workers) +

@@ -22,6 +22,7 @@
 #include "guard/system_snapshot.h"
 #include "log/log_tag.h"
 #include "tasks/compute_worker_lane.h"
+#include "tasks/engine_counters.h"
 #include "tasks/lane_plan.h"
 #include "tasks/scheduler_timing.h"
 #include "tasks/task_state_store.h"
@@ -46,6 +47,8 @@ struct TaskSchedulerDependencies {
     engine::ComputeEngine::Options engineOptions;
     SchedulerTiming timing;
     LaneChunkSizes chunkSizes;
+    // Where the nonces searched, the latest rate and the lanes of a run are counted; optional.
+    EngineCounters* counters = nullptr;
 };
 
 // Runs one proof-of-work task to its end over its worker lanes: restores or creates the range
@@ -143,6 +146,8 @@ private:
     void reportCandidate(const QString& category, const QString& prefix, std::uint64_t nonce,
                          int segment);
     void deleteProgress();
+    // The lanes of the run starting now into the counters; none when it has ended.
+    void countLanes(const std::vector<ComputeWorkerLane>& lanes);
     void reportStoreError(const QString& line) const;
     static std::unique_ptr<TaskStateStoreThread> startStoreThread(
         std::unique_ptr<TaskStateStore> store, TaskScheduler* scheduler);
