@@ -1,24 +1,107 @@
 // corvanta-headless: the engine and backend access without a window. Prints every run-log line
 // to standard output as it is stored, and stops cleanly on SIGINT/SIGTERM with the task's
-// progress saved.
+// progress saved. Under a service manager it reports its state; with CORVANTA_METRICS_ADDR it
+// serves its figures to Prometheus.
 #include <QCoreApplication>
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <optional>
 
 #include "app/app_dependency.h"
+#include "app/metrics_exporter.h"
 #include "app/profile_lock.h"
+#include "app/service_status_reporter.h"
 #include "app/termination_signals.h"
 #include "backend/auth_repository.h"
 #include "backend/errors.h"
 #include "backend/token_manager.h"
 #include "log/log_buffer_service.h"
 #include "log/log_line.h"
+#include "platform/service_manager_notifier.h"
 #include "tasks/task_orchestrator.h"
+#include "update/bundle_app_version_provider.h"
 
 namespace {
 
 using corvanta::app::AppDependency;
+
+// Exit status for a command line the program does not understand (sysexits' EX_USAGE).
+constexpr int kUsageExit = 64;
+
+constexpr const char* kUsage = R"(Usage: corvanta-headless [--help | --version]
+
+Runs the Corvanta engine without a window: signs in, searches the tasks the
+backend hands out, and prints every run-log line to standard output. SIGINT or
+SIGTERM stops it cleanly, with the task's progress saved.
+
+Options:
+  -h, --help     print this help and exit
+  --version      print the version and exit
+
+Environment:
+  CORVANTA_KEY            the account key to sign in with; without it the sign-in
+                          stored by an earlier run is used
+  CORVANTA_API_BASE_URL   the backend to talk to instead of the built-in one
+                          (plain http:// only for loopback hosts)
+  CORVANTA_METRICS_ADDR   serve Prometheus metrics on GET /metrics at this IP
+                          address and port, bound to it alone (127.0.0.1:9464,
+                          [::1]:9464); no authentication: keep it on loopback or
+                          behind the fleet's own network rules
+  CORVANTA_OPENCL_DEVICE  "any" lets the GPU path use any OpenCL device, CPU
+                          devices included
+  CORVANTA_SHA256_IMPL    force the CPU kernel: scalar, shani, avx2 or avx512
+  CORVANTA_RUN_LOG_FILE_LIMIT_BYTES
+                          the size at which the run log's database file rotates
+  NOTIFY_SOCKET, WATCHDOG_USEC
+                          set by systemd for a Type=notify unit: the client then
+                          reports READY=1, its state and rate (STATUS=), and
+                          answers the watchdog
+  XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME
+                          where the settings, the run log and task progress,
+                          and the caches live (the profile)
+
+Exit status:
+  0   stopped by SIGINT or SIGTERM, or --help / --version
+  1   sign-in failed, or the program could not be set up (signal handling,
+      the metrics address)
+  2   the engine did not start (device registration failed)
+  3   the engine stopped by itself (standard error names the reason)
+  4   another Corvanta client already runs on this profile
+  64  a command line this program does not understand
+)";
+
+// --help and --version are answered before anything of the profile or the network is touched.
+// The exit status when the command line ends the program, or none to run.
+std::optional<int> answerCommandLine(int argc, char** argv) {
+    if (argc < 2) {
+        return std::nullopt;
+    }
+    const char* argument = argv[1];
+    if (argc == 2 && (std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argument, "--version") == 0) {
+        std::printf(
+            "corvanta-headless %s\n",
+            corvanta::update::BundleAppVersionProvider().currentVersion().toUtf8().constData());
+        return 0;
+    }
+    std::fprintf(stderr,
+                 "corvanta-headless: unknown argument '%s'\n"
+                 "Try 'corvanta-headless --help'.\n",
+                 argc == 2 ? argument : argv[argc - 1]);
+    return kUsageExit;
+}
+
+// What the run reports to besides standard output.
+struct Observers {
+    corvanta::app::ServiceStatusReporter& serviceStatus;
+    corvanta::app::MetricsExporter* metrics = nullptr;
+};
 
 // Messages quote the backend: scrubbed like run-log lines before they reach a terminal.
 void printError(const QString& message) {
@@ -28,7 +111,7 @@ void printError(const QString& message) {
 
 // Signs in, starts the engine, and ends the process when the engine stops by itself.
 // `stopRequested`: SIGINT or SIGTERM has arrived.
-QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
+QCoro::Task<void> run(AppDependency& deps, Observers observers, const bool& stopRequested) {
     co_await deps.loadStoredSignIn();
     auto& auth = deps.authRepository();
     const QString key = qEnvironmentVariable("CORVANTA_KEY").trimmed();
@@ -57,6 +140,10 @@ QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
         co_return;
     }
     auto& orchestrator = deps.buildEngine();
+    observers.serviceStatus.follow(orchestrator, deps.engineCounters());
+    if (observers.metrics) {
+        observers.metrics->follow(orchestrator);
+    }
     QObject::connect(&orchestrator, &corvanta::tasks::TaskOrchestrator::loopExited, [&] {
         // A loop that ends without a stop request (signed out, fetches failing, no key)
         // leaves nothing to do.
@@ -88,6 +175,9 @@ QCoro::Task<void> run(AppDependency& deps, const bool& stopRequested) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (const auto exitCode = answerCommandLine(argc, argv)) {
+        return *exitCode;
+    }
     QCoreApplication app(argc, argv);
     AppDependency::applyApplicationNames();
     // Before anything of the profile is opened: a second client must leave it untouched.
@@ -110,6 +200,19 @@ int main(int argc, char** argv) {
     // No view to fill: the run log's lines go to standard output and the database only.
     options.keepsVisibleLogLines = false;
     AppDependency deps(std::move(options));
+    const corvanta::platform::ServiceManagerNotifier serviceManager;
+    corvanta::app::ServiceStatusReporter serviceStatus(serviceManager);
+    std::unique_ptr<corvanta::app::MetricsExporter> metrics;
+    if (const auto address = corvanta::app::MetricsExporter::addressFromEnvironment()) {
+        try {
+            metrics = std::make_unique<corvanta::app::MetricsExporter>(
+                *address, deps.engineCounters(), deps.pressureController(),
+                corvanta::update::BundleAppVersionProvider().currentVersion());
+        } catch (const std::exception& error) {
+            printError(QString::fromUtf8(error.what()));
+            return 1;
+        }
+    }
 
     QObject::connect(
         &deps.logBuffer(), &corvanta::log::LogBufferService::lineStored, [](const QString& line) {
@@ -130,6 +233,7 @@ int main(int argc, char** argv) {
             return;
         }
         stopRequested = true;
+        serviceStatus.reportStopping();
         // Not built yet: still signing in, and nothing runs that could save anything.
         if (!deps.hasEngine() || !deps.orchestrator().isRunning()) {
             QCoreApplication::exit(0);
@@ -143,7 +247,7 @@ int main(int argc, char** argv) {
         QTimer::singleShot(15'000, [] { QCoreApplication::exit(0); });
     });
 
-    auto running = run(deps, stopRequested);
+    auto running = run(deps, Observers{serviceStatus, metrics.get()}, stopRequested);
     const int code = QCoreApplication::exec();
     deps.windDown();
     return code;

@@ -99,6 +99,13 @@ bool HeadlessProcess::waitFor(const QString& pattern, int count, std::chrono::mi
     return false;
 }
 
+void HeadlessProcess::readFor(std::chrono::milliseconds limit) {
+    if (process_.state() != QProcess::NotRunning) {
+        process_.waitForReadyRead(static_cast<int>(limit.count()));
+    }
+    drain();
+}
+
 int HeadlessProcess::terminate(std::chrono::milliseconds limit) {
     if (process_.state() == QProcess::NotRunning) {
         drain();

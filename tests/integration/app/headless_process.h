@@ -31,6 +31,9 @@ public:
     bool waitFor(const QString& pattern, int count = 1,
                  std::chrono::milliseconds limit = std::chrono::seconds(60));
     int countMatching(const QString& pattern);
+    // Reads the client's output for up to `limit`, so that its pipe never fills while a test
+    // waits for something else.
+    void readFor(std::chrono::milliseconds limit);
     // SIGTERM and wait for the exit; the exit code, or -1 when it did not exit.
     int terminate(std::chrono::milliseconds limit = std::chrono::seconds(20));
     void kill();
