@@ -6,15 +6,18 @@
 
 #include <chrono>
 #include <cstdio>
+#include <memory>
 
 #include "app/app_dependency.h"
 #include "app/instance_handover.h"
+#include "app/metrics_exporter.h"
 #include "app/profile_lock.h"
 #include "app/termination_signals.h"
 #include "app/window_services.h"
 #include "platform/string_table.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
+#include "update/bundle_app_version_provider.h"
 
 int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
@@ -56,6 +59,19 @@ int main(int argc, char** argv) {
     if (!window.load()) {
         std::fprintf(stderr, "corvanta: the window could not be built\n");
         return 1;
+    }
+    // The window serves the same metrics as the headless client when asked to; an address it
+    // cannot serve is reported and the window runs on without them.
+    std::unique_ptr<corvanta::app::MetricsExporter> metrics;
+    if (const auto address = corvanta::app::MetricsExporter::addressFromEnvironment()) {
+        try {
+            metrics = std::make_unique<corvanta::app::MetricsExporter>(
+                *address, deps.engineCounters(), deps.pressureController(),
+                corvanta::update::BundleAppVersionProvider().currentVersion());
+            metrics->follow(deps.orchestrator());
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "corvanta: %s\n", error.what());
+        }
     }
     corvanta::app::InstanceHandover handover;
     handover.listen([&window] {

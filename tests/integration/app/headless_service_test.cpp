@@ -15,13 +15,13 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-#include <cmath>
 #include <cstring>
 #include <optional>
 
 #include <nlohmann/json.hpp>
 
 #include "headless_process.h"
+#include "metrics_scrape.h"
 #include "support/devserver_process.h"
 #include "support/qt_printers.h"
 
@@ -110,46 +110,6 @@ quint16 freePort() {
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
-}
-
-// One scrape as the Prometheus project's text parser reads it: family name -> the samples, each
-// sample's labels -> value. Empty when the scrape failed.
-struct Scrape {
-    std::map<std::string, std::string> types;
-    std::map<std::string, std::map<std::map<std::string, std::string>, double>> samples;
-    bool ok = false;
-
-    double value(const std::string& name, std::map<std::string, std::string> labels = {}) const {
-        const auto family = samples.find(name);
-        if (family == samples.end()) {
-            return -1;
-        }
-        const auto sample = family->second.find(labels);
-        return sample == family->second.end() ? -1 : sample->second;
-    }
-};
-
-Scrape scrape(const QString& address) {
-    QProcess python;
-    python.start(
-        QStringLiteral(CORVANTA_SYSTEM_PYTHON),
-        {QStringLiteral(CORVANTA_SCRAPE_SCRIPT), QStringLiteral("http://%1/metrics").arg(address)});
-    Scrape result;
-    if (!python.waitForFinished(20'000) || python.exitCode() != 0) {
-        ADD_FAILURE() << python.readAllStandardError().toStdString();
-        return result;
-    }
-    const auto parsed = nlohmann::json::parse(python.readAllStandardOutput().toStdString());
-    for (const auto& family : parsed["families"]) {
-        result.types[family["name"]] = family["type"];
-        for (const auto& sample : family["samples"]) {
-            const auto& value = sample["value"];
-            result.samples[sample["name"]][sample["labels"]] =
-                value.is_null() ? std::nan("") : value.get<double>();
-        }
-    }
-    result.ok = true;
-    return result;
 }
 
 // The program with `arguments`, a profile in a fresh HOME and a backend that counts requests;
@@ -263,17 +223,17 @@ TEST(HeadlessService, ServesPrometheusMetricsOnExactlyTheAddressGiven) {
     ASSERT_TRUE(client.waitFor(QStringLiteral("scheduler start"), 1, 60s));
 
     // Scrapes while tasks run, until one has been solved and accepted.
-    std::vector<Scrape> scrapes;
+    std::vector<MetricsScrape> scrapes;
     ASSERT_TRUE(waitUntil(
         client,
         [&] {
-            scrapes.push_back(scrape(address));
+            scrapes.push_back(MetricsScrape::of(address));
             client.readFor(300ms);
             return scrapes.back().value("corvanta_tasks_total", {{"outcome", "solved"}}) >= 1 &&
                    scrapes.size() >= 3;
         },
         90s));
-    const Scrape& last = scrapes.back();
+    const MetricsScrape& last = scrapes.back();
     ASSERT_TRUE(last.ok);
 
     // The families and their labels, as a dashboard relies on them (the parser names a counter

@@ -4,12 +4,14 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <csignal>
 
 #include "headless_process.h"
+#include "metrics_scrape.h"
 #include "support/devserver_process.h"
 #include "support/qt_printers.h"
 
@@ -82,6 +84,42 @@ TEST(WindowInstance, ASecondWindowBringsTheFirstToTheFrontAndLeaves) {
     ASSERT_TRUE(first.waitForFinished(30'000));
     EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(first.exitCode(), 0);
+}
+
+TEST(WindowInstance, ServesMetricsWhenAskedTo) {
+    DevServerProcess server;
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    ASSERT_TRUE(QDir().mkdir(home.filePath(QStringLiteral("runtime")),
+                             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    auto env = windowEnvironment(home.path(), server.url());
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(probe.serverPort());
+    probe.close();
+    env.insert(QStringLiteral("CORVANTA_METRICS_ADDR"), address);
+
+    QProcess window;
+    window.setProcessEnvironment(env);
+    window.setProcessChannelMode(QProcess::ForwardedChannels);
+    window.start(QStringLiteral(CORVANTA_WINDOW_PATH), {});
+    ASSERT_TRUE(window.waitForStarted(10'000));
+    MetricsScrape scrape;
+    QElapsedTimer waited;
+    waited.start();
+    while (!scrape.ok && window.state() == QProcess::Running && waited.elapsed() < 60'000) {
+        window.waitForFinished(200);
+        scrape = MetricsScrape::of(address, true);
+    }
+    ASSERT_TRUE(scrape.ok);
+    // Signed out: the engine has not started, so no state is current yet.
+    EXPECT_EQ(scrape.samples.at("corvanta_engine_state").size(), 5u);
+    EXPECT_EQ(scrape.value("corvanta_engine_state", {{"state", "running"}}), 0);
+    EXPECT_EQ(scrape.value("corvanta_nonces_searched_total"), 0);
+    EXPECT_EQ(scrape.samples.at("corvanta_build_info").size(), 1u);
+
+    ::kill(static_cast<pid_t>(window.processId()), SIGTERM);
+    EXPECT_TRUE(window.waitForFinished(30'000));
 }
 
 }  // namespace
