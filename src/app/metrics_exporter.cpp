@@ -138,9 +138,12 @@ std::optional<std::string> MetricsExporter::bindAddress(const QString& address) 
     if (colon <= 0) {
         return std::nullopt;
     }
-    bool isNumber = false;
-    const int port = address.mid(colon + 1).toInt(&isNumber);
-    if (!isNumber || port < 1 || port > 65535) {
+    const QString portText = address.mid(colon + 1);
+    const bool digitsOnly =
+        !portText.isEmpty() && portText.size() <= 5 &&
+        std::all_of(portText.begin(), portText.end(), [](QChar c) { return c.isDigit(); });
+    const int port = digitsOnly ? portText.toInt() : 0;
+    if (port < 1 || port > 65535) {
         return std::nullopt;
     }
     QString host = address.left(colon);
