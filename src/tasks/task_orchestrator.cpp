@@ -90,6 +90,10 @@ TaskOrchestrator::~TaskOrchestrator() {
     cancelTicker();
 }
 
+double TaskOrchestrator::nonceRate() const {
+    return isRunning_ && currentState_ == EngineState::running ? deps_.scheduler->latestRate() : 0;
+}
+
 std::chrono::milliseconds TaskOrchestrator::scaled(std::chrono::milliseconds interval) const {
     return std::chrono::milliseconds(
         static_cast<std::int64_t>(static_cast<double>(interval.count()) * deps_.intervalScale));

@@ -107,6 +107,8 @@ public:
     qint64 deviceId() const { return deviceId_; }
     void setDeviceId(qint64 id) { deviceId_ = id; }
     const TaskSessionStats& sessionStats() const { return sessionStats_; }
+    // The search's latest rate in nonces per second while the engine runs, else 0.
+    double nonceRate() const;
     // The reason line of the last time the engine stopped by itself ("❌ key verification
     // failed", ...); empty while it runs and after a stop or pause asked for by the user.
     const QString& stopReason() const { return stopReason_; }

@@ -249,6 +249,7 @@ QCoro::Task<bool> TaskScheduler::runTask(QString taskId, QString seed, int diffi
     rangePool_ = choice.pool;
     workerRegistry_ = std::make_shared<engine::WorkerRegistry>();
     throughputMonitor_.reset(deps_.timing.clock());
+    latestRate_ = 0;
     coordinator_.resetValidation();
 
     auto solved = std::make_shared<async::SolvedSignal>();
@@ -375,6 +376,7 @@ void TaskScheduler::segmentSearched(const engine::ComputeSearchResult& result,
         }
     }
     if (summary) {
+        latestRate_ = summary->intervalRate;
         log(LogCategory::orch,
             QStringLiteral("throughput workers=") + QString::number(workers) +
                 QStringLiteral(" rate=") + rateLabel(summary->intervalRate) +

@@ -93,6 +93,9 @@ public:
     std::shared_ptr<engine::RangePool> rangePool() const override { return rangePool_; }
     TaskStateStoreThread* stateStore() const { return stateStore_.get(); }
     const QString& currentTaskId() const { return task_.id; }
+    // Nonces per second over the last throughput interval (about a second) of the current or
+    // last run; 0 until a run has searched for that long. Main thread.
+    double latestRate() const { return latestRate_; }
 
 private:
     // WorkerLaneContext, for the lanes; computeEngine(), rangePool() and isCancelled() above.
@@ -157,6 +160,7 @@ private:
     ValidationCoordinator& coordinator_;
     std::unique_ptr<TaskStateStoreThread> stateStore_;
     engine::TaskThroughputMonitor throughputMonitor_;
+    double latestRate_ = 0;
     std::shared_ptr<engine::WorkerRegistry> workerRegistry_;
     mutable std::mutex lock_;
     bool isCancelled_ = false;
