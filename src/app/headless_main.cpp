@@ -5,6 +5,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -14,6 +16,7 @@
 #include "app/metrics_exporter.h"
 #include "app/profile_lock.h"
 #include "app/service_status_reporter.h"
+#include "app/terminal_status_line.h"
 #include "app/termination_signals.h"
 #include "backend/auth_repository.h"
 #include "backend/errors.h"
@@ -221,6 +224,25 @@ int main(int argc, char** argv) {
             std::fputc('\n', stdout);
             std::fflush(stdout);
         });
+
+    // A person watching the terminal gets the state at a glance every minute; a journal or a
+    // pipe has the run log already.
+    corvanta::app::TerminalStatusLine statusLine(
+        [&deps] {
+            if (!deps.hasEngine()) {
+                return corvanta::app::TerminalStatusLine::compose(
+                    corvanta::tasks::engineStateWord(corvanta::tasks::EngineState::idle), 0, {}, 0,
+                    0);
+            }
+            const auto& orchestrator = deps.orchestrator();
+            const auto& stats = orchestrator.sessionStats();
+            return corvanta::app::TerminalStatusLine::compose(
+                corvanta::tasks::engineStateWord(orchestrator.currentState()),
+                orchestrator.nonceRate(), stats.currentTaskId, stats.noncePosition,
+                stats.upperBound);
+        },
+        STDERR_FILENO, corvanta::app::TerminalStatusLine::intervalFromEnvironment());
+    statusLine.start();
 
     corvanta::app::TerminationSignals terminationSignals;
     if (!terminationSignals.isListening()) {

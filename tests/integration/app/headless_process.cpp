@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QProcessEnvironment>
 
+#include <unistd.h>
+
 #include <csignal>
 
 namespace corvanta::testing {
@@ -48,6 +50,11 @@ void HeadlessProcess::start(const QString& key) {
     process_.setProcessChannelMode(captureErrors_ ? QProcess::SeparateChannels
                                                   : QProcess::ForwardedErrorChannel);
     partial_.clear();
+    if (errorDescriptor_ >= 0) {
+        process_.setChildProcessModifier([fd = errorDescriptor_] { ::dup2(fd, STDERR_FILENO); });
+    } else {
+        process_.setChildProcessModifier({});
+    }
     process_.start(QStringLiteral(CORVANTA_HEADLESS_PATH), {});
     process_.waitForStarted(10'000);
 }

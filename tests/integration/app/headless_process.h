@@ -49,6 +49,9 @@ public:
     // From the next start on, standard error is kept here instead of passing through.
     void captureStandardError() { captureErrors_ = true; }
     const QByteArray& standardError();
+    // From the next start on, standard error is this descriptor (a pseudo-terminal, say) in the
+    // client; -1 goes back to the default.
+    void setStandardErrorDescriptor(int fd) { errorDescriptor_ = fd; }
 
 private:
     void drain();
@@ -61,6 +64,7 @@ private:
     QByteArray partial_;
     QByteArray errors_;
     bool captureErrors_ = false;
+    int errorDescriptor_ = -1;
     QMap<QString, QString> extraEnvironment_;
 };
 

@@ -6,6 +6,10 @@
 #include <QThread>
 #include <QUrlQuery>
 
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
 #include <map>
 
 #include <nlohmann/json.hpp>
@@ -374,6 +378,100 @@ TEST(Headless, ASecondClientOnTheProfileLeavesItToTheFirst) {
     second.start(server.demoKey());
     ASSERT_TRUE(second.waitFor("claim segment=1 ", 1, 90s));
     EXPECT_EQ(second.terminate(), 0);
+}
+
+// The terminal end of a pseudo-terminal: what the client writes to the other end, as lines.
+class TerminalReader {
+public:
+    TerminalReader() {
+        if (::openpty(&master_, &slave_, nullptr, nullptr, nullptr) == 0) {
+            ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+        }
+    }
+    ~TerminalReader() {
+        closeClientEnd();
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    bool isOpen() const { return master_ >= 0; }
+    int clientEnd() const { return slave_; }
+    // Once the client has its copy.
+    void closeClientEnd() {
+        if (slave_ >= 0) {
+            ::close(slave_);
+            slave_ = -1;
+        }
+    }
+    const QStringList& lines() {
+        char buffer[4096];
+        ssize_t count = 0;
+        while ((count = ::read(master_, buffer, sizeof buffer)) > 0) {
+            partial_.append(buffer, count);
+        }
+        qsizetype newline = 0;
+        while ((newline = partial_.indexOf('\n')) >= 0) {
+            // The terminal turns each line end into CR LF.
+            lines_.append(QString::fromUtf8(partial_.left(newline)).remove(u'\r'));
+            partial_.remove(0, newline + 1);
+        }
+        return lines_;
+    }
+
+private:
+    int master_ = -1;
+    int slave_ = -1;
+    QByteArray partial_;
+    QStringList lines_;
+};
+
+TEST(Headless, WritesAStatusLineToATerminalAndNowhereElse) {
+    DevServerProcess server({"--difficulty", "6"});
+    const QRegularExpression status(QStringLiteral(
+        "^corvanta-headless: state=(\\w+) rate=([0-9.]+[KM]?/s) task=(\\S+) progress=(\\S+)$"));
+
+    // Standard error on a terminal: the line comes at the interval the variable asks for, with
+    // the engine's state, its rate, the task and how far it has come.
+    TerminalReader terminal;
+    ASSERT_TRUE(terminal.isOpen());
+    HeadlessProcess watched(server.url());
+    watched.setEnvironment(QStringLiteral("CORVANTA_STATUS_INTERVAL_MS"), QStringLiteral("250"));
+    watched.setStandardErrorDescriptor(terminal.clientEnd());
+    watched.start(server.demoKey());
+    terminal.closeClientEnd();
+    QString searching;
+    ASSERT_TRUE(processEventsUntil(
+        [&] {
+            watched.lines();
+            for (const QString& line : terminal.lines()) {
+                const auto match = status.match(line);
+                if (match.hasMatch() && match.captured(1) == QStringLiteral("running") &&
+                    match.captured(2) != QStringLiteral("0/s") &&
+                    match.captured(3).startsWith(u'T') && match.captured(4).endsWith(u'%')) {
+                    searching = line;
+                    return true;
+                }
+            }
+            return false;
+        },
+        90s))
+        << terminal.lines().join('\n').toStdString();
+    // Every line on the terminal is a status line or the system log's; none reaches standard
+    // output.
+    for (const QString& line : terminal.lines()) {
+        EXPECT_FALSE(line.contains(QStringLiteral("[TASK]"))) << line.toStdString();
+    }
+    EXPECT_EQ(watched.countMatching(QStringLiteral("state=")), 0);
+    EXPECT_EQ(watched.terminate(), 0);
+
+    // Standard error on a pipe (a journal, a file): no status line at all.
+    HeadlessProcess piped(server.url());
+    piped.setEnvironment(QStringLiteral("CORVANTA_STATUS_INTERVAL_MS"), QStringLiteral("250"));
+    piped.captureStandardError();
+    piped.start(server.demoKey());
+    ASSERT_TRUE(piped.waitFor(QStringLiteral("throughput workers="), 2, 90s));
+    EXPECT_EQ(piped.terminate(), 0);
+    EXPECT_FALSE(piped.standardError().contains("state=")) << piped.standardError().toStdString();
 }
 
 }  // namespace
