@@ -1,8 +1,9 @@
-// corvanta: the windowed desktop client.
-#include <QGuiApplication>
+// corvanta: the windowed desktop client. `corvanta --tray` (how launch at login starts it) opens
+// no window where the desktop has a tray, only the tray icon.
+#include <QApplication>
 #include <QIcon>
 #include <QQuickStyle>
-#include <QQuickWindow>
+#include <QSystemTrayIcon>
 
 #include <chrono>
 #include <cstdio>
@@ -17,15 +18,18 @@
 #include "platform/string_table.h"
 #include "ui/desktop_application.h"
 #include "ui/language_migration.h"
+#include "ui/tray_icon.h"
+#include "ui/tray_view_model.h"
 #include "update/bundle_app_version_provider.h"
 
 int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
+    // The tray icon is a Qt Widgets object: the window program runs a QApplication.
+    QApplication app(argc, argv);
     corvanta::app::AppDependency::applyApplicationNames();
-    QGuiApplication::setApplicationDisplayName(
+    QApplication::setApplicationDisplayName(
         corvanta::platform::localized(QStringLiteral("app_name")));
-    QGuiApplication::setDesktopFileName(QStringLiteral("corvanta"));
-    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvanta.svg")));
+    QApplication::setDesktopFileName(QStringLiteral("corvanta"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/corvanta.svg")));
     // The pages draw their own controls; Basic is the style that lets them.
     QQuickStyle::setStyle(QStringLiteral("Basic"));
 
@@ -55,7 +59,21 @@ int main(int argc, char** argv) {
     corvanta::app::AppDependency deps;
     corvanta::ui::migrateLanguageToEnglish(deps.settings());
 
-    corvanta::ui::DesktopApplication window(corvanta::app::windowServices(deps));
+    // Only a desktop with a tray keeps the client when its window is closed.
+    const bool hasTray = QSystemTrayIcon::isSystemTrayAvailable();
+    const bool startInTray = QCoreApplication::arguments().contains(
+        QLatin1String(corvanta::ui::TrayViewModel::kStartInTrayArgument));
+    corvanta::ui::DesktopApplication window(corvanta::app::windowServices(deps),
+                                            {.hasTray = hasTray, .startInTray = startInTray});
+    std::unique_ptr<corvanta::ui::TrayIcon> trayIcon;
+    if (hasTray) {
+        trayIcon = std::make_unique<corvanta::ui::TrayIcon>(window.tray());
+        trayIcon->show();
+        // A hidden window is not the last one closed: the tray's Quit ends the program.
+        QApplication::setQuitOnLastWindowClosed(false);
+        QObject::connect(&window.tray(), &corvanta::ui::TrayViewModel::quitRequested, &app,
+                         &QCoreApplication::quit, Qt::QueuedConnection);
+    }
     if (!window.load()) {
         std::fprintf(stderr, "corvanta: the window could not be built\n");
         return 1;
@@ -74,23 +92,14 @@ int main(int argc, char** argv) {
         }
     }
     corvanta::app::InstanceHandover handover;
-    handover.listen([&window] {
-        if (QQuickWindow* shown = window.window()) {
-            if (shown->visibility() == QWindow::Minimized) {
-                shown->showNormal();
-            } else {
-                shown->show();
-            }
-            shown->raise();
-            shown->requestActivate();
-        }
-    });
+    handover.listen([&window] { window.showWindow(); });
 
     // SIGINT/SIGTERM quit like closing the window: the engine stops and its progress is kept.
     corvanta::app::TerminationSignals terminationSignals;
     QObject::connect(&terminationSignals, &corvanta::app::TerminationSignals::received, &app,
                      [] { QCoreApplication::quit(); });
-    const int code = QGuiApplication::exec();
+    const int code = QApplication::exec();
+    trayIcon.reset();
     deps.windDown();
     return code;
 }

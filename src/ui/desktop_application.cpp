@@ -32,6 +32,7 @@
 #include "ui/run_log_view_model.h"
 #include "ui/svg_image_cache.h"
 #include "ui/svg_image_disk_cache_store.h"
+#include "ui/tray_view_model.h"
 #include "ui/update_prompt_view_model.h"
 #include "update/app_update_manager.h"
 #include "update/bundle_app_version_provider.h"
@@ -43,6 +44,9 @@ void qml_register_types_Corvanta_Ui();
 namespace corvanta::ui {
 
 DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent)
+    : DesktopApplication(std::move(services), WindowStart{}, parent) {}
+
+DesktopApplication::DesktopApplication(DesktopServices services, WindowStart start, QObject* parent)
     : QObject(parent) {
     const QString version = update::BundleAppVersionProvider().currentVersion();
     auto loginWithKey = [load = services.loadStoredSignIn,
@@ -90,6 +94,12 @@ DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent
     page_ = std::make_unique<PageContentViewModel>(*pages_);
     updatePrompt_ = std::make_unique<UpdatePromptViewModel>(services.updates, version);
     dashboard_ = std::make_unique<DashboardViewModel>(*index_, *layout_);
+    tray_ = std::make_unique<TrayViewModel>(
+        TrayViewModel::Services{services.orchestrator, services.auth, services.settings,
+                                [runLog = runLog_.get()] { runLog->pressButton(); }},
+        start.hasTray, start.startInTray);
+    connect(tray_.get(), &TrayViewModel::openWindowRequested, this,
+            &DesktopApplication::showWindow);
     svgImages_ = std::make_unique<SvgImageCache>(std::make_shared<SvgImageDiskCacheStore>(),
                                                  &services.api.network());
 
@@ -111,6 +121,7 @@ DesktopApplication::DesktopApplication(DesktopServices services, QObject* parent
     context->setContextProperty(QStringLiteral("pageContent"), page_.get());
     context->setContextProperty(QStringLiteral("updatePrompt"), updatePrompt_.get());
     context->setContextProperty(QStringLiteral("dashboard"), dashboard_.get());
+    context->setContextProperty(QStringLiteral("tray"), tray_.get());
     context->setContextProperty(QStringLiteral("links"), links_.get());
     context->setContextProperty(QStringLiteral("svgImages"), svgImages_.get());
 
@@ -135,6 +146,20 @@ bool DesktopApplication::load() {
 QQuickWindow* DesktopApplication::window() const {
     const auto roots = engine_.rootObjects();
     return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
+}
+
+void DesktopApplication::showWindow() {
+    QQuickWindow* shown = window();
+    if (!shown) {
+        return;
+    }
+    if (shown->visibility() == QWindow::Minimized) {
+        shown->showNormal();
+    } else {
+        shown->show();
+    }
+    shown->raise();
+    shown->requestActivate();
 }
 
 void DesktopApplication::shutdown() {

@@ -31,6 +31,7 @@ class PageContentViewModel;
 class ProfileViewModel;
 class RunLogViewModel;
 class SvgImageCache;
+class TrayViewModel;
 class UpdatePromptViewModel;
 
 // The window's side of the composition root: builds the window's own services (content
@@ -41,12 +42,23 @@ class DesktopApplication : public QObject {
     Q_OBJECT
 
 public:
+    // How the window program was started and what the desktop offers it.
+    struct WindowStart {
+        // The desktop has a tray and the window program has put its icon there.
+        bool hasTray = false;
+        // Launch at login asked for the tray only (TrayViewModel::kStartInTrayArgument).
+        bool startInTray = false;
+    };
+
     explicit DesktopApplication(DesktopServices services, QObject* parent = nullptr);
+    DesktopApplication(DesktopServices services, WindowStart start, QObject* parent = nullptr);
     ~DesktopApplication() override;
 
     // Loads the window; false when the pages could not be built.
     bool load();
     QQuickWindow* window() const;
+    // Brings the window to the front: shown, restored when minimised, raised and focused.
+    void showWindow();
     QQmlApplicationEngine& engine() { return engine_; }
 
     AppShellViewModel& shell() { return *shell_; }
@@ -54,6 +66,7 @@ public:
     RunLogViewModel& runLog() { return *runLog_; }
     ProfileViewModel& profile() { return *profile_; }
     DashboardViewModel& dashboard() { return *dashboard_; }
+    TrayViewModel& tray() { return *tray_; }
 
     // The quit sequence; also runs on QCoreApplication::aboutToQuit.
     void shutdown();
@@ -73,6 +86,7 @@ private:
     std::unique_ptr<PageContentViewModel> page_;
     std::unique_ptr<UpdatePromptViewModel> updatePrompt_;
     std::unique_ptr<DashboardViewModel> dashboard_;
+    std::unique_ptr<TrayViewModel> tray_;
     // The model icons' cache, every SvgIcon's in the pages (`svgImages`).
     std::unique_ptr<SvgImageCache> svgImages_;
     std::unique_ptr<LinkOpener> links_;

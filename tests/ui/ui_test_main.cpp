@@ -1,10 +1,14 @@
 // gtest main for the window tests: a QGuiApplication rendering offscreen on one screen of a fixed
 // size (1920 × 1080 unless the executable is built with CORVANTA_TEST_SCREEN_WIDTH and _HEIGHT;
-// CORVANTA_TEST_SECOND_SCREEN adds a 2560 × 1440 one to its right),
+// CORVANTA_TEST_SECOND_SCREEN adds a 2560 × 1440 one to its right; CORVANTA_TEST_WIDGETS makes
+// it a QApplication),
 // with the user's folders in a private temporary directory so that nothing of a real installation
 // is touched.
 #include <QFile>
 #include <QGuiApplication>
+#ifdef CORVANTA_TEST_WIDGETS
+#include <QApplication>
+#endif
 #include <QQuickStyle>
 #include <QTemporaryDir>
 
@@ -46,7 +50,12 @@ int main(int argc, char** argv) {
     qputenv("XDG_RUNTIME_DIR", root);
     // Secrets go to the fallback file: a keyring prompt would have no one to answer it.
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+#ifdef CORVANTA_TEST_WIDGETS
+    // The window program's own application class, which the tray icon needs.
+    QApplication app(argc, argv);
+#else
     QGuiApplication app(argc, argv);
+#endif
     QCoreApplication::setOrganizationName(QStringLiteral("Corvanta"));
     QCoreApplication::setApplicationName(QStringLiteral("Corvanta"));
     QQuickStyle::setStyle(QStringLiteral("Basic"));

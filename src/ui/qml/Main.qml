@@ -5,7 +5,8 @@ import QtQuick.Window
 ApplicationWindow {
     id: window
     objectName: "mainWindow"
-    visible: true
+    // Launch at login starts in the tray, where there is one.
+    visible: !tray.startsHidden
     title: shell.text("app_name")
     color: theme.background
 
@@ -36,6 +37,13 @@ ApplicationWindow {
     Component.onCompleted: {
         fitContent()
         shell.windowShown()
+    }
+    // With a tray, closing leaves the engine running there; without one it quits.
+    onClosing: (close) => {
+        if (tray.closeToTray()) {
+            close.accepted = false
+            window.hide()
+        }
     }
     // The frame is known once the window is on screen.
     onVisibleChanged: if (visible) fitContent()
