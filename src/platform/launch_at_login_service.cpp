@@ -14,7 +14,7 @@ namespace corvanta::platform {
 
 namespace {
 
-// The Exec value of a desktop entry that runs `path` with no arguments. Two layers of escaping
+// The Exec value of a desktop entry that runs `path`, arguments aside. Two layers of escaping
 // apply, innermost first: the argument is quoted with double quotes, inside which ", `, $ and the
 // backslash take a backslash, and % (which starts a field code anywhere in the value) is doubled;
 // then the value as a whole is a key-file string, in which a backslash is written \\ and line
@@ -103,11 +103,12 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         throw std::runtime_error("cannot write the autostart entry");
     }
+    // Started at login, the client goes to the tray without a window (where there is a tray).
     const QString entry = QStringLiteral(
                               "[Desktop Entry]\n"
                               "Type=Application\n"
                               "Name=Corvanta\n"
-                              "Exec=%1\n"
+                              "Exec=%1 --tray\n"
                               "Icon=corvanta\n"
                               "Terminal=false\n"
                               "X-GNOME-Autostart-enabled=true\n")

@@ -122,7 +122,8 @@ TEST(ProfileViewModel, LaunchAtLoginShowsTheRealState) {
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(entry.readAll());
     entry.close();
-    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/Corvanta \\\\$1/corvanta\"\n")))
+    // Started at login, the client goes to the tray without a window.
+    EXPECT_TRUE(text.contains(QStringLiteral("Exec=\"/opt/Corvanta \\\\$1/corvanta\" --tray\n")))
         << text.toStdString();
 
     // Already on: no platform call, no error.
