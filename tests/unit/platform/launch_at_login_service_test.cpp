@@ -45,7 +45,7 @@ QString errorText(GError* error) {
 void writeRecordingProgram(const QString& path) {
     QFile program(path);
     ASSERT_TRUE(program.open(QIODevice::WriteOnly));
-    program.write("#!/bin/sh\nprintf '%s' \"$0\" > \"$0.started\"\n");
+    program.write("#!/bin/sh\nprintf '%s %s' \"$0\" \"$*\" > \"$0.started\"\n");
     program.close();
     ASSERT_TRUE(program.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                                        QFileDevice::ExeOwner));
@@ -92,7 +92,8 @@ TEST(LaunchAtLoginService, TheEntryStartsTheProgramWhateverItsPathHoldsAsGLibRea
         ASSERT_NO_FATAL_FAILURE(expectOnlyKeyFileEscapes(service.entryPath()));
 
         // The key-file layer: the value unescapes without complaint and, its %% read as % (the
-        // entry has no other field code), splits into one argument, the program's path.
+        // entry has no other field code), splits into the program's path and the switch that
+        // starts it in the tray.
         std::unique_ptr<GKeyFile, GKeyFileDeleter> keys(g_key_file_new());
         GError* rawError = nullptr;
         ASSERT_TRUE(
@@ -107,8 +108,9 @@ TEST(LaunchAtLoginService, TheEntryStartsTheProgramWhateverItsPathHoldsAsGLibRea
         ASSERT_TRUE(g_shell_parse_argv(command.constData(), nullptr, &rawArgv, nullptr))
             << exec.get();
         std::unique_ptr<gchar*, GStrvDeleter> argv(rawArgv);
-        ASSERT_EQ(g_strv_length(argv.get()), 1u) << exec.get();
+        ASSERT_EQ(g_strv_length(argv.get()), 2u) << exec.get();
         EXPECT_EQ(QString::fromUtf8(argv.get()[0]), program) << exec.get();
+        EXPECT_EQ(QString::fromUtf8(argv.get()[1]), QStringLiteral("--tray")) << exec.get();
 
         // The desktop-entry layer: GIO takes the entry as an application, and launching it, field
         // codes expanded, starts exactly that program. (GIO's executable name is only the value
@@ -125,12 +127,13 @@ TEST(LaunchAtLoginService, TheEntryStartsTheProgramWhateverItsPathHoldsAsGLibRea
             << errorText(rawError).toStdString();
         QFile started(program + QStringLiteral(".started"));
         const auto deadline = std::chrono::steady_clock::now() + 10s;
-        while (started.size() < program.toUtf8().size() &&
+        const QString startedWith = program + QStringLiteral(" --tray");
+        while (started.size() < startedWith.toUtf8().size() &&
                std::chrono::steady_clock::now() < deadline) {
             QThread::msleep(20);
         }
         ASSERT_TRUE(started.open(QIODevice::ReadOnly));
-        EXPECT_EQ(QString::fromUtf8(started.readAll()), program);
+        EXPECT_EQ(QString::fromUtf8(started.readAll()), startedWith);
     }
 }
 
