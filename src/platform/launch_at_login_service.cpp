@@ -94,6 +94,25 @@ void LaunchAtLoginService::setEnabled(bool enabled) {
         }
         return;
     }
+    writeEntry();
+}
+
+void LaunchAtLoginService::refreshEntry() {
+    if (!isEnabled()) {
+        return;
+    }
+    QFile file(entryPath());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return;
+    }
+    const QString text = QString::fromUtf8(file.readAll());
+    file.close();
+    if (!text.contains(QStringLiteral(" --tray\n"))) {
+        writeEntry();
+    }
+}
+
+void LaunchAtLoginService::writeEntry() {
     if (!makePrivateDirectory(directory_)) {
         throw std::runtime_error("cannot create the autostart folder");
     }

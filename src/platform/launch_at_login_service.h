@@ -19,7 +19,13 @@ public:
 
     QString entryPath() const;
 
+    // An enabled entry that an earlier version wrote (it opened the window at login) is written
+    // again in today's form; a disabled or hidden one is left alone. Throws like setEnabled.
+    void refreshEntry();
+
 private:
+    void writeEntry();
+
     QString directory_;
     QString executable_;
 };

@@ -60,6 +60,12 @@ DesktopApplication::DesktopApplication(DesktopServices services, WindowStart sta
     pages_ = std::make_unique<backend::PageRepository>(services.api);
     index_ = std::make_unique<backend::IndexRepository>(services.api);
     launchAtLogin_ = std::make_unique<platform::LaunchAtLoginService>();
+    try {
+        // An entry from an earlier version would open the window at login.
+        launchAtLogin_->refreshEntry();
+    } catch (const std::exception&) {
+        // Left as it was: it still starts the client, only with its window.
+    }
     layout_ = std::make_unique<ResponsiveLayout>();
     shell_ = std::make_unique<AppShellViewModel>(
         AppShellViewModel::Services{services.auth, services.orchestrator, services.updates,

@@ -137,5 +137,40 @@ TEST(LaunchAtLoginService, TheEntryStartsTheProgramWhateverItsPathHoldsAsGLibRea
     }
 }
 
+TEST(LaunchAtLoginService, AnEntryOfAnEarlierVersionIsBroughtUpToDate) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString autostart = root.filePath(QStringLiteral("autostart"));
+    ASSERT_TRUE(QDir().mkpath(autostart));
+    LaunchAtLoginService service(autostart, QStringLiteral("/opt/corvanta/corvanta"));
+    const auto write = [&](const QByteArray& text) {
+        QFile file(service.entryPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    };
+    const auto read = [&] {
+        QFile file(service.entryPath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+
+    // Nothing to refresh: no entry is made.
+    service.refreshEntry();
+    EXPECT_FALSE(QFile::exists(service.entryPath()));
+
+    // An enabled entry that opens the window is written again to start in the tray.
+    write("[Desktop Entry]\nType=Application\nName=Corvanta\nExec=\"/opt/corvanta/corvanta\"\n");
+    service.refreshEntry();
+    EXPECT_TRUE(read().contains(QStringLiteral("Exec=\"/opt/corvanta/corvanta\" --tray\n")))
+        << read().toStdString();
+    EXPECT_TRUE(service.isEnabled());
+
+    // A hidden one is the user's choice and stays as it is.
+    const QByteArray hidden =
+        "[Desktop Entry]\nType=Application\nExec=\"/opt/corvanta/corvanta\"\nHidden=true\n";
+    write(hidden);
+    service.refreshEntry();
+    EXPECT_EQ(read(), QString::fromUtf8(hidden));
+}
+
 }  // namespace
 }  // namespace corvanta::platform
