@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QIcon>
+#include <QImage>
+#include <QPainter>
 #include <QQuickWindow>
 #include <QRegularExpression>
 #include <QSet>
@@ -33,14 +36,25 @@ using testing::processEventsUntil;
 using testing::runSync;
 
 TEST(Tray, EveryStateHasItsOwnPicture) {
+    // Drawn side by side at a tray's size and at twice that, for a look in the screenshots.
     QSet<QString> sources;
+    QImage strip(4 * 66, 44, QImage::Format_ARGB32);
+    strip.fill(Qt::transparent);
+    QPainter painter(&strip);
+    int x = 0;
     for (const auto state :
          {TrayState::running, TrayState::paused, TrayState::stopped, TrayState::restarting}) {
         const QString source = TrayViewModel::iconSourceFor(state);
         sources.insert(source);
         EXPECT_FALSE(QIcon(source).pixmap(22, 22).isNull()) << source.toStdString();
+        painter.drawPixmap(x, 11, QIcon(source).pixmap(22, 22));
+        painter.drawPixmap(x + 22, 0, QIcon(source).pixmap(44, 44));
+        x += 66;
     }
+    painter.end();
     EXPECT_EQ(sources.size(), 4);
+    QDir().mkpath(QStringLiteral(CORVANTA_SCREENSHOT_DIR));
+    EXPECT_TRUE(strip.save(QStringLiteral(CORVANTA_SCREENSHOT_DIR "/tray_icons.png")));
     EXPECT_EQ(TrayViewModel::stateFor(true, tasks::EngineState::restarting), TrayState::restarting);
     EXPECT_EQ(TrayViewModel::stateFor(false, tasks::EngineState::waitingKey), TrayState::stopped);
 }
