@@ -58,6 +58,9 @@ Environment:
   CORVANTA_SHA256_IMPL    force the CPU kernel: scalar, shani, avx2 or avx512
   CORVANTA_RUN_LOG_FILE_LIMIT_BYTES
                           the size at which the run log's database file rotates
+  CORVANTA_STATUS_INTERVAL_MS
+                          milliseconds between the status lines written to
+                          standard error when it is a terminal (default 60000)
   NOTIFY_SOCKET, WATCHDOG_USEC
                           set by systemd for a Type=notify unit: the client then
                           reports READY=1, its state and rate (STATUS=), and
