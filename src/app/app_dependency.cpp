@@ -198,6 +198,8 @@ tasks::TaskOrchestrator& AppDependency::buildEngine() {
     deps.verifySignIn = [&auth = *authRepository_] { return auth.verifySignIn(); };
     deps.pressure = pressureController_.get();
     deps.currentSnapshot = [&monitor = *systemMonitor_] { return monitor.currentSnapshot(); };
+    deps.isSignedIn = [&auth = *authRepository_] { return auth.isAuthenticated(); };
+    deps.restartDelayScale = tasks::RestartBackoff::scaleFromEnvironment();
     deps.deviceIdentity = [] { return deviceIdentity(); };
     deps.loadStoredKey = [&tokens = *tokenManager_](const QString& identity) {
         return backend::loadStoredKey(identity, tokens);

@@ -115,6 +115,22 @@ void printError(const QString& message) {
                  corvanta::log::scrubbedLogText(message).toUtf8().constData());
 }
 
+// Whether the engine has stopped with nothing to come: not paused, not running, and no restart
+// scheduled (signed out, no key, the key or the device refused). A stop that may pass (no
+// connection, a server error) schedules a restart, and the program waits for it.
+bool endsForGood(const corvanta::tasks::TaskOrchestrator& orchestrator) {
+    using corvanta::tasks::EngineState;
+    const EngineState state = orchestrator.currentState();
+    return state != EngineState::paused && state != EngineState::restarting &&
+           state != EngineState::running;
+}
+
+void printNotStarted(const corvanta::tasks::TaskOrchestrator& orchestrator) {
+    printError(QStringLiteral("the engine did not start: %1 (state %2)")
+                   .arg(orchestrator.stopReason(),
+                        corvanta::tasks::engineStateWord(orchestrator.currentState())));
+}
+
 // Signs in, starts the engine, and ends the process when the engine stops by itself.
 // `stopRequested`: SIGINT or SIGTERM has arrived.
 QCoro::Task<void> run(AppDependency& deps, Observers observers, const bool& stopRequested) {
@@ -151,9 +167,7 @@ QCoro::Task<void> run(AppDependency& deps, Observers observers, const bool& stop
         observers.metrics->follow(orchestrator);
     }
     QObject::connect(&orchestrator, &corvanta::tasks::TaskOrchestrator::loopExited, [&] {
-        // A loop that ends without a stop request (signed out, fetches failing, no key)
-        // leaves nothing to do.
-        if (orchestrator.currentState() != corvanta::tasks::EngineState::paused) {
+        if (endsForGood(orchestrator)) {
             if (!stopRequested) {
                 printError(QStringLiteral("the engine stopped by itself: %1 (state %2)")
                                .arg(orchestrator.stopReason().isEmpty()
@@ -164,16 +178,27 @@ QCoro::Task<void> run(AppDependency& deps, Observers observers, const bool& stop
             QCoreApplication::exit(stopRequested ? 0 : 3);
         }
     });
+    // A restart whose registration is refused ends no loop; only its state says so. Queued, so
+    // that a stop on its way to a scheduled restart is not taken for the end.
+    QObject::connect(
+        &orchestrator, &corvanta::tasks::TaskOrchestrator::currentStateChanged, &orchestrator,
+        [&] {
+            if (!stopRequested && !orchestrator.isRunning() && orchestrator.deviceId() == 0 &&
+                orchestrator.consecutiveRestarts() > 0 && endsForGood(orchestrator)) {
+                printNotStarted(orchestrator);
+                QCoreApplication::exit(2);
+            }
+        },
+        Qt::QueuedConnection);
     co_await orchestrator.start();
     if (stopRequested) {
         // Stopped while registering: no loop will report its end.
         QCoreApplication::exit(0);
         co_return;
     }
-    if (!orchestrator.isRunning()) {
-        printError(QStringLiteral("the engine did not start: %1 (state %2)")
-                       .arg(orchestrator.stopReason(),
-                            corvanta::tasks::engineStateWord(orchestrator.currentState())));
+    // A registration that failed for now has scheduled a restart instead.
+    if (!orchestrator.isRunning() && endsForGood(orchestrator)) {
+        printNotStarted(orchestrator);
         QCoreApplication::exit(2);
     }
 }

@@ -3,6 +3,9 @@
 #include <QLocale>
 #include <QPointer>
 
+#include <algorithm>
+#include <utility>
+
 #include "async/cancellable_sleep.h"
 #include "backend/api_client.h"
 #include "backend/device_repository.h"
@@ -59,11 +62,32 @@ bool worthSendingAgain(const std::exception& error) {
     return false;
 }
 
+// A failure that may well be gone a little later: no connection, a time-out, a server error.
+// A refusal of the key or the device, or a 401, will not pass by waiting.
+bool failsOnlyForNow(const std::exception& error) {
+    if (const auto* transport = dynamic_cast<const backend::TransportError*>(&error)) {
+        return !transport->isCancellation();
+    }
+    if (const auto* api = dynamic_cast<const backend::ApiError*>(&error)) {
+        return api->kind() == backend::ApiError::Kind::httpError && api->statusCode() >= 500 &&
+               api->statusCode() <= 599;
+    }
+    return false;
+}
+
 }  // namespace
 
 TaskOrchestrator::TaskOrchestrator(TaskOrchestratorDependencies dependencies, QObject* parent)
-    : QObject(parent), deps_(std::move(dependencies)) {
+    : QObject(parent),
+      deps_(std::move(dependencies)),
+      backoff_(deps_.restartDelayScale, deps_.unitRandom) {
     QPointer<TaskOrchestrator> self(this);
+    restartTimer_.setSingleShot(true);
+    // The countdown shows its seconds: the restart comes when it says.
+    restartTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&restartTimer_, &QTimer::timeout, this, &TaskOrchestrator::restartNow);
+    countdownTimer_.setInterval(1000);
+    connect(&countdownTimer_, &QTimer::timeout, this, &TaskOrchestrator::restartCountdownChanged);
     deps_.scheduler->setOnLog([self](const QString& category, const QString& message) {
         if (self) {
             self->writeLine(category, message);
@@ -178,6 +202,7 @@ QCoro::Task<void> TaskOrchestrator::start() {
             QStringLiteral("start ignored; engine already running"));
         co_return;
     }
+    cancelRestart();
     QPointer<TaskOrchestrator> self(this);
     const std::uint64_t generation = ++runGeneration_;
     const QDateTime now = deps_.clock();
@@ -214,16 +239,20 @@ QCoro::Task<void> TaskOrchestrator::start() {
     const auto runStop = std::make_shared<std::stop_source>();
     loopTask_ = runStop;
     if (deviceId_ == 0) {
-        const bool registered = co_await registerDevice(identity, runStop->get_token());
+        const CallOutcome registered = co_await registerDevice(identity, runStop->get_token());
         if (!self || generation != runGeneration_ || !isRunning_) {
             co_return;  // stopped (or restarted) while registering
         }
-        if (!registered) {
+        if (registered != CallOutcome::succeeded) {
             endBecause(LogCategory::device, LogSeverity::error,
-                       QStringLiteral("❌ device registration failed"));
+                       QStringLiteral("❌ device registration failed"),
+                       registered == CallOutcome::failedForNow
+                           ? QStringLiteral("registration failed")
+                           : QString());
             setRunning(false);
             setState(EngineState::stopped);
             cancelTicker();
+            scheduleRestartIfDue();
             co_return;
         }
     }
@@ -238,8 +267,8 @@ QCoro::Task<void> TaskOrchestrator::start() {
     mainLoop(runStop->get_token(), generation);
 }
 
-QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identity,
-                                                   std::stop_token stop) {
+QCoro::Task<TaskOrchestrator::CallOutcome> TaskOrchestrator::registerDevice(
+    const DeviceIdentity& identity, std::stop_token stop) {
     QPointer<TaskOrchestrator> self(this);
     log(LogCategory::device,
         QStringLiteral("register sn=") + identity.sn + QStringLiteral(" cpu=") + identity.cpu);
@@ -247,48 +276,51 @@ QCoro::Task<bool> TaskOrchestrator::registerDevice(const DeviceIdentity& identit
         const auto reply =
             co_await deps_.devices->registerDevice(identity.sn, identity.name, identity.cpu, stop);
         if (!self) {
-            co_return false;
+            co_return CallOutcome::refused;
         }
         deviceId_ = reply.id;
         log(LogCategory::device,
             QStringLiteral("✅ registration success deviceId=") + QString::number(reply.id));
-        co_return true;
+        co_return CallOutcome::succeeded;
     } catch (const std::exception& error) {
         // A request aborted by a stop is no failure of the registration.
         if (self && !stop.stop_requested()) {
             log(LogCategory::device, LogSeverity::error,
                 QStringLiteral("❌ registration failed error=") + describe(error));
         }
-        co_return false;
+        co_return failsOnlyForNow(error) ? CallOutcome::failedForNow : CallOutcome::refused;
     }
 }
 
-QCoro::Task<bool> TaskOrchestrator::verifyKey(std::stop_token stop) {
+QCoro::Task<TaskOrchestrator::CallOutcome> TaskOrchestrator::verifyKey(std::stop_token stop) {
     QPointer<TaskOrchestrator> self(this);
     constexpr int maxAttempts = 3;
     for (int attempt = 1;; ++attempt) {
         QString failure;
+        // The last attempt's failure decides whether waiting may help.
+        CallOutcome outcome = CallOutcome::refused;
         try {
             co_await deps_.devices->apiClient().requestEmpty(
                 backend::DeviceEndpoint::checkApiKey(corvantaKey_, deviceId_), stop);
-            co_return true;
+            co_return CallOutcome::succeeded;
         } catch (const std::exception& error) {
             failure = describe(error);
+            outcome = failsOnlyForNow(error) ? CallOutcome::failedForNow : CallOutcome::refused;
         }
         // A stop aborts the request: that is no verdict on the key, and nothing to retry.
         if (!self || stop.stop_requested()) {
-            co_return false;
+            co_return CallOutcome::refused;
         }
         log(LogCategory::auth, QStringLiteral("❌ key verification failed attempt=%1/%2 error=")
                                        .arg(attempt)
                                        .arg(maxAttempts) +
                                    failure);
         if (attempt == maxAttempts) {
-            co_return false;
+            co_return outcome;
         }
         co_await async::sleepFor(scaled(1000ms), stop);
         if (!self) {
-            co_return false;
+            co_return CallOutcome::refused;
         }
     }
 }
@@ -342,8 +374,8 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             // An ended sign-in has already stopped the engine through signInEnded(); a check
             // that failed otherwise (no connection, a server error) stops it here.
             if (!halted()) {
-                stopBecause(LogCategory::auth,
-                            QStringLiteral("token unavailable; stopping engine"));
+                stopBecause(LogCategory::auth, QStringLiteral("token unavailable; stopping engine"),
+                            QStringLiteral("sign-in check failed"));
             }
             break;
         }
@@ -356,16 +388,18 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             setState(EngineState::waitingKey);
             break;
         }
-        const bool verified = co_await verifyKey(stop);
+        const CallOutcome verified = co_await verifyKey(stop);
         if (!self) {
             co_return;
         }
         if (halted()) {
             break;
         }
-        if (!verified) {
+        if (verified != CallOutcome::succeeded) {
             endBecause(LogCategory::auth, LogSeverity::error,
-                       QStringLiteral("❌ key verification failed"));
+                       QStringLiteral("❌ key verification failed"),
+                       verified == CallOutcome::failedForNow ? QStringLiteral("key check failed")
+                                                             : QString());
             setState(EngineState::stopped);
             break;
         }
@@ -382,7 +416,8 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
             if (tracker.failureCount >= tracker.maxFailures) {
                 endBecause(LogCategory::task, LogSeverity::error,
                            QStringLiteral("❌ task fetch failed %1 consecutive times; loop stopped")
-                               .arg(tracker.maxFailures));
+                               .arg(tracker.maxFailures),
+                           QStringLiteral("task fetch failed %1 times").arg(tracker.maxFailures));
                 setState(EngineState::stopped);
                 break;
             }
@@ -438,6 +473,8 @@ QCoro::Task<void> TaskOrchestrator::mainLoop(std::stop_token stop, std::uint64_t
         }
         taskFetchedAtById_.remove(task->taskId);
         if (solved) {
+            // The backend is back: the next outage starts the back-off from its beginning.
+            backoff_.reset();
             ++sessionStats_.completedCount;
             count(&EngineCounters::tasksSolved);
             refreshProgress();
@@ -474,6 +511,8 @@ void TaskOrchestrator::finishLoop(std::uint64_t generation) {
         deps_.pressure->stop();
     }
     log(LogCategory::taskEngine, QStringLiteral("main loop exited"));
+    // Before loopExited, so that whoever listens sees the engine restarting rather than stopped.
+    scheduleRestartIfDue();
     emit loopExited();
 }
 
@@ -518,7 +557,8 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
         // failed otherwise stops it here, lanes and all.
         if (isRunning_ && !haltRequested_ && !stop.stop_requested()) {
             stopBecause(LogCategory::auth,
-                        QStringLiteral("token invalid before submit; stopping engine"));
+                        QStringLiteral("token invalid before submit; stopping engine"),
+                        QStringLiteral("sign-in check failed"));
         }
         co_return false;
     }
@@ -582,6 +622,11 @@ QCoro::Task<bool> TaskOrchestrator::submitResult(std::uint64_t nonce, QString ta
 
 void TaskOrchestrator::stop() {
     if (!isRunning_) {
+        if (currentState_ == EngineState::restarting) {
+            cancelRestart();
+            log(LogCategory::taskEngine, QStringLiteral("engine stopped"));
+            setState(EngineState::stopped);
+        }
         return;
     }
     setRunning(false);
@@ -602,18 +647,80 @@ void TaskOrchestrator::stop() {
     setState(EngineState::stopped);
 }
 
-void TaskOrchestrator::endBecause(LogCategory category, LogSeverity severity,
-                                  const QString& reason) {
+void TaskOrchestrator::endBecause(LogCategory category, LogSeverity severity, const QString& reason,
+                                  const QString& restartBecause) {
     log(category, severity, reason);
     stopReason_ = reason;
+    pendingRestartReason_ = restartBecause;
 }
 
-void TaskOrchestrator::stopBecause(LogCategory category, const QString& reason) {
+void TaskOrchestrator::stopBecause(LogCategory category, const QString& reason,
+                                   const QString& restartBecause) {
     if (!isRunning_) {
+        // An ended sign-in calls off a scheduled restart too.
+        if (currentState_ == EngineState::restarting) {
+            endBecause(category, LogSeverity::info, reason);
+            stop();
+        }
         return;
     }
-    endBecause(category, LogSeverity::info, reason);
+    endBecause(category, LogSeverity::info, reason, restartBecause);
     stop();
+    scheduleRestartIfDue();
+}
+
+void TaskOrchestrator::scheduleRestartIfDue() {
+    const QString reason = std::exchange(pendingRestartReason_, QString());
+    if (reason.isEmpty() || isRunning_ || currentState_ != EngineState::stopped) {
+        return;
+    }
+    if (deps_.isSignedIn && !deps_.isSignedIn()) {
+        return;  // signed out meanwhile: nothing to come back to
+    }
+    const std::chrono::milliseconds delay = backoff_.next();
+    restartReason_ = reason;
+    restartTimer_.start(delay);
+    countdownTimer_.start();
+    log(LogCategory::engine, QStringLiteral("⏳ engine restarts in %1s (%2)")
+                                 .arg((delay.count() + 999) / 1000)
+                                 .arg(reason));
+    emit restartCountdownChanged();
+    // Last: whoever watches the state may pause or stop the engine right away.
+    setState(EngineState::restarting);
+}
+
+void TaskOrchestrator::cancelRestart() {
+    pendingRestartReason_.clear();
+    restartTimer_.stop();
+    countdownTimer_.stop();
+    if (!restartReason_.isEmpty()) {
+        restartReason_.clear();
+        emit restartCountdownChanged();
+    }
+}
+
+void TaskOrchestrator::restartNow() {
+    if (currentState_ != EngineState::restarting) {
+        return;
+    }
+    if (deps_.isSignedIn && !deps_.isSignedIn()) {
+        cancelRestart();
+        setState(EngineState::stopped);
+        return;
+    }
+    // The task ends on its own; dropping it does not cancel it. start() calls the countdown off.
+    [[maybe_unused]] auto starting = start();
+}
+
+std::chrono::milliseconds TaskOrchestrator::restartRemaining() const {
+    if (currentState_ != EngineState::restarting || !restartTimer_.isActive()) {
+        return std::chrono::milliseconds(0);
+    }
+    return std::chrono::milliseconds(std::max(restartTimer_.remainingTime(), 0));
+}
+
+int TaskOrchestrator::restartSecondsLeft() const {
+    return static_cast<int>((restartRemaining().count() + 999) / 1000);
 }
 
 void TaskOrchestrator::signInEnded() {
@@ -626,6 +733,13 @@ void TaskOrchestrator::signInEnded() {
 }
 
 void TaskOrchestrator::pause() {
+    if (currentState_ == EngineState::restarting) {
+        // The user's pause wins over the scheduled restart.
+        cancelRestart();
+        setState(EngineState::paused);
+        log(LogCategory::taskEngine, QStringLiteral("⏸️ engine paused"));
+        return;
+    }
     if (!isRunning_ || haltRequested_) {
         return;
     }
@@ -639,7 +753,8 @@ void TaskOrchestrator::pause() {
 }
 
 void TaskOrchestrator::resume() {
-    if (!haltRequested_ || currentState_ != EngineState::paused) {
+    // A loop that has already ended cannot carry on: start() runs a new one.
+    if (!isRunning_ || !haltRequested_ || currentState_ != EngineState::paused) {
         return;
     }
     haltRequested_ = false;

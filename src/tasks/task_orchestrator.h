@@ -5,7 +5,9 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -16,6 +18,7 @@
 #include "log/log_tag.h"
 #include "tasks/engine_counters.h"
 #include "tasks/engine_state.h"
+#include "tasks/restart_backoff.h"
 #include "tasks/task_session_stats.h"
 
 namespace corvanta::backend {
@@ -61,6 +64,13 @@ struct TaskOrchestratorDependencies {
     double intervalScale = 1.0;
     // Where tasks and submitted candidates are counted; optional.
     EngineCounters* counters = nullptr;
+    // Whether the user is still signed in; an engine that stopped by itself restarts only then.
+    // Unset: always.
+    std::function<bool()> isSignedIn;
+    // Scales the restart back-off (RestartBackoff::scaleFromEnvironment() in the programs).
+    double restartDelayScale = 1.0;
+    // Numbers in [0, 1) for the back-off's jitter; unset: Qt's global generator.
+    std::function<double()> unitRandom;
 };
 
 // The engine's main loop: registers the device, verifies the key, fetches tasks, lets the
@@ -80,12 +90,14 @@ public:
     explicit TaskOrchestrator(TaskOrchestratorDependencies dependencies, QObject* parent = nullptr);
     ~TaskOrchestrator() override;
 
-    // Returns once the loop is launched or registration has failed.
+    // Returns once the loop is launched or registration has failed. Takes the place of a
+    // scheduled restart.
     QCoro::Task<void> start();
+    // Stops a running engine, or calls off a scheduled restart.
     void stop();
     // Pauses a running engine: the search in flight is abandoned (its progress kept), nothing
-    // more is submitted, and the loop winds down. Nothing when the engine does not run or is
-    // paused already.
+    // more is submitted, and the loop winds down. A scheduled restart is called off and the
+    // engine counts as paused. Nothing when the engine does not run or is paused already.
     void pause();
     // Takes a pause back while the paused loop has not yet ended; that loop then carries on. No
     // new loop is started (start() does that). Nothing unless the engine is paused.
@@ -113,6 +125,15 @@ public:
     // failed", ...); empty while it runs and after a stop or pause asked for by the user.
     const QString& stopReason() const { return stopReason_; }
 
+    // While the state is `restarting`: the time left until the scheduled start, and why the
+    // engine stopped in a few words ("sign-in check failed", ...). Zero and empty otherwise.
+    std::chrono::milliseconds restartRemaining() const;
+    // restartRemaining() in whole seconds, rounded up: the number the countdown shows.
+    int restartSecondsLeft() const;
+    const QString& restartReason() const { return restartReason_; }
+    // Restarts scheduled since a task was last accepted.
+    int consecutiveRestarts() const { return backoff_.restarts(); }
+
     // The key as the run log shows it: every character but the last four as "•" when it has five
     // or more, else the key itself.
     static QString maskedKey(const QString& key);
@@ -121,6 +142,8 @@ signals:
     void isRunningChanged();
     void currentStateChanged();
     void progressTextChanged();
+    // Once a second while a restart is scheduled, and when one is scheduled or called off.
+    void restartCountdownChanged();
     // The main loop has finished (after its "main loop exited" line).
     void loopExited();
 
@@ -134,14 +157,26 @@ private:
 
     QCoro::Task<void> mainLoop(std::stop_token stop, std::uint64_t generation);
     QCoro::Task<void> runtimeTicker(std::stop_token stop);
-    QCoro::Task<bool> registerDevice(const DeviceIdentity& identity, std::stop_token stop);
-    QCoro::Task<bool> verifyKey(std::stop_token stop);
+    // How a call to the backend ended: a failure that can pass (no connection, a server error)
+    // or one that will not (a refusal).
+    enum class CallOutcome { succeeded, failedForNow, refused };
+
+    QCoro::Task<CallOutcome> registerDevice(const DeviceIdentity& identity, std::stop_token stop);
+    QCoro::Task<CallOutcome> verifyKey(std::stop_token stop);
     QCoro::Task<std::optional<FetchedTask>> fetchNextTask(std::stop_token stop);
     void finishLoop(std::uint64_t generation);
-    // The loop ends by itself: writes the reason line and keeps it for stopReason().
-    void endBecause(log::LogCategory category, log::LogSeverity severity, const QString& reason);
+    // The loop ends by itself: writes the reason line and keeps it for stopReason(). A non-empty
+    // `restartBecause` (a few words) marks a stop that can pass: the engine will be restarted.
+    void endBecause(log::LogCategory category, log::LogSeverity severity, const QString& reason,
+                    const QString& restartBecause = {});
     // As endBecause, of ordinary weight, and stops the engine the way stop() does.
-    void stopBecause(log::LogCategory category, const QString& reason);
+    void stopBecause(log::LogCategory category, const QString& reason,
+                     const QString& restartBecause = {});
+    // After the engine has stopped by itself: schedules the restart endBecause asked for, when
+    // the user is still signed in.
+    void scheduleRestartIfDue();
+    void cancelRestart();
+    void restartNow();
     void startTicker();
     void cancelTicker();
     void refreshProgress();
@@ -173,6 +208,12 @@ private:
     std::shared_ptr<std::stop_source> loopTask_;
     std::shared_ptr<std::stop_source> runtimeTickerTask_;
     TaskFetchFailureTracker taskFetchFailureTracker_;
+    RestartBackoff backoff_;
+    // Set by endBecause for a stop that can pass, until the restart is scheduled.
+    QString pendingRestartReason_;
+    QString restartReason_;
+    QTimer restartTimer_;
+    QTimer countdownTimer_;
     TaskSessionStats sessionStats_;
     QHash<QString, QDateTime> taskFetchedAtById_;
 };

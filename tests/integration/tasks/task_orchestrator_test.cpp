@@ -30,11 +30,12 @@ using corvanta::testing::processEventsUntil;
 using corvanta::testing::runSync;
 
 // The orchestrator on the real client stack, a real scheduler and task database, against a
-// devserver of its own; waits are scaled down a hundredfold.
+// devserver of its own; waits are scaled down a hundredfold, the restart back-off only when a
+// test asks.
 class OrchestratorTest : public ::testing::Test {
 protected:
     explicit OrchestratorTest(QStringList serverArguments = {"--difficulty", "12"},
-                              double intervalScale = 0.01) {
+                              double intervalScale = 0.01, double restartDelayScale = 1.0) {
         server = std::make_unique<corvanta::testing::DevServerProcess>(serverArguments);
         qputenv("CORVANTA_API_BASE_URL", server->url().toUtf8());
         tokens = std::make_unique<backend::TokenManager>([store = store] { return store; });
@@ -70,6 +71,9 @@ protected:
             }
         };
         deps.intervalScale = intervalScale;
+        deps.isSignedIn = [this] { return auth->isAuthenticated(); };
+        deps.restartDelayScale = restartDelayScale;
+        deps.unitRandom = [] { return 0.0; };
         orchestrator = std::make_unique<TaskOrchestrator>(std::move(deps));
         auth->setStopEngine([this](backend::AuthRepository::EngineStop why) {
             if (why == backend::AuthRepository::EngineStop::signInEnded) {
@@ -308,7 +312,12 @@ TEST_F(EmptyTaskTest, UnusableRepliesCountAsFetchFailures) {
               3);
     EXPECT_GE(indexOf("[ERROR] ❌ task fetch failed 3 consecutive times; loop stopped"), 0);
     ASSERT_TRUE(processEventsUntil([&] { return !orchestrator->isRunning(); }));
-    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+    // The backend may mend its replies: the engine comes back in 30 s.
+    EXPECT_EQ(orchestrator->currentState(), EngineState::restarting);
+    EXPECT_GE(indexOf("[ENGINE] ⏳ engine restarts in 30s (task fetch failed 3 times)"), 0);
+    EXPECT_EQ(orchestrator->restartReason(), "task fetch failed 3 times");
+    EXPECT_GT(orchestrator->restartSecondsLeft(), 25);
+    EXPECT_LE(orchestrator->restartSecondsLeft(), 30);
 }
 
 TEST_F(OrchestratorTest, ASignInThatEndsBetweenTasksStopsTheEngineAndSaysWhy) {
@@ -319,7 +328,10 @@ TEST_F(OrchestratorTest, ASignInThatEndsBetweenTasksStopsTheEngineAndSaysWhy) {
     ASSERT_GE(reason, 0);
     EXPECT_LT(reason, indexOf("main loop exited"));
     EXPECT_EQ(countLines("token unavailable; stopping engine"), 1);
+    // An ended sign-in is no outage: nothing restarts the engine.
     EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+    EXPECT_EQ(countLines("engine restarts in"), 0);
+    EXPECT_EQ(orchestrator->restartRemaining(), 0ms);
     EXPECT_EQ(orchestrator->stopReason(), "token unavailable; stopping engine");
     EXPECT_FALSE(auth->isAuthenticated());
     EXPECT_EQ(indexOf("fetched id="), -1);
@@ -373,7 +385,9 @@ TEST_F(EasyTaskTest, ASignInCheckFailingBeforeASubmitStopsTheEngineLanesAndAll) 
     ASSERT_TRUE(waitForLine("[AUTH] token invalid before submit; stopping engine"));
     ASSERT_TRUE(waitForLine("main loop exited", 20s));
     EXPECT_FALSE(orchestrator->isRunning());
-    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+    // A check that found no backend may pass: a restart is scheduled.
+    EXPECT_EQ(orchestrator->currentState(), EngineState::restarting);
+    EXPECT_EQ(orchestrator->restartReason(), "sign-in check failed");
     EXPECT_EQ(orchestrator->stopReason(), "token invalid before submit; stopping engine");
     EXPECT_FALSE(scheduler->isRunning());
     // The lanes are gone: nothing is searched after the stop.
@@ -384,9 +398,12 @@ TEST_F(EasyTaskTest, ASignInCheckFailingBeforeASubmitStopsTheEngineLanesAndAll) 
         EXPECT_FALSE(lines[i].contains("] done ") || lines[i].contains("claim segment="))
             << lines[i].toStdString();
     }
-    // The engine still signs in: a start goes on with the next task.
+    // The engine still signs in: a start takes the restart's place and goes on with the next
+    // task.
     lines.clear();
     runSync(orchestrator->start());
+    EXPECT_EQ(orchestrator->restartRemaining(), 0ms);
+    EXPECT_EQ(orchestrator->restartReason(), "");
     ASSERT_TRUE(waitForLine("[TASK] fetched id=T2 "));
 }
 
@@ -431,6 +448,125 @@ TEST_F(RealWaitTest, ASubmissionWaitingWhenTheEngineStopsIsNeverSent) {
             << request["body"].get<std::string>();
     }
     EXPECT_EQ(indexOf("pullTask start id=T1"), -1);
+}
+
+// Easy tasks, and a restart back-off a hundred times shorter (0.3 s, 0.6 s, ...).
+class RecoveryTest : public OrchestratorTest {
+protected:
+    RecoveryTest() : OrchestratorTest({"--difficulty", "4"}, 0.01, 0.01) {}
+
+    // Waits until the engine has scheduled its restart number `count` since the last accepted
+    // task.
+    bool waitForRestartNumber(int count) {
+        return processEventsUntil(
+            [&] {
+                return orchestrator->currentState() == EngineState::restarting &&
+                       orchestrator->consecutiveRestarts() == count;
+            },
+            30s);
+    }
+};
+
+TEST_F(RecoveryTest, AnOutageOfTheSignInCheckEndsInARestartThatSolvesTheNextTask) {
+    // The sign-in succeeded; then the backend answers every check with 502 until it is mended.
+    server->addFault({{"path", "/api/token/check"}, {"status", 502}, {"count", -1}});
+    int countdownTicks = 0;
+    QObject::connect(orchestrator.get(), &TaskOrchestrator::restartCountdownChanged,
+                     [&] { ++countdownTicks; });
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForRestartNumber(1));
+    EXPECT_GE(indexOf("[AUTH] token unavailable; stopping engine"), 0);
+    EXPECT_GE(indexOf("[ENGINE] ⏳ engine restarts in 1s (sign-in check failed)"), 0);
+    EXPECT_EQ(orchestrator->restartReason(), "sign-in check failed");
+    EXPECT_GT(orchestrator->restartRemaining(), 0ms);
+    EXPECT_LE(orchestrator->restartRemaining(), 300ms);
+    EXPECT_TRUE(auth->isAuthenticated());
+
+    // Still down: the engine starts again, fails again, and waits twice as long.
+    ASSERT_TRUE(waitForRestartNumber(2));
+    EXPECT_GT(orchestrator->restartRemaining(), 300ms);
+    EXPECT_LE(orchestrator->restartRemaining(), 600ms);
+    EXPECT_GE(countLines("[TASK_ENGINE] engine started"), 2);
+    EXPECT_GE(countdownTicks, 2);
+
+    // Mended: the next start solves a task, and the back-off begins again.
+    server->clearFaults();
+    ASSERT_TRUE(waitForLine("[TASK] ✅ verified id=T1", 30s));
+    EXPECT_EQ(orchestrator->currentState(), EngineState::running);
+    EXPECT_EQ(orchestrator->consecutiveRestarts(), 0);
+    EXPECT_EQ(orchestrator->restartReason(), "");
+    EXPECT_EQ(orchestrator->stopReason(), "");
+
+    // The next outage starts at the first delay again.
+    server->addFault({{"path", "/api/token/check"}, {"status", 503}, {"count", -1}});
+    ASSERT_TRUE(waitForRestartNumber(1));
+    EXPECT_LE(orchestrator->restartRemaining(), 300ms);
+}
+
+TEST_F(RecoveryTest, KeyAndRegistrationFailuresRestartOnlyWhenTheyMayPass) {
+    // A registration the backend cannot answer now is tried again.
+    server->addFault({{"path", "/api/device/init"}, {"status", 500}});
+    runSync(orchestrator->start());
+    EXPECT_EQ(orchestrator->currentState(), EngineState::restarting);
+    EXPECT_EQ(orchestrator->restartReason(), "registration failed");
+    ASSERT_TRUE(waitForLine("[DEVICE] ✅ registration success"));
+    ASSERT_TRUE(waitForLine("[TASK] ✅ verified id=T1", 30s));
+
+    // A key check the backend cannot answer now: three attempts, then a restart.
+    server->addFault({{"path", "/api/device/checkApiKey"}, {"status", 503}, {"count", 3}});
+    ASSERT_TRUE(waitForRestartNumber(1));
+    EXPECT_EQ(orchestrator->restartReason(), "key check failed");
+    lines.clear();
+    ASSERT_TRUE(waitForLine("[TASK] ✅ verified id=", 30s));
+
+    // A key the backend refuses stays refused: the engine stays stopped.
+    server->addFault({{"path", "/api/device/checkApiKey"}, {"code", 0}, {"count", -1}});
+    ASSERT_TRUE(waitForLine("[ERROR] ❌ key verification failed", 30s));
+    ASSERT_TRUE(processEventsUntil([&] { return !orchestrator->isRunning(); }));
+    corvanta::testing::processEventsFor(500ms);
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+    EXPECT_EQ(countLines("engine restarts in"), 0);
+}
+
+TEST_F(RecoveryTest, APauseOrStopDuringTheCountdownCallsTheRestartOff) {
+    server->addFault({{"path", "/api/device/getTask"}, {"status", 502}, {"count", -1}});
+    // The user acts the moment the countdown begins.
+    bool pauseNext = true;
+    QObject::connect(orchestrator.get(), &TaskOrchestrator::currentStateChanged, [&] {
+        if (orchestrator->currentState() == EngineState::restarting) {
+            if (pauseNext) {
+                orchestrator->pause();
+            } else {
+                orchestrator->stop();
+            }
+        }
+    });
+    runSync(orchestrator->start());
+    ASSERT_TRUE(waitForLine("engine restarts in"));
+    EXPECT_EQ(orchestrator->currentState(), EngineState::paused);
+    EXPECT_EQ(orchestrator->restartRemaining(), 0ms);
+    // Well past the restart's time: nothing started.
+    corvanta::testing::processEventsFor(1s);
+    EXPECT_EQ(countLines("[TASK_ENGINE] engine started"), 1);
+    EXPECT_EQ(orchestrator->currentState(), EngineState::paused);
+
+    pauseNext = false;
+    runSync(orchestrator->start());
+    ASSERT_TRUE(processEventsUntil([&] { return countLines("engine restarts in") == 2; }));
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+    corvanta::testing::processEventsFor(1s);
+    EXPECT_EQ(countLines("[TASK_ENGINE] engine started"), 2);
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+
+    // A sign-out during the countdown ends it as well.
+    QObject::disconnect(orchestrator.get(), &TaskOrchestrator::currentStateChanged, nullptr,
+                        nullptr);
+    runSync(orchestrator->start());
+    ASSERT_TRUE(processEventsUntil([&] { return countLines("engine restarts in") == 3; }));
+    auth->signOut();
+    EXPECT_EQ(orchestrator->currentState(), EngineState::stopped);
+    corvanta::testing::processEventsFor(1s);
+    EXPECT_EQ(countLines("[TASK_ENGINE] engine started"), 3);
 }
 
 }  // namespace
