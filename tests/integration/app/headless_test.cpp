@@ -128,16 +128,25 @@ TEST(Headless, SolvesTasksInARowAndKeepsTheRunLog) {
     EXPECT_TRUE(stored.contains(lines.first()));
 }
 
-TEST(Headless, StopsAfterThreeFailedFetches) {
-    DevServerProcess server;
-    server.addFault({{"path", "/api/device/getTask"}, {"status", 502}, {"count", -1}});
+TEST(Headless, StaysUpThroughAnOutageAndSolvesTheNextTaskAfterItsRestart) {
+    DevServerProcess server({"--difficulty", "4"});
+    // The sign-in's own check passes; every later one meets a backend that is down.
+    server.addFault({{"path", "/api/token/check"}, {"status", 502}, {"after", 1}, {"count", -1}});
     HeadlessProcess client(server.url());
+    // 30 s becomes 0.6 s, 1 minute 1.2 s.
+    client.setEnvironment(QStringLiteral("CORVANTA_RESTART_DELAY_SCALE"), QStringLiteral("0.02"));
     client.start(server.demoKey());
-    EXPECT_EQ(client.waitForExit(60s), 3);
-    EXPECT_EQ(client.countMatching("\\[WARN\\] ⚠️ task fetch failed; retry in 5s"), 2);
-    EXPECT_EQ(
-        client.countMatching("\\[ERROR\\] ❌ task fetch failed 3 consecutive times; loop stopped$"),
-        1);
+    ASSERT_TRUE(client.waitFor("\\[ENGINE\\] ⏳ engine restarts in 1s \\(sign-in check failed\\)$"))
+        << client.lines().join('\n').toStdString();
+    ASSERT_TRUE(client.waitFor("\\[ENGINE\\] ⏳ engine restarts in 2s \\(sign-in check failed\\)$"))
+        << client.lines().join('\n').toStdString();
+    EXPECT_EQ(client.countMatching("\\[AUTH\\] token unavailable; stopping engine$"), 2);
+    // The backend is back: the restarted engine solves a task.
+    server.clearFaults();
+    ASSERT_TRUE(client.waitFor("\\[TASK\\] ✅ verified id=T1$", 1, 60s))
+        << client.lines().join('\n').toStdString();
+    EXPECT_EQ(client.countMatching("\\[TASK_ENGINE\\] engine started$"), 3);
+    EXPECT_EQ(client.terminate(), 0);
 }
 
 TEST(Headless, RetriesTheKeyCheckAndStopsWhenTheSignInEnds) {
@@ -161,15 +170,28 @@ TEST(Headless, RetriesTheKeyCheckAndStopsWhenTheSignInEnds) {
         << client.lines().join('\n').toStdString();
 }
 
-TEST(Headless, AFailedRegistrationLeavesTheEngineStopped) {
+TEST(Headless, ARefusedRegistrationLeavesTheEngineStopped) {
     DevServerProcess server;
-    server.addFault({{"path", "/api/device/init"}, {"status", 500}, {"count", -1}});
+    server.addFault({{"path", "/api/device/init"}, {"code", 0}, {"count", -1}});
     HeadlessProcess client(server.url());
     client.start(server.demoKey());
     EXPECT_EQ(client.waitForExit(30s), 2);
     EXPECT_EQ(client.countMatching("\\[ERROR\\] ❌ registration failed error="), 1);
     EXPECT_EQ(client.countMatching("\\[ERROR\\] ❌ device registration failed$"), 1);
     EXPECT_EQ(client.countMatching("main loop started"), 0);
+}
+
+TEST(Headless, ARegistrationThatFailsForNowIsTriedAgainUntilItIsRefused) {
+    DevServerProcess server;
+    server.addFault({{"path", "/api/device/init"}, {"status", 500}, {"count", 2}});
+    server.addFault({{"path", "/api/device/init"}, {"code", 0}, {"count", -1}});
+    HeadlessProcess client(server.url());
+    client.setEnvironment(QStringLiteral("CORVANTA_RESTART_DELAY_SCALE"), QStringLiteral("0.01"));
+    client.start(server.demoKey());
+    EXPECT_EQ(client.waitForExit(30s), 2);
+    EXPECT_EQ(
+        client.countMatching("\\[ENGINE\\] ⏳ engine restarts in 1s \\(registration failed\\)$"), 2);
+    EXPECT_EQ(client.countMatching("\\[ERROR\\] ❌ device registration failed$"), 3);
 }
 
 TEST(Headless, ABadKeyExitsWithAClearMessage) {
