@@ -2,6 +2,7 @@
 
 #include <sys/utsname.h>
 #include <QCoreApplication>
+#include <QDBusConnection>
 #include <QDir>
 #include <QPointer>
 #include <QStandardPaths>
@@ -18,12 +19,15 @@
 #include "guard/pressure_controller.h"
 #include "guard/system_monitor_service.h"
 #include "log/log_buffer_service.h"
+#include "platform/battery_monitor.h"
 #include "platform/open_secret_store.h"
 #include "platform/private_directory.h"
 #include "platform/sensors/cpu_info_reader.h"
 #include "platform/sensors/device_identity_reader.h"
 #include "platform/sensors/host_name_reader.h"
+#include "platform/sleep_monitor.h"
 #include "platform/system_log.h"
+#include "tasks/engine_power_policy.h"
 #include "tasks/task_orchestrator.h"
 #include "tasks/task_scheduler.h"
 #include "tasks/validation_coordinator.h"
@@ -104,7 +108,13 @@ AppDependency::AppDependency(Options options) : options_(std::move(options)) {
         }
     });
 
-    systemMonitor_ = std::make_unique<guard::SystemMonitorService>();
+    // The machine's power: battery and sleep come over the system bus (DBUS_SYSTEM_BUS_ADDRESS
+    // names another one).
+    batteryMonitor_ = std::make_unique<platform::BatteryMonitor>(QDBusConnection::systemBus());
+    sleepMonitor_ = std::make_unique<platform::SleepMonitor>(QDBusConnection::systemBus());
+    guard::SystemMonitorOptions monitorOptions;
+    monitorOptions.battery = [&battery = *batteryMonitor_] { return battery.battery(); };
+    systemMonitor_ = std::make_unique<guard::SystemMonitorService>(std::move(monitorOptions));
     pressureController_ = std::make_unique<guard::PressureController>(*systemMonitor_);
     validationCoordinator_ = std::make_unique<tasks::ValidationCoordinator>();
     updateManager_ = std::make_unique<update::AppUpdateManager>(
@@ -141,6 +151,11 @@ void AppDependency::windDown() {
 tasks::TaskOrchestrator& AppDependency::orchestrator() {
     assert(orchestrator_ != nullptr && "buildEngine() first");
     return *orchestrator_;
+}
+
+tasks::EnginePowerPolicy& AppDependency::powerPolicy() {
+    assert(powerPolicy_ != nullptr && "buildEngine() first");
+    return *powerPolicy_;
 }
 
 engine::ComputeEngine& AppDependency::computeEngine() {
@@ -210,6 +225,8 @@ tasks::TaskOrchestrator& AppDependency::buildEngine() {
     };
     deps.counters = &engineCounters_;
     orchestrator_ = std::make_unique<tasks::TaskOrchestrator>(std::move(deps));
+    powerPolicy_ = std::make_unique<tasks::EnginePowerPolicy>(*orchestrator_, *settings_,
+                                                              *batteryMonitor_, *sleepMonitor_);
     return *orchestrator_;
 }
 

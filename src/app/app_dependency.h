@@ -22,7 +22,12 @@ class SystemMonitorService;
 namespace corvanta::log {
 class LogBufferService;
 }
+namespace corvanta::platform {
+class BatteryMonitor;
+class SleepMonitor;
+}  // namespace corvanta::platform
 namespace corvanta::tasks {
+class EnginePowerPolicy;
 class TaskOrchestrator;
 class TaskScheduler;
 class ValidationCoordinator;
@@ -86,6 +91,8 @@ public:
     backend::TokenManager& tokenManager() { return *tokenManager_; }
     backend::ApiClient& apiClient() { return *apiClient_; }
     backend::AuthRepository& authRepository() { return *authRepository_; }
+    platform::BatteryMonitor& batteryMonitor() { return *batteryMonitor_; }
+    platform::SleepMonitor& sleepMonitor() { return *sleepMonitor_; }
     guard::SystemMonitorService& systemMonitor() { return *systemMonitor_; }
     guard::PressureController& pressureController() { return *pressureController_; }
     tasks::ValidationCoordinator& validationCoordinator() { return *validationCoordinator_; }
@@ -94,6 +101,8 @@ public:
     const tasks::EngineCounters& engineCounters() const { return engineCounters_; }
     // After buildEngine().
     tasks::TaskOrchestrator& orchestrator();
+    // Pauses the engine for sleep and battery; after buildEngine().
+    tasks::EnginePowerPolicy& powerPolicy();
     // The engine the orchestrator's scheduler searches with; after buildEngine().
     engine::ComputeEngine& computeEngine();
 
@@ -120,6 +129,8 @@ private:
     std::unique_ptr<backend::TokenManager> tokenManager_;
     std::unique_ptr<backend::ApiClient> apiClient_;
     std::unique_ptr<backend::AuthRepository> authRepository_;
+    std::unique_ptr<platform::BatteryMonitor> batteryMonitor_;
+    std::unique_ptr<platform::SleepMonitor> sleepMonitor_;
     std::unique_ptr<guard::SystemMonitorService> systemMonitor_;
     std::unique_ptr<guard::PressureController> pressureController_;
     std::unique_ptr<tasks::ValidationCoordinator> validationCoordinator_;
@@ -128,6 +139,7 @@ private:
     std::unique_ptr<tasks::TaskScheduler> scheduler_;
     std::unique_ptr<backend::DeviceRepository> orchestratorDevices_;
     std::unique_ptr<tasks::TaskOrchestrator> orchestrator_;
+    std::unique_ptr<tasks::EnginePowerPolicy> powerPolicy_;
 };
 
 }  // namespace corvanta::app

@@ -92,7 +92,13 @@ void SystemMonitorService::collectDynamic() {
     const std::string_view thermalText = platform::thermalStateText(thermal);
     next.thermalState =
         QString::fromLatin1(thermalText.data(), static_cast<qsizetype>(thermalText.size()));
-    next.batteryLevel = 100.0;
+    const auto battery =
+        options_.battery ? options_.battery() : std::optional<platform::BatteryReading>();
+    next.hasBattery = battery.has_value();
+    next.onBattery = battery && battery->onBattery;
+    next.batteryLevel = battery ? battery->percent : 100.0;
+    next.batteryState =
+        battery ? QString::fromStdString(battery->state) : QStringLiteral("no battery");
 
     snapshot_ = next;
     emit currentSnapshotChanged(snapshot_);

@@ -4,12 +4,14 @@
 #include <QTimer>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "guard/monotonic_clock.h"
 #include "guard/system_snapshot.h"
 #include "platform/sensors/gpu_busy_reader.h"
 #include "platform/sensors/mem_info_reader.h"
+#include "platform/sensors/power_supply_reader.h"
 #include "platform/sensors/pressure_stall_reader.h"
 #include "platform/sensors/proc_stat_reader.h"
 #include "platform/sensors/thermal_sensor_reader.h"
@@ -21,6 +23,8 @@ struct SystemMonitorOptions {
     std::chrono::milliseconds sampleInterval{1000};
     MonotonicClock clock = &steadyNow;
     bool allowNvml = true;
+    // The battery, as the battery monitor last saw it; unset: no battery.
+    std::function<std::optional<platform::BatteryReading>()> battery;
 };
 
 // Keeps one observable snapshot of the machine's load, sampled on the main thread so that a busy

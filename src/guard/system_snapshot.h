@@ -22,6 +22,9 @@ struct SystemSnapshot {
     Q_PROPERTY(double gpuUsage MEMBER gpuUsage)
     Q_PROPERTY(QString thermalState MEMBER thermalState)
     Q_PROPERTY(double batteryLevel MEMBER batteryLevel)
+    Q_PROPERTY(bool hasBattery MEMBER hasBattery)
+    Q_PROPERTY(bool onBattery MEMBER onBattery)
+    Q_PROPERTY(QString batteryState MEMBER batteryState)
     Q_PROPERTY(double mainThreadLatencyMs MEMBER mainThreadLatencyMs)
 
 public:
@@ -41,7 +44,11 @@ public:
     int memoryPressure = 0;  // 0, 1 or 2
     double gpuUsage = 0.0;   // percent
     QString thermalState = QStringLiteral("nominal");
-    double batteryLevel = 0.0;
+    double batteryLevel = 0.0;  // percent; 100 without a battery
+    bool hasBattery = false;
+    bool onBattery = false;  // running from the battery rather than from mains power
+    // "no battery", "charging", "discharging", "full", "not charging" or "unknown".
+    QString batteryState = QStringLiteral("no battery");
     double mainThreadLatencyMs = 0.0;  // how late the sampling tick ran
 
     bool operator==(const SystemSnapshot&) const = default;

@@ -134,6 +134,12 @@ public:
     // Restarts scheduled since a task was last accepted.
     int consecutiveRestarts() const { return backoff_.restarts(); }
 
+    // A run-log line for what happens around the engine (the machine sleeps, the battery takes
+    // over), under the engine's device identifier like its own lines.
+    void logLine(log::LogCategory category, const QString& message) const {
+        log(category, message);
+    }
+
     // The key as the run log shows it: every character but the last four as "•" when it has five
     // or more, else the key itself.
     static QString maskedKey(const QString& key);

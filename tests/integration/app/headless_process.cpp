@@ -43,6 +43,9 @@ void HeadlessProcess::start(const QString& key) {
     env.insert(QStringLiteral("HOME"), home);
     env.remove(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"));
     env.remove(QStringLiteral("DISPLAY"));
+    // No system bus unless a test brings its own: the machine's sleep and battery stay out.
+    env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"),
+               QStringLiteral("unix:path=") + home + QStringLiteral("/no-system-bus"));
     for (auto it = extraEnvironment_.cbegin(); it != extraEnvironment_.cend(); ++it) {
         env.insert(it.key(), it.value());
     }
