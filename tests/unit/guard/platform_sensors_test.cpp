@@ -4,6 +4,7 @@
 #include "platform/sensors/host_info_reader.h"
 #include "platform/sensors/mem_info_reader.h"
 #include "platform/sensors/memory_pressure_level.h"
+#include "platform/sensors/power_supply_reader.h"
 #include "platform/sensors/pressure_stall_reader.h"
 #include "platform/sensors/proc_stat_reader.h"
 #include "platform/sensors/sysfs_file.h"
@@ -14,6 +15,46 @@ namespace corvanta::platform {
 namespace {
 
 using guard::testing::SensorFixture;
+
+TEST(PowerSupplyReader, TheSystemBatteryItsStateAndTheAdapter) {
+    SensorFixture fixture;
+    const PowerSupplyReader reader(fixture.root());
+    EXPECT_EQ(reader.read(), std::nullopt);  // no power_supply folder: a desktop
+
+    // A mouse's battery is no system battery; a mains adapter alone neither.
+    fixture.write("/sys/class/power_supply/hidpp_battery_0/type", "Battery\n");
+    fixture.write("/sys/class/power_supply/hidpp_battery_0/scope", "Device\n");
+    fixture.write("/sys/class/power_supply/hidpp_battery_0/status", "Discharging\n");
+    fixture.write("/sys/class/power_supply/AC/type", "Mains\n");
+    fixture.write("/sys/class/power_supply/AC/online", "0\n");
+    EXPECT_EQ(reader.read(), std::nullopt);
+
+    // An absent battery (an empty bay) neither.
+    fixture.write("/sys/class/power_supply/BAT1/type", "Battery\n");
+    fixture.write("/sys/class/power_supply/BAT1/present", "0\n");
+    EXPECT_EQ(reader.read(), std::nullopt);
+
+    fixture.write("/sys/class/power_supply/BAT0/type", "Battery\n");
+    fixture.write("/sys/class/power_supply/BAT0/status", "Discharging\n");
+    fixture.write("/sys/class/power_supply/BAT0/capacity", "57\n");
+    auto reading = reader.read();
+    ASSERT_TRUE(reading.has_value());
+    EXPECT_TRUE(reading->onBattery);
+    EXPECT_EQ(reading->percent, 57.0);
+    EXPECT_EQ(reading->state, "discharging");
+
+    // The cable goes in: the adapter's word counts even while the battery still says otherwise.
+    fixture.write("/sys/class/power_supply/AC/online", "1\n");
+    reading = reader.read();
+    ASSERT_TRUE(reading.has_value());
+    EXPECT_FALSE(reading->onBattery);
+
+    fixture.write("/sys/class/power_supply/BAT0/status", "Not charging\n");
+    fixture.write("/sys/class/power_supply/BAT0/capacity", "140\n");
+    reading = reader.read();
+    EXPECT_EQ(reading->state, "not charging");
+    EXPECT_EQ(reading->percent, 100.0);
+}
 
 TEST(ProcStatReader, ReadsAggregateLineAndComputesBusyShare) {
     SensorFixture fixture;

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QDBusConnection>
 #include <QSignalSpy>
 #include <QTest>
 
 #include "guard/system_monitor_service.h"
+#include "platform/battery_monitor.h"
 #include "unit/guard/sensor_fixture.h"
 
 namespace corvanta::guard {
@@ -50,6 +52,9 @@ TEST(SystemMonitorService, SampleMeasuresLatencyLoadMemoryAndThermalState) {
     EXPECT_EQ(s.memoryPressure, 1);
     EXPECT_EQ(s.thermalState, "fair");
     EXPECT_EQ(s.batteryLevel, 100.0);
+    EXPECT_FALSE(s.hasBattery);
+    EXPECT_FALSE(s.onBattery);
+    EXPECT_EQ(s.batteryState, "no battery");
     EXPECT_EQ(s.cpuModel, "Test CPU");
 
     clock.advance(1300ms);
@@ -135,6 +140,44 @@ TEST(SystemMonitorService, StartCountTimerAndRestartLatency) {
     clock.advance(5ms + 120ms);
     monitor.collectDynamic();
     EXPECT_DOUBLE_EQ(monitor.currentSnapshot().mainThreadLatencyMs, 120.0);
+}
+
+TEST(SystemMonitorService, TheBatteryFromSysWhenNoBusAnswers) {
+    SensorFixture fixture;
+    ManualClock clock;
+    fixture.writeProcStat(1000, 0, 500, 8500);
+    fixture.writeMemInfo(1'000'000, 100'000);
+    fixture.write("/sys/class/power_supply/BAT0/type", "Battery\n");
+    fixture.write("/sys/class/power_supply/BAT0/status", "Discharging\n");
+    fixture.write("/sys/class/power_supply/BAT0/capacity", "42\n");
+
+    const QDBusConnection noBus = QDBusConnection::connectToBus(
+        QStringLiteral("unix:path=/nonexistent/corvanta-bus"), QStringLiteral("corvanta-no-bus"));
+    platform::BatteryMonitor::Options batteryOptions;
+    batteryOptions.root = fixture.root();
+    batteryOptions.pollInterval = 20ms;
+    platform::BatteryMonitor battery(noBus, batteryOptions);
+    EXPECT_TRUE(battery.isOnBattery());
+
+    SystemMonitorOptions options = optionsFor(fixture, clock);
+    options.battery = [&battery] { return battery.battery(); };
+    SystemMonitorService monitor(options);
+    monitor.collectDynamic();
+    SystemSnapshot s = monitor.currentSnapshot();
+    EXPECT_TRUE(s.hasBattery);
+    EXPECT_TRUE(s.onBattery);
+    EXPECT_EQ(s.batteryLevel, 42.0);
+    EXPECT_EQ(s.batteryState, "discharging");
+
+    // Plugged in: the next reading of /sys says so.
+    QSignalSpy changed(&battery, &platform::BatteryMonitor::batteryChanged);
+    fixture.write("/sys/class/power_supply/BAT0/status", "Charging\n");
+    ASSERT_TRUE(changed.wait(5000));
+    monitor.collectDynamic();
+    s = monitor.currentSnapshot();
+    EXPECT_FALSE(s.onBattery);
+    EXPECT_EQ(s.batteryState, "charging");
+    QDBusConnection::disconnectFromBus(QStringLiteral("corvanta-no-bus"));
 }
 
 }  // namespace
