@@ -13,6 +13,7 @@ inline ui::DesktopServices windowServices(AppDependency& deps) {
         deps.settings(),     deps.logBuffer(),      deps.tokenManager(),
         deps.apiClient(),    deps.authRepository(), deps.systemMonitor(),
         deps.orchestrator(), deps.updateManager(),  [&deps] { return deps.loadStoredSignIn(); },
+        deps.powerPolicy(),
     };
 }
 

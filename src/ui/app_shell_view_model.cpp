@@ -45,6 +45,8 @@ AppShellViewModel::AppShellViewModel(Services services, const QString& theme, QS
     });
     connect(&orchestrator_, &tasks::TaskOrchestrator::currentStateChanged, this,
             &AppShellViewModel::updateConnectionStatus);
+    connect(&orchestrator_, &tasks::TaskOrchestrator::restartCountdownChanged, this,
+            &AppShellViewModel::connectionTextChanged);
     // Every backend transfer ends here: an HTTP status means the backend answered, whatever it
     // said; no status means it was not reached.
     connect(&services.network, &QNetworkAccessManager::finished, this,
@@ -197,7 +199,15 @@ void AppShellViewModel::updateConnectionStatus() {
     if (status != connectionStatus_) {
         connectionStatus_ = status;
         emit connectionStatusChanged();
+        emit connectionTextChanged();
     }
+}
+
+QString AppShellViewModel::connectionText() const {
+    const QString text = platform::localized(connectionStatus_);
+    return connectionStatus_ == QLatin1String("status_restarting")
+               ? text.arg(orchestrator_.restartSecondsLeft())
+               : text;
 }
 
 }  // namespace corvanta::ui

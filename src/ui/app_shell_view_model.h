@@ -50,6 +50,7 @@ class AppShellViewModel : public QObject {
                    setSelectedModule NOTIFY selectedModuleChanged)
     Q_PROPERTY(QString connectionStatus READ connectionStatus NOTIFY connectionStatusChanged)
     Q_PROPERTY(QString connectionColor READ connectionColor NOTIFY connectionStatusChanged)
+    Q_PROPERTY(QString connectionText READ connectionText NOTIFY connectionTextChanged)
     Q_PROPERTY(bool isDark READ isDark NOTIFY isDarkChanged)
     Q_PROPERTY(QString headingFont READ headingFont CONSTANT)
     Q_PROPERTY(QObject* logout READ logout CONSTANT)
@@ -93,6 +94,8 @@ public:
     // The indicator's status (also its label's key) and the theme colour of its dot.
     const QString& connectionStatus() const { return connectionStatus_; }
     QString connectionColor() const { return connectionStatusColor(connectionStatus_); }
+    // The indicator's label: the status's text, with the restart's countdown while there is one.
+    QString connectionText() const;
     bool isDark() const { return isDark_; }
     // The desktop's appearance, followed while the theme is "theme_system".
     void setSystemIsDark(bool systemIsDark);
@@ -112,6 +115,7 @@ signals:
     void contentSizeChanged();
     void selectedModuleChanged();
     void connectionStatusChanged();
+    void connectionTextChanged();
     void isDarkChanged();
 
 private:

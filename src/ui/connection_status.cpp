@@ -14,6 +14,9 @@ QString connectionStatusFor(bool signedIn, bool engineRunning, tasks::EngineStat
     if (engineState == EngineState::waitingKey) {
         return QStringLiteral("status_waiting_key");
     }
+    if (engineState == EngineState::restarting) {
+        return QStringLiteral("status_restarting");
+    }
     if (engineRunning && engineState == EngineState::running) {
         return lastReply == LastBackendReply::answered ? QStringLiteral("status_running")
                                                        : QStringLiteral("status_connecting");
@@ -28,7 +31,8 @@ QString connectionStatusColor(const QString& status) {
     if (status == QLatin1String("status_connecting")) {
         return QStringLiteral("accent");
     }
-    if (status == QLatin1String("status_paused") || status == QLatin1String("status_waiting_key")) {
+    if (status == QLatin1String("status_paused") || status == QLatin1String("status_waiting_key") ||
+        status == QLatin1String("status_restarting")) {
         return QStringLiteral("warning");
     }
     if (status == QLatin1String("status_stopped")) {

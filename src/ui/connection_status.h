@@ -14,6 +14,8 @@ enum class LastBackendReply { none, answered, failed };
 // is also its label's key in the string table.
 // - signed out: "status_signed_out";
 // - paused: "status_paused"; waiting for an account key: "status_waiting_key";
+// - stopped by itself with a restart scheduled: "status_restarting" (its label takes the seconds
+//   left as %1);
 // - running, and the latest transfer got an answer: "status_running"; still waiting for the
 //   first answer, or retrying after a failed transfer: "status_connecting";
 // - anything else (stopped, or not started): "status_stopped".
@@ -21,8 +23,8 @@ QString connectionStatusFor(bool signedIn, bool engineRunning, tasks::EngineStat
                             LastBackendReply lastReply);
 
 // The theme colour of the indicator's dot for a status: "success" (running), "accent"
-// (connecting), "warning" (paused or waiting for a key), "secondaryText" (stopped) or "danger"
-// (signed out).
+// (connecting), "warning" (paused, waiting for a key or restarting), "secondaryText" (stopped) or
+// "danger" (signed out).
 QString connectionStatusColor(const QString& status);
 
 }  // namespace corvanta::ui

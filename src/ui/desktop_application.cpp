@@ -17,6 +17,7 @@
 #include "log/log_buffer_service.h"
 #include "log/log_tag.h"
 #include "platform/launch_at_login_service.h"
+#include "tasks/engine_power_policy.h"
 #include "tasks/task_orchestrator.h"
 #include "ui/app_shell_view_model.h"
 #include "ui/dashboard_view_model.h"
@@ -124,6 +125,7 @@ DesktopApplication::DesktopApplication(DesktopServices services, WindowStart sta
     context->setContextProperty(QStringLiteral("runLog"), runLog_.get());
     context->setContextProperty(QStringLiteral("deviceInfo"), deviceInfo_.get());
     context->setContextProperty(QStringLiteral("profile"), profile_.get());
+    context->setContextProperty(QStringLiteral("power"), &services.power);
     context->setContextProperty(QStringLiteral("pageContent"), page_.get());
     context->setContextProperty(QStringLiteral("updatePrompt"), updatePrompt_.get());
     context->setContextProperty(QStringLiteral("dashboard"), dashboard_.get());

@@ -18,8 +18,9 @@ namespace corvanta::log {
 class LogBufferService;
 }
 namespace corvanta::tasks {
+class EnginePowerPolicy;
 class TaskOrchestrator;
-}
+}  // namespace corvanta::tasks
 namespace corvanta::update {
 class AppUpdateManager;
 }
@@ -39,6 +40,8 @@ struct DesktopServices {
     update::AppUpdateManager& updates;
     // Reads the stored sign-in once; every way of signing in awaits it first.
     std::function<QCoro::Task<>()> loadStoredSignIn;
+    // Sleep and battery: the account page's "Pause on battery".
+    tasks::EnginePowerPolicy& power;
 };
 
 }  // namespace corvanta::ui

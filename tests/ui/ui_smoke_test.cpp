@@ -13,9 +13,11 @@
 #include "app/window_services.h"
 #include "backend/auth_repository.h"
 #include "log/log_buffer_service.h"
+#include "platform/battery_monitor.h"
 #include "platform/string_table.h"
 #include "support/coro_test_util.h"
 #include "support/devserver_process.h"
+#include "tasks/engine_power_policy.h"
 #include "tasks/task_orchestrator.h"
 #include "ui/announcement_list_view_model.h"
 #include "ui/app_shell_view_model.h"
@@ -241,6 +243,16 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     EXPECT_TRUE(isShown(window.find(QStringLiteral("keyRow"))));
     EXPECT_TRUE(isShown(window.find(QStringLiteral("versionRow"))));
     EXPECT_NE(window.find(QStringLiteral("autoLaunchSwitch")), nullptr);
+    // "Pause on battery": off on a machine without a battery, and the user's to turn on.
+    QObject* batterySwitch = window.find(QStringLiteral("pauseOnBatterySwitch"));
+    ASSERT_NE(batterySwitch, nullptr);
+    EXPECT_EQ(batterySwitch->property("checked").toBool(), deps.batteryMonitor().hasBattery());
+    // As a click does it: the switch flips, then says it was toggled.
+    ASSERT_TRUE(QMetaObject::invokeMethod(batterySwitch, "toggle"));
+    ASSERT_TRUE(QMetaObject::invokeMethod(batterySwitch, "toggled"));
+    EXPECT_EQ(deps.powerPolicy().pauseOnBattery(), !deps.batteryMonitor().hasBattery());
+    EXPECT_EQ(deps.settings().value(QStringLiteral("pauseOnBattery")).toBool(),
+              !deps.batteryMonitor().hasBattery());
     window.screenshot(QStringLiteral("account"));
 
     // An update offered by the backend covers the window.
@@ -250,6 +262,24 @@ TEST(DesktopWindow, SignsInSwitchesPagesAndRunsTheEngine) {
     window.screenshot(QStringLiteral("update_prompt"));
     window.click(QStringLiteral("updateCloseButton"));
     EXPECT_FALSE(deps.updateManager().hasUpdate());
+
+    // The backend's sign-in check fails: the indicator counts down to the engine's restart.
+    server.addFault({{"path", "/api/token/check"}, {"status", 502}, {"count", -1}});
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return orchestrator.currentState() == tasks::EngineState::restarting; }, 60s));
+    const int secondsLeft = orchestrator.restartSecondsLeft();
+    EXPECT_GT(secondsLeft, 20);
+    EXPECT_LE(secondsLeft, 30);
+    EXPECT_EQ(indicator(), QStringLiteral("Signed in · Restarting in %1 s").arg(secondsLeft));
+    EXPECT_TRUE(processEventsUntil(
+        [&] {
+            return indicator() ==
+                   QStringLiteral("Signed in · Restarting in %1 s").arg(secondsLeft - 1);
+        },
+        5s))
+        << indicator().toStdString();
+    window.screenshot(QStringLiteral("restarting"));
+    server.clearFaults();
 
     // Log out takes two clicks; the engine stops, the key is released, the login page returns.
     const auto releases = [&] {

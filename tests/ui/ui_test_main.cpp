@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_RUNTIME_DIR", root);
     // Secrets go to the fallback file: a keyring prompt would have no one to answer it.
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    // Nor the machine's own sleep and battery: no system bus.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + root + "/no-system-bus");
 #ifdef CORVANTA_TEST_WIDGETS
     // The window program's own application class, which the tray icon needs.
     QApplication app(argc, argv);

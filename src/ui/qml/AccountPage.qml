@@ -67,6 +67,18 @@ ScrollView {
         }
 
         AccountRow {
+            objectName: "pauseOnBatteryRow"
+            title: shell.text("profile_pause_on_battery")
+            description: shell.text(power.hasBattery ? "profile_pause_on_battery_desc"
+                                                     : "profile_pause_on_battery_no_battery")
+            Switch {
+                objectName: "pauseOnBatterySwitch"
+                checked: power.pauseOnBattery
+                onToggled: power.pauseOnBattery = checked
+            }
+        }
+
+        AccountRow {
             title: shell.text("profile_auto_launch")
             description: shell.text("profile_auto_launch_desc")
             Switch {

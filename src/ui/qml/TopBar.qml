@@ -95,7 +95,7 @@ Rectangle {
             Text {
                 objectName: "connectionLabel"
                 anchors.verticalCenter: parent.verticalCenter
-                text: shell.text(shell.connectionStatus)
+                text: shell.connectionText
                 textFormat: Text.PlainText
                 font.pixelSize: layout.s(16)
                 color: theme.secondaryText

@@ -177,6 +177,8 @@ TEST(ConnectionStatus, SaysWhetherTheUserIsSignedInAndWhatTheEngineIsDoing) {
          "Signed in · Waiting for a key", "warning"},
         {true, false, EngineState::waitingKey, LastBackendReply::none, "status_waiting_key",
          "Signed in · Waiting for a key", "warning"},
+        {true, false, EngineState::restarting, LastBackendReply::failed, "status_restarting",
+         "Signed in · Restarting in %1 s", "warning"},
         {true, false, EngineState::stopped, LastBackendReply::answered, "status_stopped",
          "Signed in · Stopped", "secondaryText"},
         {true, false, EngineState::idle, LastBackendReply::none, "status_stopped",
