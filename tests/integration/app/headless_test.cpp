@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QUrlQuery>
 
@@ -17,6 +18,7 @@
 #include "headless_process.h"
 #include "support/coro_test_util.h"
 #include "support/devserver_process.h"
+#include "support/private_session_bus.h"
 #include "support/qt_printers.h"
 
 namespace corvanta::testing {
@@ -192,6 +194,52 @@ TEST(Headless, ARegistrationThatFailsForNowIsTriedAgainUntilItIsRefused) {
     EXPECT_EQ(
         client.countMatching("\\[ENGINE\\] ⏳ engine restarts in 1s \\(registration failed\\)$"), 2);
     EXPECT_EQ(client.countMatching("\\[ERROR\\] ❌ device registration failed$"), 3);
+}
+
+// The machine's battery and sleep, played by fake UPower and logind services on a bus the test
+// starts and hands the client as its system bus.
+TEST(Headless, PausesOnBatteryAndForSleepAndResumesAfterwards) {
+    DevServerProcess server;
+    QTemporaryDir busDirectory;
+    PrivateSessionBus bus(busDirectory.path() + QStringLiteral("/bus"));
+    QProcess power;
+    power.start(QStringLiteral(CORVANTA_FAKE_POWER_SERVICE_PATH), {bus.address()});
+    auto answer = [&power] {
+        while (!power.canReadLine()) {
+            if (!power.waitForReadyRead(10'000)) {
+                return QByteArray();
+            }
+        }
+        return power.readLine().trimmed();
+    };
+    ASSERT_EQ(answer(), "ready");
+    auto send = [&](const char* command) {
+        power.write(QByteArray(command) + '\n');
+        EXPECT_EQ(answer(), "ok") << command;
+    };
+
+    HeadlessProcess client(server.url());
+    client.setEnvironment(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus.address());
+    client.start(server.demoKey());
+    ASSERT_TRUE(client.waitFor("\\[TASK\\] fetched id=T1 "));
+
+    send("battery 2 55");
+    ASSERT_TRUE(client.waitFor("\\[ENGINE\\] 🔋 running on battery; engine paused$"))
+        << client.lines().join('\n').toStdString();
+    ASSERT_TRUE(client.waitFor("\\[TASK_ENGINE\\] main loop exited$"));
+    send("battery 1 56");
+    ASSERT_TRUE(client.waitFor("\\[ENGINE\\] 🔌 on mains power; engine resumed$"));
+    ASSERT_TRUE(client.waitFor("\\[TASK_ENGINE\\] main loop started$", 2));
+
+    send("sleep");
+    ASSERT_TRUE(client.waitFor("\\[ENGINE\\] 💤 machine going to sleep; engine paused$"));
+    ASSERT_TRUE(client.waitFor("\\[TASK_ENGINE\\] main loop exited$", 2));
+    send("wake");
+    ASSERT_TRUE(client.waitFor("\\[ENGINE\\] ☀️ machine woke up; engine resumed$"));
+    ASSERT_TRUE(client.waitFor("\\[TASK_ENGINE\\] main loop started$", 3));
+    EXPECT_EQ(client.terminate(), 0);
+    power.closeWriteChannel();
+    EXPECT_TRUE(power.waitForFinished(10'000));
 }
 
 TEST(Headless, ABadKeyExitsWithAClearMessage) {
