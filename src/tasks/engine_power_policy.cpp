@@ -11,9 +11,13 @@ namespace corvanta::tasks {
 EnginePowerPolicy::EnginePowerPolicy(TaskOrchestrator& orchestrator, QSettings& settings,
                                      platform::BatteryMonitor& battery,
                                      platform::SleepMonitor& sleep, QObject* parent)
-    : QObject(parent), orchestrator_(orchestrator), settings_(settings), battery_(battery) {
+    : QObject(parent),
+      orchestrator_(orchestrator),
+      settings_(settings),
+      battery_(battery),
+      sleep_(sleep) {
     connect(&sleep, &platform::SleepMonitor::aboutToSleep, this,
-            [this] { hold(sleeping, QStringLiteral("💤 machine going to sleep; engine paused")); });
+            &EnginePowerPolicy::machineGoesToSleep);
     connect(&sleep, &platform::SleepMonitor::wokeUp, this, [this] {
         release(sleeping, QStringLiteral("☀️ machine woke up; engine resumed"));
     });
@@ -43,6 +47,20 @@ void EnginePowerPolicy::setPauseOnBattery(bool enabled) {
     settings_.setValue(QLatin1String(kPauseOnBatteryKey), enabled);
     emit pauseOnBatteryChanged();
     applyBattery();
+}
+
+void EnginePowerPolicy::machineGoesToSleep() {
+    hold(sleeping, QStringLiteral("💤 machine going to sleep; engine paused"));
+    disconnect(sleepWhenWoundDown_);
+    if (!orchestrator_.isRunning()) {
+        sleep_.allowSleep();
+        return;
+    }
+    // The lanes hand back their segments and save their progress as the loop winds down.
+    sleepWhenWoundDown_ = connect(&orchestrator_, &TaskOrchestrator::loopExited, this, [this] {
+        disconnect(sleepWhenWoundDown_);
+        sleep_.allowSleep();
+    });
 }
 
 void EnginePowerPolicy::applyBattery() {

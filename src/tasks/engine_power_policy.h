@@ -45,11 +45,15 @@ private:
     void hold(Reason reason, const QString& line);
     void release(Reason reason, const QString& line);
     void applyBattery();
+    void machineGoesToSleep();
     void engineStateChanged();
 
     TaskOrchestrator& orchestrator_;
     QSettings& settings_;
     platform::BatteryMonitor& battery_;
+    platform::SleepMonitor& sleep_;
+    // Until the engine's paused loop has wound down before a sleep.
+    QMetaObject::Connection sleepWhenWoundDown_;
     // The reasons this policy keeps the engine paused for; 0: it keeps no pause.
     unsigned held_ = 0;
     // Set while this policy pauses or resumes the engine, so its own state changes are not

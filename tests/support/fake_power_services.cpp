@@ -1,9 +1,14 @@
 #include "support/fake_power_services.h"
 
 #include <QDBusMessage>
+#include <QDBusUnixFileDescriptor>
 #include <QVariantMap>
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <stdexcept>
+#include <vector>
 
 namespace corvanta::testing {
 
@@ -23,22 +28,65 @@ public:
     double percentage = 0;
 };
 
+// logind's Inhibit: every lock is the write end of a pipe whose read end stays here, so that the
+// lock counts as held until every copy the client got is closed.
+class FakeLogindManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
+
+public:
+    ~FakeLogindManager() override {
+        for (int fd : readEnds_) {
+            ::close(fd);
+        }
+    }
+
+    int heldLocks() const {
+        int held = 0;
+        for (int fd : readEnds_) {
+            pollfd check{fd, POLLIN, 0};
+            held += ::poll(&check, 1, 0) == 0 ? 1 : 0;  // no hang-up yet
+        }
+        return held;
+    }
+
+public Q_SLOTS:
+    QDBusUnixFileDescriptor Inhibit(const QString&, const QString&, const QString&,
+                                    const QString&) {
+        int ends[2];
+        if (::pipe(ends) != 0) {
+            return {};
+        }
+        readEnds_.push_back(ends[0]);
+        QDBusUnixFileDescriptor lock(ends[1]);  // a copy of its own
+        ::close(ends[1]);
+        return lock;
+    }
+
+private:
+    std::vector<int> readEnds_;
+};
+
 namespace {
 const QString kDevicePath = QStringLiteral("/org/freedesktop/UPower/devices/DisplayDevice");
 }
 
 FakePowerServices::FakePowerServices(const QString& busAddress)
     : bus_(QDBusConnection::connectToBus(busAddress, QStringLiteral("corvanta-fake-power"))),
-      device_(std::make_unique<FakeUpowerDevice>()) {
+      device_(std::make_unique<FakeUpowerDevice>()),
+      manager_(std::make_unique<FakeLogindManager>()) {
     if (!bus_.isConnected() || !bus_.registerService(QStringLiteral("org.freedesktop.UPower")) ||
         !bus_.registerService(QStringLiteral("org.freedesktop.login1")) ||
-        !bus_.registerObject(kDevicePath, device_.get(), QDBusConnection::ExportAllProperties)) {
+        !bus_.registerObject(kDevicePath, device_.get(), QDBusConnection::ExportAllProperties) ||
+        !bus_.registerObject(QStringLiteral("/org/freedesktop/login1"), manager_.get(),
+                             QDBusConnection::ExportAllSlots)) {
         throw std::runtime_error("cannot serve the fake power services");
     }
 }
 
 FakePowerServices::~FakePowerServices() {
     bus_.unregisterObject(kDevicePath);
+    bus_.unregisterObject(QStringLiteral("/org/freedesktop/login1"));
     QDBusConnection::disconnectFromBus(QStringLiteral("corvanta-fake-power"));
 }
 
@@ -65,6 +113,10 @@ void FakePowerServices::announce() {
     signal << QStringLiteral("org.freedesktop.UPower.Device")
            << QVariantMap{{QStringLiteral("State"), device_->state}} << QStringList();
     bus_.send(signal);
+}
+
+int FakePowerServices::heldDelayLocks() const {
+    return manager_->heldLocks();
 }
 
 void FakePowerServices::prepareForSleep(bool sleeping) {

@@ -8,6 +8,7 @@
 
 namespace corvanta::testing {
 
+class FakeLogindManager;
 class FakeUpowerDevice;
 
 // UPower's display device and logind's sleep signal, served on a bus of the test's own: the
@@ -28,12 +29,15 @@ public:
     void removeBattery();
     // logind's PrepareForSleep(sleeping).
     void prepareForSleep(bool sleeping);
+    // The "delay" locks on sleep that clients still hold.
+    int heldDelayLocks() const;
 
 private:
     void announce();
 
     QDBusConnection bus_;
     std::unique_ptr<FakeUpowerDevice> device_;
+    std::unique_ptr<FakeLogindManager> manager_;
 };
 
 }  // namespace corvanta::testing
