@@ -61,6 +61,12 @@ Environment:
   CORVANTA_STATUS_INTERVAL_MS
                           milliseconds between the status lines written to
                           standard error when it is a terminal (default 60000)
+  CORVANTA_RESTART_DELAY_SCALE
+                          a factor for the back-off of the engine's restarts
+                          after an outage (30 s, 1, 2, 4, 8, at most 15 min)
+  DBUS_SYSTEM_BUS_ADDRESS the system bus: the engine pauses before the machine
+                          sleeps and, with pauseOnBattery (on where there is a
+                          battery), while it runs on battery
   NOTIFY_SOCKET, WATCHDOG_USEC
                           set by systemd for a Type=notify unit: the client then
                           reports READY=1, its state and rate (STATUS=), and
@@ -73,8 +79,10 @@ Exit status:
   0   stopped by SIGINT or SIGTERM, or --help / --version
   1   sign-in failed, or the program could not be set up (signal handling,
       the metrics address)
-  2   the engine did not start (device registration failed)
-  3   the engine stopped by itself (standard error names the reason)
+  2   the engine did not start (the backend refused the device's registration)
+  3   the engine stopped for good: signed out, no key, the key refused
+      (standard error names the reason); after an outage or a server error it
+      restarts by itself instead
   4   another Corvanta client already runs on this profile
   64  a command line this program does not understand
 )";

@@ -150,7 +150,8 @@ TEST(HeadlessService, HelpAndVersionAnswerWithoutProfileOrNetwork) {
     for (const char* variable :
          {"CORVANTA_KEY", "CORVANTA_API_BASE_URL", "CORVANTA_METRICS_ADDR",
           "CORVANTA_OPENCL_DEVICE", "CORVANTA_SHA256_IMPL", "CORVANTA_RUN_LOG_FILE_LIMIT_BYTES",
-          "CORVANTA_STATUS_INTERVAL_MS", "NOTIFY_SOCKET", "WATCHDOG_USEC"}) {
+          "CORVANTA_STATUS_INTERVAL_MS", "CORVANTA_RESTART_DELAY_SCALE", "DBUS_SYSTEM_BUS_ADDRESS",
+          "NOTIFY_SOCKET", "WATCHDOG_USEC"}) {
         EXPECT_TRUE(help.output.contains(QLatin1String(variable))) << variable;
     }
     for (const char* code : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  4 ", "\n  64 "}) {
