@@ -27,6 +27,9 @@ TrayViewModel::TrayViewModel(Services services, bool hasTray, bool startInTray, 
     // are read then.
     connect(&orchestrator_, &tasks::TaskOrchestrator::progressTextChanged, this,
             &TrayViewModel::refresh);
+    // Ticks once a second while a restart is scheduled, so the tooltip counts down with it.
+    connect(&orchestrator_, &tasks::TaskOrchestrator::restartCountdownChanged, this,
+            &TrayViewModel::refresh);
     connect(&auth_, &backend::AuthRepository::isAuthenticatedChanged, this,
             &TrayViewModel::refresh);
     state_ = stateFor(orchestrator_.isRunning(), orchestrator_.currentState());
@@ -122,8 +125,12 @@ QString TrayViewModel::composeToolTip() const {
             stateKey = QStringLiteral("tray_state_stopped");
             break;
     }
+    QString stateText = localized(stateKey);
+    if (state_ == TrayState::restarting) {
+        stateText = stateText.arg(orchestrator_.restartSecondsLeft());
+    }
     QString text = localized(QStringLiteral("tray_tooltip"))
-                       .arg(localized(QStringLiteral("app_name")), localized(stateKey));
+                       .arg(localized(QStringLiteral("app_name")), stateText);
     const QString& task = orchestrator_.sessionStats().currentTaskId;
     if (state_ == TrayState::running && !task.isEmpty() && task != QStringLiteral("-")) {
         text += u'\n' + localized(QStringLiteral("tray_tooltip_task"))

@@ -110,6 +110,30 @@ TEST(Tray, TheMenuDrivesTheEngineAndTheIconFollowsIt) {
     EXPECT_EQ(tray.state(), TrayState::running);
     EXPECT_EQ(icon.pauseResumeAction().text(), QStringLiteral("Pause"));
 
+    // The backend's sign-in check fails: the icon shows the restart and the tooltip counts down
+    // to it; Pause calls the restart off.
+    server.addFault({{"path", "/api/token/check"}, {"status", 502}, {"count", -1}});
+    ASSERT_TRUE(processEventsUntil([&] { return tray.state() == TrayState::restarting; }, 60s));
+    EXPECT_EQ(tray.iconSource(), QStringLiteral(":/icons/tray_restarting.svg"));
+    const int secondsLeft = orchestrator.restartSecondsLeft();
+    EXPECT_EQ(icon.icon().toolTip(),
+              QStringLiteral("Corvanta · Restarting in %1 s").arg(secondsLeft));
+    EXPECT_TRUE(processEventsUntil(
+        [&] {
+            return icon.icon().toolTip() ==
+                   QStringLiteral("Corvanta · Restarting in %1 s").arg(secondsLeft - 1);
+        },
+        5s))
+        << icon.icon().toolTip().toStdString();
+    EXPECT_EQ(icon.pauseResumeAction().text(), QStringLiteral("Pause"));
+    icon.pauseResumeAction().trigger();
+    EXPECT_EQ(orchestrator.currentState(), tasks::EngineState::paused);
+    EXPECT_EQ(orchestrator.restartSecondsLeft(), 0);
+    EXPECT_EQ(tray.state(), TrayState::paused);
+    server.clearFaults();
+    icon.pauseResumeAction().trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return tray.state() == TrayState::running; }, 30s));
+
     // Closing the window leaves the engine running in the tray, and says so the first time.
     // The application's own loop runs: a close that quit would end it before the time-out.
     // (Its end winds the window's services down, as a real quit does: the engine is looked at
