@@ -207,8 +207,9 @@ TEST_F(SvgImageCacheTest, FailedLoadsShowThePlaceholderAndAreTriedAgain) {
     // Replies too large or too slow are given up.
     fault(delta, {{"reply", "oversized"}});
     EXPECT_FALSE(fetch(delta));
-    cache_->setTimeouts({std::chrono::milliseconds(100), std::chrono::milliseconds(200)});
-    fault(delta, {{"delayMs", 1000}});
+    // Limits well above a request's way to the server on a busy machine, which must see it.
+    cache_->setTimeouts({std::chrono::milliseconds(1000), std::chrono::milliseconds(1500)});
+    fault(delta, {{"delayMs", 4000}});
     EXPECT_FALSE(fetch(delta));
     EXPECT_EQ(downloads(delta), 3);
 
